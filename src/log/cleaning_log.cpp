@@ -1,0 +1,127 @@
+#include "log/cleaning_log.h"
+
+#include "platform/text.h"
+
+#include <vector>
+
+namespace {
+
+constexpr std::string_view kPrefix = "Cleaning";
+constexpr std::string_view kSuffix = ".log";
+
+std::string log_name(int number) {
+    return std::string(kPrefix) + std::to_string(number) + std::string(kSuffix);
+}
+
+} // namespace
+
+int LogNumberOf(std::string_view name) {
+    if (name.size() <= kPrefix.size() + kSuffix.size() ||
+        !platform::iequals(name.substr(0, kPrefix.size()), kPrefix) ||
+        !platform::iequals(name.substr(name.size() - kSuffix.size()), kSuffix)) {
+        return 0;
+    }
+    const std::string_view digits =
+        name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size());
+    if (digits.size() > 5 || digits.front() == '0') {
+        return 0;
+    }
+    int number = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') {
+            return 0;
+        }
+        number = number * 10 + (c - '0');
+    }
+    return number <= kLastLogNumber ? number : 0;
+}
+
+std::string ChooseLogFileName(platform::FileSystem& files, std::string_view VeskPath,
+                              int first_number) {
+    // Any entry takes its name, hidden, system or folder alike: a log must never empty an
+    // existing file, and a folder of that name would make the creation fail.
+    std::vector<bool> taken(kLastLogNumber + 1, false);
+    try {
+        const platform::FindResult found = files.find(
+            std::string(VeskPath) + "\\" + std::string(kPrefix) + "*" + std::string(kSuffix));
+        if (found.failed) {
+            return {};
+        }
+        if (found.search) {
+            while (const auto entry = found.search->next()) {
+                taken[static_cast<std::size_t>(LogNumberOf(entry->name))] = true;
+            }
+        }
+    } catch (const platform::Failure&) {
+        return {};
+    }
+    for (int number = first_number; number <= kLastLogNumber; ++number) {
+        if (!taken[static_cast<std::size_t>(number)]) {
+            return log_name(number);
+        }
+    }
+    return {};
+}
+
+std::string CleaningLog::open_new(platform::FileSystem& files, std::string_view VeskPath) {
+    int first_number = 1;
+    while (true) {
+        std::string name = ChooseLogFileName(files, VeskPath, first_number);
+        if (name.empty()) {
+            return name;
+        }
+        platform::CreateResult created =
+            files.create_new_text_file(std::string(VeskPath) + "\\" + name);
+        switch (created.status) {
+        case platform::CreateStatus::Created:
+            file_ = std::move(created.file);
+            refusals_ = 0;
+            return name;
+        case platform::CreateStatus::AlreadyExists:
+            first_number = LogNumberOf(name) + 1;
+            break;
+        case platform::CreateStatus::Failed:
+            throw platform::Failure(created.reason);
+        }
+    }
+}
+
+std::string PadToZone(std::string_view label) {
+    std::string padded(label);
+    const std::size_t remainder = padded.size() % CleaningLog::kZoneWidth;
+    if (remainder != 0) {
+        padded.append(CleaningLog::kZoneWidth - remainder, ' ');
+    }
+    return padded;
+}
+
+void CleaningLog::write_line(std::string_view label, std::string_view value) {
+    write_line(PadToZone(label) + std::string(value));
+}
+
+void CleaningLog::write_line(std::string_view text) {
+    if (!file_) {
+        throw platform::Failure("Bad file name or number");
+    }
+    file_->write(std::string(text) + "\r\n");
+}
+
+void CleaningLog::write_refusal(std::string_view label, std::string_view path,
+                                std::string_view reason) {
+    write_line(label, std::string(path) + " (" + std::string(reason) + ")");
+    ++refusals_;
+}
+
+void CleaningLog::flush() {
+    if (file_) {
+        file_->flush();
+    }
+}
+
+void CleaningLog::close() {
+    // The file is closed even when its last flush fails.
+    const auto file = std::move(file_);
+    if (file) {
+        file->flush();
+    }
+}

@@ -1,0 +1,227 @@
+// The narrow interface through which the program reaches Windows. The logic sees Windows only
+// through these types, so that it runs unchanged against the in-memory fake in the unit tests.
+// Texts are UTF-8; the Win32 implementation converts at the boundary and calls the wide
+// functions.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// A failure that the caller does not expect as an ordinary outcome. what() is the platform's
+// own description (for Win32 the system message of the error code, without its line break).
+// where names the program's procedure in which it arose, once one has claimed it.
+class Failure : public std::runtime_error {
+public:
+    explicit Failure(const std::string& description) : std::runtime_error(description) {}
+    std::string where;
+};
+
+// Runs body; a Failure leaving it that no inner procedure has claimed is marked as arising in
+// procedure, so that the report names the procedure the user can look up.
+template <class Body> decltype(auto) claim_failures(std::string_view procedure, Body&& body) {
+    try {
+        return body();
+    } catch (Failure& failure) {
+        if (failure.where.empty()) {
+            failure.where = procedure;
+        }
+        throw;
+    }
+}
+
+// What became of one entry that the program asked the platform to remove.
+enum class Removal { Deleted, Refused, Missing };
+struct RemovalResult {
+    Removal removal = Removal::Deleted;
+    std::string reason; // the platform's words, for Refused and Missing
+};
+
+// ---- Registry -------------------------------------------------------------------------------
+
+enum class RegistryRoot { LocalMachine, CurrentUser };
+enum class RegistryAccess {
+    QueryValue, // KEY_QUERY_VALUE
+    Default,    // what RegOpenKey asks for: enough to enumerate subkeys
+    AllAccess   // KEY_ALL_ACCESS
+};
+enum class RegistryView { Native, Wow64_32 };
+
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegExpandSz = 2;
+inline constexpr std::uint32_t kRegBinary = 3;
+inline constexpr std::uint32_t kRegDword = 4;
+
+// A value exactly as stored: string data is UTF-16LE, terminator included when it was stored.
+struct RegistryValue {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+};
+
+enum class EnumStatus { Found, NameTooLong, NoMoreItems, Failed };
+struct SubkeyEntry {
+    EnumStatus status = EnumStatus::NoMoreItems;
+    std::string name; // set for Found only
+};
+
+// An open key; closed when the object goes.
+class RegistryKey {
+public:
+    virtual ~RegistryKey() = default;
+    // nullopt when the value is absent or cannot be read.
+    virtual std::optional<RegistryValue> query_value(std::string_view name) const = 0;
+    // The subkey at index; names longer than max_name_chars characters give NameTooLong.
+    virtual SubkeyEntry enum_subkey(std::uint32_t index, std::size_t max_name_chars) const = 0;
+};
+
+class Registry {
+public:
+    virtual ~Registry() = default;
+    // nullptr when the key cannot be opened with that access.
+    virtual std::unique_ptr<RegistryKey> open_key(RegistryRoot root, std::string_view path,
+                                                  RegistryAccess access,
+                                                  RegistryView view = RegistryView::Native) = 0;
+    // Deletes the key at the full path with all its subkeys and values.
+    virtual RemovalResult delete_key_tree(RegistryRoot root, std::string_view path) = 0;
+    // Deletes the key at the full path only if it has no subkeys.
+    virtual RemovalResult delete_key(RegistryRoot root, std::string_view path) = 0;
+};
+
+// ---- File system ----------------------------------------------------------------------------
+
+namespace attr {
+inline constexpr std::uint32_t kReadOnly = 0x1;
+inline constexpr std::uint32_t kHidden = 0x2;
+inline constexpr std::uint32_t kSystem = 0x4;
+inline constexpr std::uint32_t kDirectory = 0x10;
+inline constexpr std::uint32_t kArchive = 0x20;
+inline constexpr std::uint32_t kNormal = 0x80;
+inline constexpr std::uint32_t kReparsePoint = 0x400;
+} // namespace attr
+
+struct DirEntry {
+    std::string name; // the long name
+    std::uint32_t attributes = 0;
+};
+
+// One open directory search; closed when the object goes.
+class Search {
+public:
+    virtual ~Search() = default;
+    // The next entry, the first one included; nullopt at the end. Throws Failure when the
+    // listing breaks off for another reason than its end.
+    virtual std::optional<DirEntry> next() = 0;
+};
+
+struct FindResult {
+    std::unique_ptr<Search> search; // null when nothing matched or the search failed
+    bool failed = false;            // the folder could not be searched at all
+    std::string reason;
+};
+
+// A text file written in the system's ANSI code page; closed when the object goes.
+class TextFile {
+public:
+    virtual ~TextFile() = default;
+    virtual void write(std::string_view utf8) = 0; // throws Failure
+    virtual void flush() = 0;                      // throws Failure
+};
+
+enum class CreateStatus { Created, AlreadyExists, Failed };
+struct CreateResult {
+    std::unique_ptr<TextFile> file;
+    CreateStatus status = CreateStatus::Failed;
+    std::string reason;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // A FindFirstFile-style search: the folder part is literal, the last element may hold the
+    // wildcards * and ?, matched case-insensitively (on Windows against short names too).
+    virtual FindResult find(std::string_view path_pattern) = 0;
+    virtual RemovalResult delete_file(std::string_view path) = 0;
+    // The shell's delete of a file or a whole folder (FO_DELETE, no UI, undo allowed).
+    virtual RemovalResult shell_delete(std::string_view path) = 0;
+    // Removes a reparse point itself, never what it points to.
+    virtual RemovalResult remove_link(std::string_view path) = 0;
+    // Creates a file that must not exist yet.
+    virtual CreateResult create_new_text_file(std::string_view path) = 0;
+    // The whole file, converted from the ANSI code page. Throws Failure when it cannot be read.
+    virtual std::string read_text_file(std::string_view path) = 0;
+};
+
+// Exact look-ups, the two kinds the program uses as existence tests. Neither sees hidden or
+// system entries; OrdinaryFiles also passes over folders.
+enum class Lookup { OrdinaryFiles, FoldersIncluded };
+// A path ending in a backslash is looked up as the listing of that folder.
+bool finds_entry(FileSystem& files, std::string_view path, Lookup kind);
+
+// ---- System and processes -------------------------------------------------------------------
+
+inline constexpr std::uint32_t kPlatformWin32Nt = 2;
+inline constexpr int kCsidlLocalAppData = 0x1C;
+
+class System {
+public:
+    virtual ~System() = default;
+    virtual std::uint32_t platform_id() = 0;     // 0 when it cannot be had
+    virtual std::string windows_directory() = 0; // empty when it cannot be had
+    virtual std::string system_directory() = 0;  // empty when it cannot be had
+    virtual std::optional<std::string> special_folder(int csidl) = 0;
+};
+
+struct ProcessResult {
+    bool started = false;
+    std::string reason; // why it did not start
+    std::uint32_t exit_code = 0;
+};
+
+class Processes {
+public:
+    virtual ~Processes() = default;
+    // Starts application with command_line shown minimised with the focus, waits for its end.
+    virtual ProcessResult run_and_wait(std::string_view application,
+                                       std::string_view command_line) = 0;
+};
+
+// ---- User interface -------------------------------------------------------------------------
+
+inline constexpr int kMbOk = 0;
+inline constexpr int kMbError = 16;
+inline constexpr int kMbQuestionYesNo = 36;
+inline constexpr int kMbWarning = 48;
+inline constexpr int kMbInformation = 64;
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+
+inline constexpr int kPointerDefault = 0;
+inline constexpr int kPointerHourglass = 11;
+
+inline constexpr std::string_view kAppTitle = "VESK Cleaning Wizard";
+
+class UserInterface {
+public:
+    virtual ~UserInterface() = default;
+    // A modal box titled with the application title; the answer is the button's id.
+    virtual int message_box(std::string_view text, int style) = 0;
+    virtual void set_pointer(int shape) = 0;
+};
+
+// What the logic is handed: one reference per concern.
+struct Platform {
+    Registry& registry;
+    FileSystem& files;
+    System& system;
+    Processes& processes;
+    UserInterface& ui;
+};
+
+} // namespace platform

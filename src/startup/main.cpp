@@ -1,0 +1,61 @@
+#include "startup/main.h"
+
+#include "startup/host_discovery.h"
+#include "startup/name_tables.h"
+
+namespace {
+
+// Step 3: the key's AppData Path, else the pointer file. nullopt: the program must end.
+std::optional<std::string> choose_host_folder(SharedState& state, const platform::Platform& os) {
+    if (!state.AppDataPath.empty()) {
+        return state.AppDataPath;
+    }
+    return MM_ReadDirFile(os, MM_GetWindowsDir(os.system));
+}
+
+// Step 4. A path that is empty, blank or not fully qualified would make every cleaning path
+// relative to the current drive, so it counts as not found. An existing file still passes.
+bool host_folder_exists(const std::string& path, platform::FileSystem& files) {
+    return IsFullyQualified(path) &&
+           platform::finds_entry(files, path, platform::Lookup::FoldersIncluded);
+}
+
+bool start(SharedState& state, const platform::Platform& os) {
+    MM_CheckPlatform(state, os.system);
+    MM_ReadHostPaths(state, os.registry);
+    const auto folder = choose_host_folder(state, os);
+    if (!folder) {
+        return false;
+    }
+    state.VeskPath = *folder;
+    if (!host_folder_exists(state.VeskPath, os.files)) {
+        os.ui.message_box("Veskpath not found!", platform::kMbWarning);
+        return false;
+    }
+    MF_FillIniList(state);
+    MF_FillKeyList(state);
+    return true;
+}
+
+} // namespace
+
+bool Main(SharedState& state, const platform::Platform& os) {
+    try {
+        return start(state, os);
+    } catch (const platform::Failure& failure) {
+        ReportFatalFailure(os.ui, failure.where.empty() ? "Main" : failure.where, failure.what());
+    } catch (const std::exception& failure) {
+        ReportFatalFailure(os.ui, "Main", failure.what());
+    }
+    return false;
+}
+
+void ReportFatalFailure(platform::UserInterface& ui, std::string_view where,
+                        std::string_view description) {
+    std::string text = "An error occurred in ";
+    text += where;
+    text += ":\r\n";
+    text += description;
+    text += "\r\n\r\nThe program will now end.";
+    ui.message_box(text, platform::kMbError);
+}

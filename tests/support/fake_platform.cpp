@@ -1,0 +1,545 @@
+#include "fake_platform.h"
+
+#include "platform/text.h"
+
+#include <algorithm>
+
+namespace fake {
+namespace {
+
+using platform::Removal;
+using platform::RemovalResult;
+
+std::string normalise(std::string_view path) {
+    std::string out;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        // A leading pair stands for a network share and stays.
+        if (path[i] == '\\' && !out.empty() && out.back() == '\\' && i > 1) {
+            continue;
+        }
+        out += path[i];
+    }
+    while (out.size() > 3 && out.back() == '\\') {
+        out.pop_back();
+    }
+    if (out.size() == 3 && out[1] == ':' && out[2] == '\\') {
+        out.pop_back();
+    }
+    return out;
+}
+
+std::string leaf_of(std::string_view path) {
+    const auto slash = path.rfind('\\');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::vector<std::string> split_key_path(std::string_view path) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (const char c : path) {
+        if (c == '\\') {
+            if (!part.empty()) {
+                parts.push_back(part);
+            }
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (!part.empty()) {
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+// A short name in the 8.3 style for names that are not already 8.3.
+std::string make_short_name(std::string_view name, int serial) {
+    const auto dot = name.rfind('.');
+    std::string base(name.substr(0, dot));
+    std::string ext = dot == std::string_view::npos ? "" : std::string(name.substr(dot + 1));
+    const bool fits = base.size() <= 8 && ext.size() <= 3 && base.find(' ') == std::string::npos &&
+                      name.find('.') == dot;
+    if (fits) {
+        return {};
+    }
+    std::string stem;
+    for (const char c : base) {
+        if (c != ' ' && c != '.' && stem.size() < 6) {
+            stem += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
+    }
+    std::string shortened = stem + "~" + std::to_string(serial);
+    if (!ext.empty()) {
+        std::string upper_ext;
+        for (const char c : ext.substr(0, 3)) {
+            upper_ext += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
+        shortened += "." + upper_ext;
+    }
+    return shortened;
+}
+
+class FakeKeyHandle : public platform::RegistryKey {
+public:
+    FakeKeyHandle(FakePlatform& owner, platform::RegistryRoot root, std::string path,
+                  platform::RegistryView view)
+        : owner_(owner), root_(root), path_(std::move(path)), view_(view) {
+        ++owner_.open_keys;
+    }
+    ~FakeKeyHandle() override { --owner_.open_keys; }
+
+    std::optional<platform::RegistryValue> query_value(std::string_view name) const override {
+        const RegKey* key = owner_.key(root_, path_, view_);
+        if (key == nullptr) {
+            return std::nullopt;
+        }
+        const auto found = key->values.find(platform::fold_case(name));
+        if (found == key->values.end()) {
+            return std::nullopt;
+        }
+        return found->second.second;
+    }
+
+    platform::SubkeyEntry enum_subkey(std::uint32_t index,
+                                      std::size_t max_name_chars) const override {
+        if (owner_.fail_enum_at && index >= *owner_.fail_enum_at) {
+            return {platform::EnumStatus::Failed, {}};
+        }
+        const RegKey* key = owner_.key(root_, path_, view_);
+        if (key == nullptr || index >= key->subkeys.size()) {
+            return {platform::EnumStatus::NoMoreItems, {}};
+        }
+        auto it = key->subkeys.begin();
+        std::advance(it, index);
+        if (platform::utf16_from_utf8(it->second.name).size() > max_name_chars) {
+            return {platform::EnumStatus::NameTooLong, {}};
+        }
+        return {platform::EnumStatus::Found, it->second.name};
+    }
+
+private:
+    FakePlatform& owner_;
+    platform::RegistryRoot root_;
+    std::string path_;
+    platform::RegistryView view_;
+};
+
+class FakeSearch : public platform::Search {
+public:
+    FakeSearch(FakePlatform& owner, std::vector<platform::DirEntry> entries)
+        : owner_(owner), entries_(std::move(entries)) {
+        ++owner_.open_searches;
+    }
+    ~FakeSearch() override { --owner_.open_searches; }
+    std::optional<platform::DirEntry> next() override {
+        if (position_ >= entries_.size()) {
+            return std::nullopt;
+        }
+        return entries_[position_++];
+    }
+
+private:
+    FakePlatform& owner_;
+    std::vector<platform::DirEntry> entries_;
+    std::size_t position_ = 0;
+};
+
+} // namespace
+
+// Writes are held back until a flush or the close, as a real file's buffer holds them.
+class FakeTextFile : public platform::TextFile {
+public:
+    FakeTextFile(FakePlatform& owner, std::u32string key) : owner_(owner), key_(std::move(key)) {}
+    ~FakeTextFile() override { owner_.append_content(key_, pending_); }
+    void write(std::string_view utf8) override {
+        if (owner_.fail_writes_after >= 0 && owner_.writes_ >= owner_.fail_writes_after) {
+            throw platform::Failure("Disk full");
+        }
+        ++owner_.writes_;
+        pending_ += utf8;
+    }
+    void flush() override {
+        owner_.append_content(key_, pending_);
+        pending_.clear();
+    }
+
+private:
+    FakePlatform& owner_;
+    std::u32string key_;
+    std::string pending_;
+};
+
+std::u32string path_key(std::string_view path) {
+    return platform::fold_case(normalise(path));
+}
+
+platform::RegistryValue reg_sz(std::string_view utf8, bool with_terminator) {
+    std::u16string text = platform::utf16_from_utf8(utf8);
+    if (with_terminator) {
+        text += u'\0';
+    }
+    platform::RegistryValue value{platform::kRegSz, {}};
+    for (const char16_t unit : text) {
+        value.data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+        value.data.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    return value;
+}
+
+platform::RegistryValue reg_bytes(std::uint32_t type, std::vector<std::uint8_t> bytes) {
+    return {type, std::move(bytes)};
+}
+
+FakePlatform::FakePlatform() {
+    add_dir("C:");
+}
+
+FileEntry& FakePlatform::add_dir(std::string_view path, std::uint32_t attributes) {
+    const std::string norm = normalise(path);
+    const auto slash = norm.rfind('\\');
+    if (slash != std::string::npos && slash > 1) {
+        add_dir(norm.substr(0, slash));
+    }
+    FileEntry& dir = files_[path_key(norm)];
+    if (dir.name.empty()) {
+        dir.name = leaf_of(norm);
+    }
+    dir.attributes = attributes | platform::attr::kDirectory;
+    return dir;
+}
+
+FileEntry& FakePlatform::add_file(std::string_view path, std::string content,
+                                  std::uint32_t attributes) {
+    const std::string norm = normalise(path);
+    add_dir(norm.substr(0, norm.rfind('\\')));
+    FileEntry& file = files_[path_key(norm)];
+    file.name = leaf_of(norm);
+    file.short_name = make_short_name(file.name, 1);
+    file.attributes = attributes;
+    file.content = std::move(content);
+    return file;
+}
+
+FileEntry& FakePlatform::add_link(std::string_view path, std::string_view target) {
+    FileEntry& link = add_dir(path, platform::attr::kReparsePoint);
+    link.link_target = normalise(target);
+    return link;
+}
+
+bool FakePlatform::exists(std::string_view path) const {
+    return files_.count(path_key(path)) != 0;
+}
+
+FileEntry* FakePlatform::entry(std::string_view path) {
+    const auto found = files_.find(path_key(path));
+    return found == files_.end() ? nullptr : &found->second;
+}
+
+std::string FakePlatform::content(std::string_view path) const {
+    const auto found = files_.find(path_key(path));
+    return found == files_.end() ? std::string() : found->second.content;
+}
+
+std::vector<std::string> FakePlatform::tree(std::string_view folder) const {
+    const std::u32string prefix = path_key(folder) + U"\\";
+    std::vector<std::string> paths;
+    for (auto it = files_.lower_bound(prefix);
+         it != files_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
+        paths.push_back(platform::utf8_from_utf32(it->first.substr(prefix.size())));
+    }
+    return paths;
+}
+
+void FakePlatform::make_unlistable(std::string_view folder) {
+    unlistable_folders.insert(path_key(folder));
+}
+void FakePlatform::make_uncreatable(std::string_view folder) {
+    uncreatable_folders.insert(path_key(folder));
+}
+void FakePlatform::make_unreadable(std::string_view file) {
+    unreadable_files.insert(path_key(file));
+}
+
+RegKey& FakePlatform::root_key(platform::RegistryRoot root, platform::RegistryView view) {
+    if (root == platform::RegistryRoot::CurrentUser) {
+        return current_user_;
+    }
+    return view == platform::RegistryView::Wow64_32 ? local_machine_32_ : local_machine_;
+}
+
+RegKey& FakePlatform::add_key(platform::RegistryRoot root, std::string_view path,
+                              platform::RegistryView view) {
+    RegKey* key = &root_key(root, view);
+    for (const std::string& part : split_key_path(path)) {
+        RegKey& child = key->subkeys[platform::fold_case(part)];
+        if (child.name.empty()) {
+            child.name = part;
+        }
+        key = &child;
+    }
+    return *key;
+}
+
+RegKey* FakePlatform::key(platform::RegistryRoot root, std::string_view path,
+                          platform::RegistryView view) {
+    RegKey* key = &root_key(root, view);
+    for (const std::string& part : split_key_path(path)) {
+        const auto found = key->subkeys.find(platform::fold_case(part));
+        if (found == key->subkeys.end()) {
+            return nullptr;
+        }
+        key = &found->second;
+    }
+    return key;
+}
+
+void FakePlatform::set_value(platform::RegistryRoot root, std::string_view path,
+                             std::string_view name, platform::RegistryValue value,
+                             platform::RegistryView view) {
+    add_key(root, path, view).values[platform::fold_case(name)] = {std::string(name),
+                                                                   std::move(value)};
+}
+
+std::unique_ptr<platform::RegistryKey> FakePlatform::open_key(platform::RegistryRoot root,
+                                                              std::string_view path,
+                                                              platform::RegistryAccess access,
+                                                              platform::RegistryView view) {
+    const RegKey* found = key(root, path, view);
+    if (found == nullptr ||
+        (access == platform::RegistryAccess::AllAccess && found->deny_full_access)) {
+        return nullptr;
+    }
+    return std::make_unique<FakeKeyHandle>(*this, root, std::string(path), view);
+}
+
+platform::RemovalResult FakePlatform::delete_key_tree(platform::RegistryRoot root,
+                                                      std::string_view path) {
+    calls.push_back("delete_key_tree " + std::string(path));
+    auto parts = split_key_path(path);
+    if (parts.empty()) {
+        return {Removal::Refused, kAccessDenied};
+    }
+    const std::string leaf = parts.back();
+    parts.pop_back();
+    std::string parent_path;
+    for (const auto& part : parts) {
+        parent_path += part + "\\";
+    }
+    RegKey* parent = key(root, parent_path);
+    if (parent == nullptr || parent->subkeys.count(platform::fold_case(leaf)) == 0) {
+        return {Removal::Missing, kFileNotFound};
+    }
+    if (parent->subkeys[platform::fold_case(leaf)].deny_delete) {
+        return {Removal::Refused, kAccessDenied};
+    }
+    parent->subkeys.erase(platform::fold_case(leaf));
+    return {Removal::Deleted, {}};
+}
+
+platform::RemovalResult FakePlatform::delete_key(platform::RegistryRoot root,
+                                                 std::string_view path) {
+    const RegKey* found = key(root, path);
+    if (found != nullptr && !found->subkeys.empty()) {
+        calls.push_back("delete_key " + std::string(path));
+        return {Removal::Refused, kAccessDenied};
+    }
+    auto result = delete_key_tree(root, path);
+    calls.back() = "delete_key " + std::string(path);
+    return result;
+}
+
+std::u32string FakePlatform::resolve(std::string_view path) const {
+    // Follows junctions on the way, as the real file system does.
+    std::string resolved = normalise(path);
+    std::size_t pos = resolved.rfind("\\\\", 0) == 0 ? 2 : 0;
+    while ((pos = resolved.find('\\', pos + 1)) != std::string::npos) {
+        const auto found = files_.find(path_key(resolved.substr(0, pos)));
+        if (found != files_.end() && !found->second.link_target.empty()) {
+            resolved = found->second.link_target + resolved.substr(pos);
+            pos = found->second.link_target.size();
+        }
+    }
+    return path_key(resolved);
+}
+
+std::vector<std::u32string> FakePlatform::children(const std::u32string& folder) const {
+    const std::u32string prefix = folder + U"\\";
+    std::vector<std::u32string> keys;
+    for (auto it = files_.lower_bound(prefix);
+         it != files_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
+        if (it->first.find(U'\\', prefix.size()) == std::u32string::npos) {
+            keys.push_back(it->first);
+        }
+    }
+    return keys;
+}
+
+platform::FindResult FakePlatform::find(std::string_view path_pattern) {
+    const std::string pattern_path(path_pattern);
+    const auto slash = pattern_path.rfind('\\');
+    const std::string pattern =
+        slash == std::string::npos ? pattern_path : pattern_path.substr(slash + 1);
+    const std::u32string folder =
+        resolve(slash == std::string::npos ? std::string() : pattern_path.substr(0, slash));
+    const auto dir = files_.find(folder);
+    if (unlistable_folders.count(folder) != 0) {
+        return {nullptr, true, kAccessDenied};
+    }
+    if (dir == files_.end() || (dir->second.attributes & platform::attr::kDirectory) == 0) {
+        return {nullptr, true, kPathNotFound};
+    }
+    std::vector<platform::DirEntry> entries;
+    const bool is_root = folder.find(U'\\') == std::u32string::npos;
+    if (!is_root) {
+        for (const char* dots : {".", ".."}) {
+            if (platform::wildcard_match(pattern, dots)) {
+                entries.push_back({dots, platform::attr::kDirectory});
+            }
+        }
+    }
+    for (const auto& key : children(folder)) {
+        const FileEntry& child = files_.at(key);
+        if (platform::wildcard_match(pattern, child.name) ||
+            (!child.short_name.empty() && platform::wildcard_match(pattern, child.short_name))) {
+            entries.push_back({child.name, child.attributes});
+        }
+    }
+    if (entries.empty()) {
+        return {nullptr, false, kFileNotFound};
+    }
+    return {std::make_unique<FakeSearch>(*this, std::move(entries)), false, {}};
+}
+
+platform::RemovalResult FakePlatform::delete_file(std::string_view path) {
+    calls.push_back("delete_file " + std::string(path));
+    const auto found = files_.find(resolve(path));
+    if (found == files_.end()) {
+        return {Removal::Missing, kFileNotFound};
+    }
+    const FileEntry& file = found->second;
+    if ((file.attributes & (platform::attr::kDirectory | platform::attr::kReadOnly)) != 0) {
+        return {Removal::Refused, kAccessDenied};
+    }
+    if (file.locked) {
+        return {Removal::Refused, kInUse};
+    }
+    files_.erase(found);
+    return {Removal::Deleted, {}};
+}
+
+void FakePlatform::erase_tree(const std::u32string& key) {
+    const std::u32string prefix = key + U"\\";
+    auto it = files_.lower_bound(prefix);
+    while (it != files_.end() && it->first.compare(0, prefix.size(), prefix) == 0) {
+        it = files_.erase(it);
+    }
+    files_.erase(key);
+}
+
+platform::RemovalResult FakePlatform::shell_delete(std::string_view path) {
+    calls.push_back("shell_delete " + std::string(path));
+    const std::u32string key = resolve(path);
+    if (files_.count(key) == 0) {
+        return {Removal::Missing, kFileNotFound};
+    }
+    const std::u32string prefix = key + U"\\";
+    for (auto it = files_.lower_bound(key);
+         it != files_.end() &&
+         (it->first == key || it->first.compare(0, prefix.size(), prefix) == 0);
+         ++it) {
+        if (it->second.locked) {
+            return {Removal::Refused, kInUse};
+        }
+    }
+    erase_tree(key);
+    return {Removal::Deleted, {}};
+}
+
+platform::RemovalResult FakePlatform::remove_link(std::string_view path) {
+    calls.push_back("remove_link " + std::string(path));
+    const auto found = files_.find(resolve(path));
+    if (found == files_.end()) {
+        return {Removal::Missing, kFileNotFound};
+    }
+    if ((found->second.attributes & platform::attr::kReparsePoint) == 0) {
+        return {Removal::Refused, "The file or directory is not a reparse point."};
+    }
+    files_.erase(found);
+    return {Removal::Deleted, {}};
+}
+
+platform::CreateResult FakePlatform::create_new_text_file(std::string_view path) {
+    if (before_create) {
+        before_create(path);
+    }
+    calls.push_back("create " + std::string(path));
+    const std::string norm = normalise(path);
+    const std::u32string folder = resolve(norm.substr(0, norm.rfind('\\')));
+    const std::u32string key = resolve(norm);
+    if (files_.count(folder) == 0) {
+        return {nullptr, platform::CreateStatus::Failed, kPathNotFound};
+    }
+    if (files_.count(key) != 0) {
+        return {nullptr, platform::CreateStatus::AlreadyExists, "The file exists."};
+    }
+    if (uncreatable_folders.count(folder) != 0) {
+        return {nullptr, platform::CreateStatus::Failed, kAccessDenied};
+    }
+    add_file(norm);
+    return {std::make_unique<FakeTextFile>(*this, key), platform::CreateStatus::Created, {}};
+}
+
+void FakePlatform::append_content(const std::u32string& key, std::string_view text) {
+    const auto found = files_.find(key);
+    if (found != files_.end()) {
+        found->second.content += text;
+    }
+}
+
+std::string FakePlatform::read_text_file(std::string_view path) {
+    const std::u32string key = resolve(path);
+    const auto found = files_.find(key);
+    if (found == files_.end()) {
+        throw platform::Failure(kFileNotFound);
+    }
+    if (unreadable_files.count(key) != 0) {
+        throw platform::Failure(kAccessDenied);
+    }
+    return found->second.content;
+}
+
+std::optional<std::string> FakePlatform::special_folder(int csidl) {
+    const auto found = special_folders.find(csidl);
+    if (found == special_folders.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+platform::ProcessResult FakePlatform::run_and_wait(std::string_view application,
+                                                   std::string_view command_line) {
+    calls.push_back("run " + std::string(command_line));
+    starts.push_back({std::string(application), std::string(command_line)});
+    if (process_results.empty()) {
+        return {true, {}, 0};
+    }
+    auto result = process_results.front();
+    process_results.pop_front();
+    return result;
+}
+
+int FakePlatform::message_box(std::string_view text, int style) {
+    calls.push_back("box " + std::string(text));
+    boxes.push_back({std::string(text), style});
+    if (on_message_box) {
+        on_message_box(boxes.back());
+    }
+    if (!answers.empty()) {
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    return style == platform::kMbQuestionYesNo ? platform::kIdYes : platform::kIdOk;
+}
+
+} // namespace fake

@@ -1,0 +1,165 @@
+// An in-memory Windows for the unit tests: a file system and a registry with Windows semantics
+// (case-insensitive names, wildcard search that also matches short names, attributes, typed
+// values), scripted message-box answers, recorded calls and injectable failures.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fake {
+
+inline constexpr const char* kAccessDenied = "Access is denied.";
+inline constexpr const char* kInUse =
+    "The process cannot access the file because it is being used by another process.";
+inline constexpr const char* kFileNotFound = "The system cannot find the file specified.";
+inline constexpr const char* kPathNotFound = "The system cannot find the path specified.";
+
+struct FileEntry {
+    std::string name; // the long name, as created
+    std::string short_name;
+    std::uint32_t attributes = platform::attr::kArchive;
+    std::string content;
+    std::string link_target; // for reparse points: the folder they lead to
+    bool locked = false;     // in use by another process: deletion refused
+};
+
+struct RegKey {
+    std::string name;
+    std::map<std::u32string, RegKey> subkeys; // by folded name: enumerated in name order
+    std::map<std::u32string, std::pair<std::string, platform::RegistryValue>> values;
+    bool deny_full_access = false;
+    bool deny_delete = false;
+};
+
+struct MessageBox {
+    std::string text;
+    int style = 0;
+};
+
+struct ProcessStart {
+    std::string application;
+    std::string command_line;
+};
+
+// RegistryValue makers.
+platform::RegistryValue reg_sz(std::string_view utf8, bool with_terminator = true);
+platform::RegistryValue reg_bytes(std::uint32_t type, std::vector<std::uint8_t> bytes);
+
+class FakePlatform : public platform::Registry,
+                     public platform::FileSystem,
+                     public platform::System,
+                     public platform::Processes,
+                     public platform::UserInterface {
+public:
+    FakePlatform();
+    platform::Platform os() { return {*this, *this, *this, *this, *this}; }
+
+    // ---- World building. Parent folders are created as needed.
+    FileEntry& add_dir(std::string_view path, std::uint32_t attributes = 0);
+    FileEntry& add_file(std::string_view path, std::string content = {},
+                        std::uint32_t attributes = platform::attr::kArchive);
+    // A junction at path that leads to the folder target.
+    FileEntry& add_link(std::string_view path, std::string_view target);
+    bool exists(std::string_view path) const;
+    FileEntry* entry(std::string_view path);
+    std::string content(std::string_view path) const;
+    // Every path below the folder (itself excluded), as created, in folded-path order.
+    std::vector<std::string> tree(std::string_view folder) const;
+
+    RegKey& add_key(platform::RegistryRoot root, std::string_view path,
+                    platform::RegistryView view = platform::RegistryView::Native);
+    RegKey* key(platform::RegistryRoot root, std::string_view path,
+                platform::RegistryView view = platform::RegistryView::Native);
+    void set_value(platform::RegistryRoot root, std::string_view path, std::string_view name,
+                   platform::RegistryValue value,
+                   platform::RegistryView view = platform::RegistryView::Native);
+
+    // ---- Scripting and injected failures.
+    std::deque<int> answers; // message-box answers, in order; otherwise Yes for questions, OK
+    std::function<void(const MessageBox&)> on_message_box;
+    std::function<void(std::string_view path)> before_create; // e.g. a rival creates the log
+    std::set<std::u32string> unlistable_folders;              // find fails for these folders
+    std::set<std::u32string> uncreatable_folders;             // creation of files fails here
+    std::set<std::u32string> unreadable_files;
+    std::optional<std::uint32_t> fail_enum_at;           // enum_subkey fails from this index on
+    std::deque<platform::ProcessResult> process_results; // otherwise started with exit code 0
+    int fail_writes_after = -1;                          // log writes that succeed, then fail
+    void make_unlistable(std::string_view folder);
+    void make_uncreatable(std::string_view folder);
+    void make_unreadable(std::string_view file);
+
+    std::uint32_t platform_id_value = platform::kPlatformWin32Nt;
+    std::string windows_dir = "C:\\WINDOWS";
+    std::string system_dir = "C:\\WINDOWS\\system32";
+    std::map<int, std::string> special_folders;
+
+    // ---- What happened.
+    std::vector<MessageBox> boxes;
+    std::vector<ProcessStart> starts;
+    std::vector<int> pointers;
+    std::vector<std::string> calls; // mutating calls in order: "delete_file C:\x", ...
+    int open_keys = 0;              // key handles not yet closed
+    int open_searches = 0;          // searches not yet closed
+
+    // ---- platform::Registry
+    std::unique_ptr<platform::RegistryKey> open_key(platform::RegistryRoot root,
+                                                    std::string_view path,
+                                                    platform::RegistryAccess access,
+                                                    platform::RegistryView view) override;
+    platform::RemovalResult delete_key_tree(platform::RegistryRoot root,
+                                            std::string_view path) override;
+    platform::RemovalResult delete_key(platform::RegistryRoot root, std::string_view path) override;
+
+    // ---- platform::FileSystem
+    platform::FindResult find(std::string_view path_pattern) override;
+    platform::RemovalResult delete_file(std::string_view path) override;
+    platform::RemovalResult shell_delete(std::string_view path) override;
+    platform::RemovalResult remove_link(std::string_view path) override;
+    platform::CreateResult create_new_text_file(std::string_view path) override;
+    std::string read_text_file(std::string_view path) override;
+
+    // ---- platform::System
+    std::uint32_t platform_id() override { return platform_id_value; }
+    std::string windows_directory() override { return windows_dir; }
+    std::string system_directory() override { return system_dir; }
+    std::optional<std::string> special_folder(int csidl) override;
+
+    // ---- platform::Processes
+    platform::ProcessResult run_and_wait(std::string_view application,
+                                         std::string_view command_line) override;
+
+    // ---- platform::UserInterface
+    int message_box(std::string_view text, int style) override;
+    void set_pointer(int shape) override { pointers.push_back(shape); }
+
+    // Used by the fake's own handles.
+    void append_content(const std::u32string& key, std::string_view text);
+    const std::map<std::u32string, FileEntry>& entries() const { return files_; }
+
+private:
+    RegKey& root_key(platform::RegistryRoot root, platform::RegistryView view);
+    std::u32string resolve(std::string_view path) const;
+    std::vector<std::u32string> children(const std::u32string& folder) const;
+    void erase_tree(const std::u32string& key);
+
+    std::map<std::u32string, FileEntry> files_; // by folded, normalised path
+    RegKey local_machine_;
+    RegKey local_machine_32_;
+    RegKey current_user_;
+    int writes_ = 0;
+
+    friend class FakeTextFile;
+};
+
+// The folded, normalised key of a path: doubled backslashes and a trailing one removed.
+std::u32string path_key(std::string_view path);
+
+} // namespace fake
