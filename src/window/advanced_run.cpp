@@ -1,0 +1,115 @@
+// The advanced panel: the coupling of the virtual-store boxes, and its run.
+#include "operations/access_rights.h"
+#include "operations/virtual_store.h"
+#include "window/form1.h"
+
+void Form1::Check2_Click(int /*index*/) {
+    UpdateCommand2Caption();
+}
+
+// Check3 is the master of Check4 and Check5: it is ticked exactly while either of them is.
+void Form1::Check3_Click() {
+    const int value = ticked(ControlId::Check3) ? 1 : 0;
+    set_value(ControlId::Check4, value);
+    set_value(ControlId::Check5, value);
+    UpdateCommand2Caption();
+}
+
+void Form1::Check4_Click() {
+    const int other = control(ControlId::Check5).value;
+    if (ticked(ControlId::Check4)) {
+        set_value(ControlId::Check3, 1);
+        set_value(ControlId::Check5, other);
+    } else if (other != 1) {
+        set_value(ControlId::Check3, 0);
+    }
+}
+
+void Form1::Check5_Click() {
+    const int other = control(ControlId::Check4).value;
+    if (ticked(ControlId::Check5)) {
+        set_value(ControlId::Check3, 1);
+        set_value(ControlId::Check4, other);
+    } else if (other != 1) {
+        set_value(ControlId::Check3, 0);
+    }
+}
+
+void Form1::ConfirmAdvancedRun(const std::string& pfStore, const std::string& pdStore,
+                               bool& confirmable, std::string& message) const {
+    constexpr std::string_view kCrLf = "\r\n";
+    constexpr std::string_view kMissing =
+        "This Virtual Store does not exist, no action will be taken.";
+    constexpr std::string_view kCleanQuestion =
+        "Do you really want to clean the Virtual Store for this folder?";
+    confirmable = false;
+    message.clear();
+    auto append = [&message](std::initializer_list<std::string_view> parts) {
+        for (const auto part : parts) {
+            message += part;
+        }
+    };
+    if (ticked(ControlId::Check2_0)) {
+        append({kCrLf,
+                "Do you really want to restore the VESK folder access rights for these folders ?",
+                kCrLf, context_.state.AppDataPath, kCrLf, context_.state.AuxDataPath, kCrLf});
+        confirmable = true;
+    }
+    if (ticked(ControlId::Check2_0) && ticked(ControlId::Check3)) {
+        append({kCrLf, "and", kCrLf});
+    }
+    if (ticked(ControlId::Check4)) {
+        if (VirtualStoreExists(context_, pfStore)) {
+            append({kCrLf, kCleanQuestion, kCrLf, pfStore, kCrLf});
+            confirmable = true;
+        } else {
+            append({kCrLf, pfStore, kCrLf, kMissing, kCrLf});
+        }
+    }
+    if (ticked(ControlId::Check5)) {
+        if (VirtualStoreExists(context_, pdStore)) {
+            append({kCrLf, kCleanQuestion, kCrLf, pdStore});
+            confirmable = true;
+        } else {
+            append({kCrLf, pdStore, kCrLf, kMissing, kCrLf});
+        }
+    }
+}
+
+void Form1::Command2_Click() {
+    if (control(ControlId::Command2).caption == kDone) {
+        end_program();
+        return;
+    }
+    const std::string pfStore = MM_GetVirtualStorePath(context_, "PF");
+    const std::string pdStore = MM_GetVirtualStorePath(context_, "PD");
+    bool confirmable = false;
+    std::string message;
+    ConfirmAdvancedRun(pfStore, pdStore, confirmable, message);
+    if (!confirmable) {
+        context_.os.ui.message_box(message, platform::kMbOk);
+    } else {
+        if (context_.os.ui.message_box(message, platform::kMbQuestionYesNo) == platform::kIdNo) {
+            return;
+        }
+        const std::string log_name = begin_run();
+        if (!log_name.empty()) {
+            if (ticked(ControlId::Check2_0)) {
+                MM_RestoreAccessRights(context_, log_name);
+            }
+            if (ticked(ControlId::Check4)) {
+                MM_CleanVirtualStore(context_, pfStore);
+            }
+            if (ticked(ControlId::Check5)) {
+                MM_CleanVirtualStore(context_, pdStore);
+            }
+        }
+        end_run(log_name);
+    }
+    for (int index = 0; index <= 5; ++index) {
+        set_value(Check1(index), 0);
+    }
+    set_value(ControlId::Check2_0, 0);
+    set_value(ControlId::Check3, 0);
+    set_caption(ControlId::Command2, kDone);
+}

@@ -1,0 +1,319 @@
+#include "window/form1.h"
+
+#include "startup/main.h"
+
+namespace {
+
+using Id = ControlId;
+using Kind = ControlKind;
+
+// The stored layout, in tab order. Check1 indexes 1 to 4 lie on the window itself, over
+// Frame1, so that all six boxes line up; Command3 lies below both frames.
+std::array<Control, kControlCount> stored_layout() {
+    return {{
+        {Id::Frame1,
+         "Frame1",
+         -1,
+         Kind::Frame,
+         {},
+         240,
+         240,
+         5175,
+         4455,
+         0,
+         7,
+         false,
+         "Cleaning Options"},
+        {Id::Command1, "Command1", -1, Kind::Button, Id::Frame1, 3840, 3720, 975, 495, 1, 8, false,
+         "Go!"},
+        {Id::Check1_0, "Check1", 0, Kind::CheckBox, Id::Frame1, 720, 800, 4215, 255, 2, 9, false,
+         "Delete VESK Registry VB Program Settings"},
+        {Id::Check1_1,
+         "Check1",
+         1,
+         Kind::CheckBox,
+         {},
+         960,
+         1500,
+         3135,
+         255,
+         3,
+         6,
+         false,
+         "Delete VESK Configuration Settings"},
+        {Id::Check1_2,
+         "Check1",
+         2,
+         Kind::CheckBox,
+         {},
+         960,
+         2000,
+         2655,
+         255,
+         4,
+         5,
+         false,
+         "Delete Temporary VESK Files"},
+        {Id::Check1_3,
+         "Check1",
+         3,
+         Kind::CheckBox,
+         {},
+         960,
+         2500,
+         3135,
+         255,
+         5,
+         4,
+         false,
+         "Delete Temporary VESK Project Folders"},
+        {Id::Check1_4,
+         "Check1",
+         4,
+         Kind::CheckBox,
+         {},
+         960,
+         3000,
+         3135,
+         255,
+         6,
+         3,
+         false,
+         "Delete VESK Toolbar Settings"},
+        {Id::Check1_5, "Check1", 5, Kind::CheckBox, Id::Frame1, 720, 3300, 3135, 255, 7, 10, false,
+         "Delete VESK OpenGL Settings"},
+        {Id::Label1, "Label1", -1, Kind::Label, Id::Frame1, 720, 400, 3255, 255, 8, 11, true,
+         "\"Please close any open VESK windows first!\"."},
+        {Id::Frame2,
+         "Frame2",
+         -1,
+         Kind::Frame,
+         {},
+         240,
+         240,
+         5175,
+         4455,
+         9,
+         1,
+         false,
+         "Advanced Cleaning Options"},
+        {Id::Command2, "Command2", -1, Kind::Button, Id::Frame2, 3840, 3720, 975, 495, 10, 12,
+         false, "Done"},
+        {Id::Check2_0, "Check2", 0, Kind::CheckBox, Id::Frame2, 720, 1560, 3855, 255, 11, 13, false,
+         "Restore VESK Folder Access Rights"},
+        {Id::Command3,
+         "Command3",
+         -1,
+         Kind::Button,
+         {},
+         240,
+         4920,
+         2295,
+         255,
+         12,
+         0,
+         false,
+         "Advanced Options"},
+        {Id::Label2_0, "Label2", 0, Kind::Label, Id::Frame2, 720, 400, 3255, 255, 13, 14, true,
+         "\"Please close any open VESK windows first!\"."},
+        {Id::Label2_1, "Label2", 1, Kind::Label, Id::Frame2, 720, 2160, 4215, 255, 14, 15, true,
+         "Access rights need an administrator."},
+        {Id::Check3, "Check3", -1, Kind::CheckBox, Id::Frame2, 720, 2400, 3375, 375, 15, 16, false,
+         "Delete VESK Settings from Virtual Store"},
+        {Id::Check4, "Check4", -1, Kind::CheckBox, Id::Frame2, 1200, 2880, 1815, 195, 16, 17, false,
+         "Program Files"},
+        {Id::Check5, "Check5", -1, Kind::CheckBox, Id::Frame2, 1200, 3360, 1935, 195, 17, 18, false,
+         "Program Data"},
+    }};
+}
+
+std::string handler_name(const Control& control) {
+    return std::string(control.name) + "_Click";
+}
+
+} // namespace
+
+Form1::Form1(Context context) : context_(context), controls_(stored_layout()) {
+    mutable_control(Id::Frame2).visible = false;
+}
+
+ControlId Form1::Check1(int index) {
+    return static_cast<ControlId>(static_cast<int>(Id::Check1_0) + index);
+}
+
+template <class Body> void Form1::dispatch(std::string_view handler, Body&& body) {
+    if (ended_) {
+        return;
+    }
+    try {
+        body();
+    } catch (const platform::Failure& failure) {
+        end_after_failure(failure.where.empty() ? handler : failure.where, failure.what());
+    } catch (const std::exception& failure) {
+        end_after_failure(handler, failure.what());
+    }
+}
+
+void Form1::end_after_failure(std::string_view where, std::string_view description) {
+    // The log gets the failure too, and is complete on disk before the user is told.
+    try {
+        if (context_.log.is_open()) {
+            context_.log.write_line("Error in " + std::string(where) + ": " +
+                                    std::string(description));
+        }
+        context_.log.close();
+    } catch (const std::exception&) {
+        // The report below is what matters now; the log stays as far as it got.
+    }
+    set_mouse_pointer(platform::kPointerDefault);
+    ReportFatalFailure(context_.os.ui, where, description);
+    end_program();
+}
+
+void Form1::end_program() {
+    context_.log.close();
+    ended_ = true;
+}
+
+void Form1::Form_Load() {
+    dispatch("Form_Load", [this] { InitWindow(); });
+}
+
+void Form1::click(ControlId id) {
+    const Control& target = control(id);
+    dispatch(handler_name(target), [&] {
+        if (target.kind == Kind::CheckBox) {
+            set_value(id, target.value == 1 ? 0 : 1);
+        } else {
+            raise_click(id);
+        }
+    });
+}
+
+void Form1::close() {
+    dispatch("Form_QueryUnload", [this] {
+        Form_QueryUnload();
+        ended_ = true;
+    });
+}
+
+void Form1::set_value(ControlId id, int value) {
+    Control& box = mutable_control(id);
+    if (box.value == value) {
+        return;
+    }
+    box.value = value;
+    raise_click(id);
+}
+
+void Form1::set_caption(ControlId id, std::string_view caption) {
+    mutable_control(id).caption = caption;
+}
+
+void Form1::set_mouse_pointer(int shape) {
+    mouse_pointer_ = shape;
+    context_.os.ui.set_pointer(shape);
+}
+
+void Form1::raise_click(ControlId id) {
+    switch (id) {
+    case Id::Check1_0:
+    case Id::Check1_1:
+    case Id::Check1_2:
+    case Id::Check1_3:
+    case Id::Check1_4:
+    case Id::Check1_5:
+        Check1_Click(control(id).index);
+        break;
+    case Id::Check2_0:
+        Check2_Click(0);
+        break;
+    case Id::Check3:
+        Check3_Click();
+        break;
+    case Id::Check4:
+        Check4_Click();
+        break;
+    case Id::Check5:
+        Check5_Click();
+        break;
+    case Id::Command1:
+        Command1_Click();
+        break;
+    case Id::Command2:
+        Command2_Click();
+        break;
+    case Id::Command3:
+        Command3_Click();
+        break;
+    default:
+        break; // frames and labels have no click handler
+    }
+}
+
+void Form1::InitWindow() {
+    set_value(Check1(0), 0);
+    set_value(Check1(1), 0);
+    set_value(Check1(2), 1);
+    set_value(Check1(3), 1);
+}
+
+void Form1::Check1_Click(int /*index*/) {
+    UpdateCommand1Caption();
+}
+
+void Form1::UpdateCommand1Caption() {
+    for (int index = 0; index <= 5; ++index) {
+        if (ticked(Check1(index))) {
+            set_caption(Id::Command1, kGo);
+            return;
+        }
+    }
+    set_caption(Id::Command1, kDone);
+}
+
+void Form1::UpdateCommand2Caption() {
+    set_caption(Id::Command2, ticked(Id::Check2_0) || ticked(Id::Check3) ? kGo : kDone);
+}
+
+void Form1::Command3_Click() {
+    if (control(Id::Command3).caption == kShowAdvanced) {
+        mutable_control(Id::Frame2).visible = true;
+        set_caption(Id::Command3, kHideAdvanced);
+    } else {
+        mutable_control(Id::Frame2).visible = false;
+        set_caption(Id::Command3, kShowAdvanced);
+    }
+}
+
+void Form1::Form_QueryUnload() {
+    set_mouse_pointer(platform::kPointerDefault);
+    context_.log.close();
+}
+
+std::string Form1::begin_run() {
+    set_mouse_pointer(platform::kPointerHourglass);
+    context_.state.LogFileNo = context_.log.free_file_number();
+    return platform::claim_failures("ChooseLogFileName", [this] {
+        return context_.log.open_new(context_.os.files, context_.state.VeskPath);
+    });
+}
+
+void Form1::end_run(const std::string& log_name) {
+    set_mouse_pointer(platform::kPointerDefault);
+    if (log_name.empty()) {
+        context_.os.ui.message_box("No cleaning log could be created in:\r\n" +
+                                       context_.state.VeskPath + "\r\n\r\nNothing was cleaned.",
+                                   platform::kMbWarning);
+        return;
+    }
+    std::string message = "Cleaning finished. Log file has been written to:\r\n" +
+                          context_.state.VeskPath + "\\" + log_name;
+    if (context_.log.had_refusals()) {
+        message += "\r\n\r\nSome items could not be cleaned; the log lists them.";
+    }
+    // The user may open the log from here: every line must be on disk first.
+    context_.log.flush();
+    context_.os.ui.message_box(message, platform::kMbInformation);
+    context_.log.close();
+}

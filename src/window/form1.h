@@ -1,0 +1,124 @@
+// The wizard window as a model: its controls' state and stored layout, and its event handlers.
+// The Win32 layer renders it with native controls and forwards the user's actions to it; the
+// unit tests drive it directly.
+#pragma once
+
+#include "operations/context.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+enum class ControlId {
+    Frame1,
+    Command1,
+    Check1_0,
+    Check1_1,
+    Check1_2,
+    Check1_3,
+    Check1_4,
+    Check1_5,
+    Label1,
+    Frame2,
+    Command2,
+    Check2_0,
+    Command3,
+    Label2_0,
+    Label2_1,
+    Check3,
+    Check4,
+    Check5,
+};
+inline constexpr std::size_t kControlCount = 18;
+
+enum class ControlKind { Frame, Button, CheckBox, Label };
+
+struct Control {
+    ControlId id;
+    std::string_view name; // as the program names it: "Check1"
+    int index;             // member of a control array, or -1
+    ControlKind kind;
+    std::optional<ControlId> holder; // the frame that holds it, or the window itself
+    int left, top, width, height;    // twips, from the holder's top-left corner
+    int tab_index;
+    int z_order;      // 0 is the front-most among the window's own children
+    bool red = false; // the two notes are drawn in red
+    std::string caption;
+    int value = 0; // check boxes: 0 unticked, 1 ticked
+    bool visible = true;
+};
+
+inline constexpr std::string_view kFormCaption = " VESK Cleaning Wizard";
+inline constexpr int kClientWidthTwips = 5625;
+inline constexpr int kClientHeightTwips = 5340;
+inline constexpr std::string_view kDone = "Done";
+inline constexpr std::string_view kGo = "Go!";
+inline constexpr std::string_view kShowAdvanced = "Advanced Options";
+inline constexpr std::string_view kHideAdvanced = "Hide Advanced Options";
+
+class Form1 {
+public:
+    explicit Form1(Context context);
+
+    // ---- Events from the window system. A failure that nothing else traps is reported here
+    // and ends the program.
+    void Form_Load();
+    // A user's click: a check box changes its tick, a button runs its handler.
+    void click(ControlId id);
+    // Closing by the close box, the system menu, log-off or shutdown.
+    void close();
+
+    // ---- State, for the view and the tests.
+    const Control& control(ControlId id) const { return controls_[static_cast<std::size_t>(id)]; }
+    const std::array<Control, kControlCount>& controls() const { return controls_; }
+    bool ended() const { return ended_; }
+    int mouse_pointer() const { return mouse_pointer_; }
+
+    // Setting a check box from code: raises its click handler when the tick changes, through
+    // the same path as a user's click.
+    void set_value(ControlId id, int value);
+
+    static ControlId Check1(int index);
+
+private:
+    Control& mutable_control(ControlId id) { return controls_[static_cast<std::size_t>(id)]; }
+    bool ticked(ControlId id) const { return control(id).value == 1; }
+    void set_caption(ControlId id, std::string_view caption);
+    void set_mouse_pointer(int shape);
+    void raise_click(ControlId id);
+    template <class Body> void dispatch(std::string_view handler, Body&& body);
+    void end_after_failure(std::string_view where, std::string_view description);
+    void end_program();
+
+    void InitWindow();
+    void Check1_Click(int index);
+    void UpdateCommand1Caption();
+    void UpdateCommand2Caption();
+    void Command3_Click();
+    void Form_QueryUnload();
+
+    // The standard run.
+    void Command1_Click();
+    std::string ConfirmStandardRun() const;
+    void CleanRegistrySettings();
+
+    // The advanced panel and its run.
+    void Check2_Click(int index);
+    void Check3_Click();
+    void Check4_Click();
+    void Check5_Click();
+    void Command2_Click();
+    void ConfirmAdvancedRun(const std::string& pfStore, const std::string& pdStore,
+                            bool& confirmable, std::string& message) const;
+
+    // Shared by both runs: after the confirmation, the hourglass and the new log; at the end,
+    // the closing message naming the log (or saying none could be made) and the log closed.
+    std::string begin_run();
+    void end_run(const std::string& log_name);
+
+    Context context_;
+    std::array<Control, kControlCount> controls_;
+    bool ended_ = false;
+    int mouse_pointer_ = platform::kPointerDefault;
+};
