@@ -1,0 +1,18 @@
+// The file system through the wide kernel32 and shell32 functions, long paths included.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace win32 {
+
+class FileSystem final : public platform::FileSystem {
+public:
+    platform::FindResult find(std::string_view path_pattern) override;
+    platform::RemovalResult delete_file(std::string_view path) override;
+    platform::RemovalResult shell_delete(std::string_view path) override;
+    platform::RemovalResult remove_link(std::string_view path) override;
+    platform::CreateResult create_new_text_file(std::string_view path) override;
+    std::string read_text_file(std::string_view path) override;
+};
+
+} // namespace win32

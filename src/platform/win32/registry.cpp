@@ -1,0 +1,120 @@
+#include "platform/win32/registry.h"
+
+#include "platform/win32/handles.h"
+#include "platform/win32/text.h"
+
+#include <shlwapi.h>
+#include <vector>
+#include <windows.h>
+
+namespace win32 {
+namespace {
+
+HKEY root_handle(platform::RegistryRoot root) {
+    return root == platform::RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+REGSAM access_mask(platform::RegistryAccess access) {
+    switch (access) {
+    case platform::RegistryAccess::QueryValue:
+        return KEY_QUERY_VALUE;
+    case platform::RegistryAccess::AllAccess:
+        return KEY_ALL_ACCESS;
+    case platform::RegistryAccess::Default:
+        break;
+    }
+    return MAXIMUM_ALLOWED;
+}
+
+platform::RemovalResult removal_from(LSTATUS status) {
+    if (status == ERROR_SUCCESS) {
+        return {platform::Removal::Deleted, {}};
+    }
+    const auto code = static_cast<DWORD>(status);
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+        return {platform::Removal::Missing, error_text(code)};
+    }
+    return {platform::Removal::Refused, error_text(code)};
+}
+
+class Key final : public platform::RegistryKey {
+public:
+    explicit Key(HKEY key) : key_(key) {}
+
+    std::optional<platform::RegistryValue> query_value(std::string_view name) const override {
+        const std::wstring value_name = wide(name);
+        DWORD type = 0;
+        DWORD size = 0;
+        LSTATUS status =
+            RegQueryValueExW(key_.get(), value_name.c_str(), nullptr, &type, nullptr, &size);
+        platform::RegistryValue value;
+        // The value may grow between the calls; read again with the size it asks for.
+        for (int attempt = 0; status == ERROR_SUCCESS && attempt < 4; ++attempt) {
+            value.data.resize(size);
+            DWORD got = size;
+            status = RegQueryValueExW(key_.get(), value_name.c_str(), nullptr, &type,
+                                      value.data.data(), &got);
+            if (status == ERROR_SUCCESS) {
+                value.type = type;
+                value.data.resize(got);
+                return value;
+            }
+            if (status == ERROR_MORE_DATA) {
+                size = got;
+                status = ERROR_SUCCESS;
+            }
+        }
+        return std::nullopt;
+    }
+
+    platform::SubkeyEntry enum_subkey(std::uint32_t index,
+                                      std::size_t max_name_chars) const override {
+        std::vector<wchar_t> name(max_name_chars + 1, L'\0');
+        auto size = static_cast<DWORD>(name.size());
+        const LSTATUS status = RegEnumKeyExW(key_.get(), index, name.data(), &size, nullptr,
+                                             nullptr, nullptr, nullptr);
+        switch (status) {
+        case ERROR_SUCCESS:
+            return {platform::EnumStatus::Found, utf8(std::wstring_view(name.data(), size))};
+        case ERROR_MORE_DATA:
+            return {platform::EnumStatus::NameTooLong, {}};
+        case ERROR_NO_MORE_ITEMS:
+            return {platform::EnumStatus::NoMoreItems, {}};
+        default:
+            return {platform::EnumStatus::Failed, {}};
+        }
+    }
+
+private:
+    UniqueKey key_;
+};
+
+} // namespace
+
+std::unique_ptr<platform::RegistryKey> Registry::open_key(platform::RegistryRoot root,
+                                                          std::string_view path,
+                                                          platform::RegistryAccess access,
+                                                          platform::RegistryView view) {
+    REGSAM sam = access_mask(access);
+    if (view == platform::RegistryView::Wow64_32) {
+        sam |= KEY_WOW64_32KEY;
+    }
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root_handle(root), wide(path).c_str(), 0, sam, &key) != ERROR_SUCCESS) {
+        return nullptr;
+    }
+    return std::make_unique<Key>(key);
+}
+
+platform::RemovalResult Registry::delete_key_tree(platform::RegistryRoot root,
+                                                  std::string_view path) {
+    // By the parent and the full path: through an opened handle and an empty subkey name the
+    // key itself may stay behind, emptied.
+    return removal_from(SHDeleteKeyW(root_handle(root), wide(path).c_str()));
+}
+
+platform::RemovalResult Registry::delete_key(platform::RegistryRoot root, std::string_view path) {
+    return removal_from(RegDeleteKeyW(root_handle(root), wide(path).c_str()));
+}
+
+} // namespace win32

@@ -1,0 +1,19 @@
+// The registry through the wide advapi32 and shlwapi functions.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace win32 {
+
+class Registry final : public platform::Registry {
+public:
+    std::unique_ptr<platform::RegistryKey> open_key(platform::RegistryRoot root,
+                                                    std::string_view path,
+                                                    platform::RegistryAccess access,
+                                                    platform::RegistryView view) override;
+    platform::RemovalResult delete_key_tree(platform::RegistryRoot root,
+                                            std::string_view path) override;
+    platform::RemovalResult delete_key(platform::RegistryRoot root, std::string_view path) override;
+};
+
+} // namespace win32

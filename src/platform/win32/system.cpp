@@ -1,0 +1,69 @@
+#include "platform/win32/system.h"
+
+#include "platform/win32/handles.h"
+#include "platform/win32/text.h"
+
+#include <shlobj.h>
+#include <vector>
+
+namespace win32 {
+namespace {
+
+// Calls a GetXxxDirectoryW-style function, again with the size it asks for when the first
+// buffer is too small. Empty when the call fails.
+template <class Getter> std::string directory_from(Getter get) {
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const UINT length = get(buffer.data(), static_cast<UINT>(buffer.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < buffer.size()) {
+            return utf8(std::wstring_view(buffer.data(), length));
+        }
+        buffer.resize(length + 1);
+    }
+    return {};
+}
+
+} // namespace
+
+std::uint32_t System::platform_id() {
+    // GetVersionExW is deprecated for version checks, but the platform family it reports is
+    // all that is asked of it here.
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!GetVersionExW(&info)) {
+        return 0;
+    }
+#pragma GCC diagnostic pop
+    return info.dwPlatformId;
+}
+
+std::string System::windows_directory() {
+    return directory_from(
+        [](wchar_t* buffer, UINT size) { return GetWindowsDirectoryW(buffer, size); });
+}
+
+std::string System::system_directory() {
+    return directory_from(
+        [](wchar_t* buffer, UINT size) { return GetSystemDirectoryW(buffer, size); });
+}
+
+std::optional<std::string> System::special_folder(int csidl) {
+    ITEMIDLIST* raw = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(owner_ ? owner_() : nullptr, csidl, &raw))) {
+        return std::nullopt;
+    }
+    const UniquePidl list(raw);
+    // Long enough for any path the shell can give; SHGetPathFromIDListW assumes MAX_PATH.
+    std::vector<wchar_t> buffer(MAX_PATH + 1, L'\0');
+    if (!SHGetPathFromIDListW(list.get(), buffer.data())) {
+        return std::nullopt;
+    }
+    return utf8(buffer.data());
+}
+
+} // namespace win32

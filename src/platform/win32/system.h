@@ -1,0 +1,25 @@
+// The platform family, the system's folders and the shell's special folders.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <functional>
+#include <windows.h>
+
+namespace win32 {
+
+class System final : public platform::System {
+public:
+    // owner gives the window that owns the shell's look-ups (none before the window exists).
+    explicit System(std::function<HWND()> owner = {}) : owner_(std::move(owner)) {}
+
+    std::uint32_t platform_id() override;
+    std::string windows_directory() override;
+    std::string system_directory() override;
+    std::optional<std::string> special_folder(int csidl) override;
+
+private:
+    std::function<HWND()> owner_;
+};
+
+} // namespace win32

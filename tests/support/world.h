@@ -1,0 +1,44 @@
+// A whole small world for tests of the operations and the window: a fake Windows with a host
+// folder, the shared state as start-up leaves it, a log, and optionally the window.
+#pragma once
+
+#include <string>
+
+#include "fake_platform.h"
+#include "log/cleaning_log.h"
+#include "operations/context.h"
+#include "startup/name_tables.h"
+#include "window/form1.h"
+
+inline constexpr const char* kHostFolder = "D:\\Host";
+
+struct World {
+    World() {
+        fake.add_dir(kHostFolder);
+        state.VeskPath = kHostFolder;
+        state.IsWinNT = true;
+        MF_FillIniList(state);
+        MF_FillKeyList(state);
+    }
+    // The text of the host folder's log number n, as far as it has reached the disk.
+    std::string log_text(int n = 1) const {
+        return fake.content(std::string(kHostFolder) + "\\Cleaning" + std::to_string(n) + ".log");
+    }
+    // Opens a log for tests that call operations directly.
+    void open_log() { log.open_new(fake, state.VeskPath); }
+    std::string closed_log_text() {
+        log.close();
+        return log_text();
+    }
+
+    fake::FakePlatform fake;
+    SharedState state;
+    CleaningLog log;
+    Context context{state, fake.os(), log};
+};
+
+// The world with the window loaded, as the user first sees it.
+struct FormWorld : World {
+    FormWorld() { form.Form_Load(); }
+    Form1 form{context};
+};
