@@ -1,0 +1,72 @@
+// The program's entry: builds the Win32 platform, runs the start-up checks and, when they
+// pass, shows the wizard window until the user ends it.
+#include "log/cleaning_log.h"
+#include "platform/win32/file_system.h"
+#include "platform/win32/form_view.h"
+#include "platform/win32/processes.h"
+#include "platform/win32/registry.h"
+#include "platform/win32/system.h"
+#include "platform/win32/user_interface.h"
+#include "resource.h"
+#include "startup/main.h"
+#include "window/form1.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <windows.h>
+
+namespace {
+
+// The shell functions that the cleaning uses want COM on the calling thread.
+class ComScope {
+public:
+    ComScope() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
+    ~ComScope() {
+        if (initialised_) {
+            CoUninitialize();
+        }
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    bool initialised_;
+};
+
+void show_window(Form1& form, win32::UserInterface& ui, HINSTANCE instance, int show_command) {
+    const HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_WIZARD));
+    win32::FormView view(form, ui, instance, icon);
+    view.run(show_command);
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
+    const ComScope com;
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    win32::Registry registry;
+    win32::FileSystem files;
+    win32::UserInterface ui;
+    win32::System system([&ui] { return ui.owner(); });
+    win32::Processes processes;
+    const platform::Platform os{registry, files, system, processes, ui};
+
+    SharedState state;
+    CleaningLog log;
+    if (!Main(state, os)) {
+        return 0;
+    }
+    Form1 form(Context{state, os, log});
+    form.Form_Load();
+    if (form.ended()) {
+        return 0;
+    }
+    try {
+        show_window(form, ui, instance, show_command);
+    } catch (const platform::Failure& failure) {
+        ReportFatalFailure(ui, "Form1", failure.what());
+    }
+    return 0;
+}

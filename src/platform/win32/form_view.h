@@ -1,0 +1,60 @@
+// Renders Form1 with native controls (BUTTON check boxes and push buttons, group boxes,
+// STATIC labels), forwards the user's clicks to it and shows what it changed.
+#pragma once
+
+#include "platform/win32/handles.h"
+#include "platform/win32/user_interface.h"
+#include "window/form1.h"
+
+#include <array>
+#include <windows.h>
+
+namespace win32 {
+
+class FormView {
+public:
+    // Creates the window, hidden, centred on the screen, with the model's current state.
+    FormView(Form1& form, UserInterface& ui, HINSTANCE instance, HICON icon);
+    ~FormView();
+    FormView(const FormView&) = delete;
+    FormView& operator=(const FormView&) = delete;
+
+    // Shows the window and dispatches messages until the program ends.
+    void run(int show_command);
+
+private:
+    static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
+
+    void create_controls(HINSTANCE instance);
+    void stack_controls();
+    void apply_dpi(UINT dpi);
+    void place_controls();
+    int fitted_width(std::size_t index) const;
+    int twips_to_pixels(int twips) const;
+    RECT window_rect_for_client() const;
+    void center_on_screen();
+    void sync();
+
+    void on_clicked(int id);
+    void on_close();
+    LRESULT on_color_static(HDC dc, HWND control);
+    bool handle_tab(const MSG& message);
+    bool reachable(HWND control) const;
+    int index_of(HWND control) const;
+    HWND outer(std::size_t index) const;
+
+    Form1& form_;
+    UserInterface& ui_;
+    HWND window_ = nullptr;
+    // controls_[i] is the native control of form_.controls()[i]; a frame is its group box,
+    // which lies in the opaque panel panels_[i].
+    std::array<HWND, kControlCount> controls_{};
+    std::array<HWND, kControlCount> panels_{};
+    UniqueGdiObject font_;
+    UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+    bool busy_ = false; // a handler is running (it may be showing a modal box)
+    HWND saved_focus_ = nullptr;
+};
+
+} // namespace win32

@@ -1,0 +1,331 @@
+// Drives the wizard's window from outside, as a user would: finds its controls by caption,
+// tells which of them can be seen, clicks them, reads ticks and captions, answers its message
+// boxes. The test scripts call one subcommand per step; exit status 0 means the step held,
+// 1 that it did not (with the reason on stderr), 2 a usage error. Clicks and keys are posted:
+// the scripts look for their effect with a retry.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+#include <windows.h>
+
+namespace {
+
+constexpr wchar_t kWindowTitle[] = L" VESK Cleaning Wizard";
+constexpr wchar_t kBoxTitle[] = L"VESK Cleaning Wizard";
+constexpr wchar_t kBoxClass[] = L"#32770";
+constexpr int kBoxTextId = 0xFFFF;
+constexpr UINT kSendTimeoutMs = 5000;
+constexpr double kDefaultWaitSeconds = 20;
+
+std::string utf8(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                        nullptr, nullptr);
+    return out;
+}
+
+// The test scripts pass captions in UTF-8.
+std::wstring wide(const char* text) {
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), size);
+    out.resize(out.size() - 1);
+    return out;
+}
+
+std::wstring text_of(HWND window) {
+    wchar_t buffer[1024] = {};
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, std::size(buffer),
+                             reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                             &copied)) {
+        return {};
+    }
+    return std::wstring(buffer, copied);
+}
+
+std::wstring class_of(HWND window) {
+    wchar_t buffer[256] = {};
+    GetClassNameW(window, buffer, static_cast<int>(std::size(buffer)));
+    return buffer;
+}
+
+int fail(const std::string& why) {
+    std::fprintf(stderr, "driver: %s\n", why.c_str());
+    return 1;
+}
+
+// Polls until found returns true or the time is up.
+bool wait_for(double seconds, const std::function<bool()>& found) {
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(static_cast<int>(seconds * 1000));
+    while (!found()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+}
+
+HWND main_window() {
+    const HWND window = FindWindowW(nullptr, kWindowTitle);
+    return window && IsWindowVisible(window) ? window : nullptr;
+}
+
+HWND message_box() {
+    return FindWindowW(kBoxClass, kBoxTitle);
+}
+
+// What a user would call the control.
+std::string kind_of(HWND control) {
+    const std::wstring window_class = class_of(control);
+    if (lstrcmpiW(window_class.c_str(), L"Static") == 0) {
+        return "label";
+    }
+    if (lstrcmpiW(window_class.c_str(), L"Button") != 0) {
+        return "panel";
+    }
+    switch (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) {
+    case BS_CHECKBOX:
+    case BS_AUTOCHECKBOX:
+    case BS_3STATE:
+    case BS_AUTO3STATE:
+        return "checkbox";
+    case BS_GROUPBOX:
+        return "frame";
+    default:
+        return "button";
+    }
+}
+
+// Shown, and what the screen shows at its centre belongs to it. A frame is seen when its
+// caption's corner is not covered (group boxes let hit tests through to what lies under them).
+bool seen(HWND control) {
+    if (!IsWindowVisible(control)) {
+        return false;
+    }
+    RECT rect;
+    GetWindowRect(control, &rect);
+    if (kind_of(control) == "frame") {
+        const POINT corner{rect.left + 4, rect.top + 4};
+        const HWND at = WindowFromPoint(corner);
+        return at == control || at == GetParent(control);
+    }
+    const POINT centre{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    return WindowFromPoint(centre) == control;
+}
+
+std::vector<HWND> controls_of(HWND window) {
+    std::vector<HWND> found;
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM list) {
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+int checked_state(HWND box) {
+    DWORD_PTR state = 0;
+    SendMessageTimeoutW(box, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state);
+    return state == BST_CHECKED ? 1 : 0;
+}
+
+// The control with this caption; of several, the one a user can see.
+HWND control_by_caption(HWND window, const std::wstring& caption) {
+    HWND any = nullptr;
+    for (const HWND control : controls_of(window)) {
+        if (text_of(control) != caption || kind_of(control) == "panel") {
+            continue;
+        }
+        if (seen(control)) {
+            return control;
+        }
+        any = any ? any : control;
+    }
+    return any;
+}
+
+HWND require_window() {
+    const HWND window = main_window();
+    if (!window) {
+        std::fprintf(stderr, "driver: no window titled \"%s\"\n", utf8(kWindowTitle).c_str());
+    }
+    return window;
+}
+
+int list(HWND window) {
+    for (const HWND control : controls_of(window)) {
+        const std::string kind = kind_of(control);
+        if (kind == "panel") {
+            continue;
+        }
+        const std::string tick = kind == "checkbox" ? std::to_string(checked_state(control)) : "-";
+        std::printf("%s\t%s\t%s\t%s\n", seen(control) ? "seen" : "unseen", kind.c_str(),
+                    tick.c_str(), utf8(text_of(control)).c_str());
+    }
+    return 0;
+}
+
+int press_box(const std::string& answer) {
+    const int id = answer == "yes" ? IDYES : answer == "no" ? IDNO : answer == "ok" ? IDOK : 0;
+    if (id == 0) {
+        return fail("press-box takes yes, no or ok");
+    }
+    const HWND box = message_box();
+    if (!box) {
+        return fail("no message box is open");
+    }
+    const HWND button = GetDlgItem(box, id);
+    if (!button) {
+        return fail("the message box has no " + answer + " button");
+    }
+    // A posted click is lost on the box's modal loop under Wine; a sent one is not.
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+    if (!wait_for(kDefaultWaitSeconds, [box] { return !IsWindow(box); })) {
+        return fail("the message box stayed open after " + answer);
+    }
+    return 0;
+}
+
+// A key pressed on the focused control, delivered through the window's message queue.
+int press_key(HWND window, const std::string& key) {
+    const UINT code = key == "tab"      ? VK_TAB
+                      : key == "space"  ? VK_SPACE
+                      : key == "enter"  ? VK_RETURN
+                      : key == "escape" ? VK_ESCAPE
+                                        : 0;
+    if (code == 0) {
+        return fail("key takes tab, space, enter or escape");
+    }
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    const HWND target = info.hwndFocus ? info.hwndFocus : window;
+    PostMessageW(target, WM_KEYDOWN, code, 1);
+    PostMessageW(target, WM_KEYUP, code, static_cast<LPARAM>(0xC0000001u));
+    return 0;
+}
+
+int usage() {
+    std::fputs("usage: driver wait-window [seconds] | wait-gone [seconds] | list\n"
+               "       | seen CAPTION | click CAPTION | checked CAPTION | focused | rect | close\n"
+               "       | key tab|space|enter|escape\n"
+               "       | wait-box [seconds] | press-box yes|no|ok | no-box | park-pointer\n",
+               stderr);
+    return 2;
+}
+
+double seconds_arg(int argc, char** argv) {
+    return argc > 2 ? std::atof(argv[2]) : kDefaultWaitSeconds;
+}
+
+int run(int argc, char** argv) {
+    if (argc < 2) {
+        return usage();
+    }
+    const std::string command = argv[1];
+    if (command == "wait-window") {
+        return wait_for(seconds_arg(argc, argv), [] { return main_window() != nullptr; })
+                   ? 0
+                   : fail("the window did not appear");
+    }
+    if (command == "wait-gone") {
+        return wait_for(seconds_arg(argc, argv), [] { return !FindWindowW(nullptr, kWindowTitle); })
+                   ? 0
+                   : fail("the window is still there");
+    }
+    if (command == "wait-box") {
+        HWND box = nullptr;
+        if (!wait_for(seconds_arg(argc, argv),
+                      [&box] { return (box = message_box()) != nullptr; })) {
+            return fail("no message box appeared");
+        }
+        wchar_t text[4096] = {};
+        GetDlgItemTextW(box, kBoxTextId, text, static_cast<int>(std::size(text)));
+        std::printf("%s\n", utf8(text).c_str());
+        return 0;
+    }
+    if (command == "press-box" && argc == 3) {
+        return press_box(argv[2]);
+    }
+    if (command == "park-pointer") {
+        // Out of the way of the window, so that no control shows a hover highlight.
+        return SetCursorPos(0, 0) ? 0 : fail("cannot move the mouse pointer");
+    }
+    if (command == "no-box") {
+        return message_box() ? fail("a message box is open") : 0;
+    }
+    const HWND window = require_window();
+    if (!window) {
+        return 1;
+    }
+    if (command == "list") {
+        return list(window);
+    }
+    if (command == "rect") {
+        RECT rect;
+        GetWindowRect(window, &rect);
+        std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+                    rect.bottom - rect.top);
+        return 0;
+    }
+    if (command == "focused") {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+        std::printf("%s\n", info.hwndFocus ? utf8(text_of(info.hwndFocus)).c_str() : "");
+        return 0;
+    }
+    if (command == "close") {
+        // What the close box and the system menu's Close send.
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    if (command == "key" && argc == 3) {
+        return press_key(window, argv[2]);
+    }
+    if (argc != 3) {
+        return usage();
+    }
+    const std::wstring caption = wide(argv[2]);
+    const HWND control = control_by_caption(window, caption);
+    if (!control) {
+        return fail("no control reads \"" + std::string(argv[2]) + "\"");
+    }
+    if (command == "seen") {
+        return seen(control) ? 0 : fail("\"" + std::string(argv[2]) + "\" cannot be seen");
+    }
+    if (command == "checked") {
+        std::printf("%d\n", checked_state(control));
+        return 0;
+    }
+    if (command == "click") {
+        if (!seen(control)) {
+            return fail("\"" + std::string(argv[2]) + "\" cannot be seen, so not clicked");
+        }
+        // Posted: the click may open a modal box, which would hold a sent message.
+        PostMessageW(control, BM_CLICK, 0, 0);
+        return 0;
+    }
+    return usage();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return run(argc, argv);
+}

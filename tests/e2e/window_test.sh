@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# The wizard's window under Wine: what a user sees at start and after the panel toggle, the
+# caption rules, the keyboard, how the program ends, and the two start-up stops.
+# Usage: window_test.sh CASE [DPI]
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+run_under_xvfb "$@"
+
+readonly STANDARD_BOXES="Delete Temporary VESK Files
+Delete Temporary VESK Project Folders
+Delete VESK Configuration Settings
+Delete VESK OpenGL Settings
+Delete VESK Registry VB Program Settings
+Delete VESK Toolbar Settings"
+readonly ADVANCED_BOXES="Delete VESK Settings from Virtual Store
+Program Data
+Program Files
+Restore VESK Folder Access Rights"
+readonly NOTE='"Please close any open VESK windows first!".'
+
+start_on_host() {
+    prepare_prefix "${1:-96}"
+    set_host_key "$(make_host_folder "$CASE")"
+    start_wizard
+    driver wait-window >/dev/null || fail "the window did not open"
+}
+
+# Both views as a user sees them, with a screenshot of each at the prefix's DPI.
+views() {
+    local dpi=$1
+    start_on_host "$dpi"
+    eventually focused_is "Go!"
+    [ "$(seen_captions checkbox)" = "$STANDARD_BOXES" ] ||
+        fail "standard view shows boxes: $(seen_captions checkbox)"
+    [ "$(seen_captions button)" = $'Advanced Options\nGo!' ] ||
+        fail "standard view shows buttons: $(seen_captions button)"
+    [ "$(seen_captions label)" = "$NOTE" ] || fail "standard view shows labels: $(seen_captions label)"
+    [ "$(seen_captions frame)" = "Cleaning Options" ] || fail "Frame1 not seen"
+    tick_is "Delete Temporary VESK Files" 1 && tick_is "Delete Temporary VESK Project Folders" 1 &&
+        tick_is "Delete VESK Configuration Settings" 0 || fail "wrong initial ticks"
+    screenshot "standard-${dpi}dpi"
+
+    driver click "Advanced Options"
+    eventually driver seen "Hide Advanced Options"
+    [ "$(seen_captions checkbox)" = "$ADVANCED_BOXES" ] ||
+        fail "advanced view shows boxes: $(seen_captions checkbox)"
+    [ "$(seen_captions button)" = $'Done\nHide Advanced Options' ] ||
+        fail "advanced view shows buttons: $(seen_captions button)"
+    [ "$(seen_captions label | grep -c .)" = 2 ] || fail "advanced view shows labels: $(seen_captions label)"
+    [ "$(seen_captions frame)" = "Advanced Cleaning Options" ] || fail "Frame2 not seen"
+    screenshot "advanced-${dpi}dpi"
+
+    driver click "Hide Advanced Options"
+    eventually driver seen "Advanced Options"
+    [ "$(seen_captions checkbox)" = "$STANDARD_BOXES" ] || fail "standard view not back"
+    tick_is "Delete Temporary VESK Files" 1 && tick_is "Delete Temporary VESK Project Folders" 1 ||
+        fail "the toggle changed a tick"
+}
+
+case_views_96dpi() { views 96; }
+case_views_144dpi() { views 144; }
+
+# Unticking both initial boxes turns "Go!" into "Done"; "Done" ends the program at once.
+case_done_ends() {
+    start_on_host
+    driver click "Delete Temporary VESK Files"
+    eventually tick_is "Delete Temporary VESK Files" 0
+    driver seen "Go!" >/dev/null || fail "Go! gone with a box still ticked"
+    driver click "Delete Temporary VESK Project Folders"
+    eventually tick_is "Delete Temporary VESK Project Folders" 0
+    eventually driver seen "Done"
+    driver click "Delete VESK OpenGL Settings"
+    eventually driver seen "Go!"
+    driver click "Delete VESK OpenGL Settings"
+    eventually driver seen "Done"
+    driver click "Done"
+    wait_wizard_end
+    driver no-box >/dev/null || fail "a message box opened on Done"
+}
+
+# The close box (WM_CLOSE) ends the program without asking.
+case_close_ends() {
+    start_on_host
+    driver close
+    wait_wizard_end
+}
+
+# Tab follows the stored order from Go!, Space ticks the focused box, Enter and Escape do
+# nothing.
+case_keyboard() {
+    start_on_host
+    eventually focused_is "Go!"
+    driver key tab
+    eventually focused_is "Delete VESK Registry VB Program Settings"
+    driver key tab
+    eventually focused_is "Delete VESK Configuration Settings"
+    driver key space
+    eventually tick_is "Delete VESK Configuration Settings" 1
+    driver key enter
+    driver key escape
+    sleep 1
+    driver wait-window 1 >/dev/null || fail "Enter or Escape closed the window"
+    driver no-box >/dev/null || fail "Enter or Escape opened a box"
+    focused_is "Delete VESK Configuration Settings" || fail "Enter or Escape moved the focus"
+    tick_is "Delete VESK Configuration Settings" 1 || fail "Enter or Escape changed a tick"
+}
+
+# Neither a host key nor a pointer file: the program says so and ends without a window.
+case_no_host() {
+    prepare_prefix
+    start_wizard
+    [ "$(driver wait-box | tr -d '\r')" = "VESK40.DIR not found!" ] || fail "wrong message"
+    driver press-box ok
+    wait_wizard_end
+    driver wait-window 0 >/dev/null 2>&1 && fail "the window opened"
+    true
+}
+
+# A host key naming a folder that does not exist.
+case_missing_folder() {
+    prepare_prefix
+    set_host_key "$VESK_E2E_DIR/hosts/not-there"
+    start_wizard
+    [ "$(driver wait-box | tr -d '\r')" = "Veskpath not found!" ] || fail "wrong message"
+    driver press-box ok
+    wait_wizard_end
+}
+
+# The pointer file alone leads to the host folder.
+case_pointer_file() {
+    prepare_prefix
+    set_pointer_file "$(make_host_folder pointer_file)"
+    start_wizard
+    driver wait-window >/dev/null || fail "the window did not open"
+    driver close
+    wait_wizard_end
+}
+
+CASE=${1:?usage: window_test.sh CASE}
+"case_$CASE"
+echo "PASS: $CASE"
