@@ -139,3 +139,31 @@ screenshot() {
             +repage "$out" || fail "no screenshot"
     echo "$out"
 }
+
+# Waits (up to $2 seconds, default 20) for a message box and writes its text, exactly as the box
+# holds it, to the file $1.
+# The driver's console output turns each line feed into CR LF; one CR before each line end is
+# that translation's and goes, the box's own CRs stay. The driver's final line end goes too.
+read_box() {
+    local raw
+    raw=$(mktemp)
+    driver wait-box "${2:-20}" >"$raw" || {
+        rm -f "$raw"
+        fail "no message box appeared"
+    }
+    sed 's/\r$//' "$raw" | head -c -1 >"$1"
+    rm -f "$raw"
+}
+
+# Saves the open message box, with its frame, as a PNG in the build folder; prints its path.
+# Taken from the box's own X window: a box owned by the wizard's window shows black in a capture
+# of the whole screen under Xvfb, while its own window holds what it draws.
+box_screenshot() {
+    local out="$VESK_E2E_DIR/$1.png"
+    driver no-box >/dev/null 2>&1 && fail "no message box to take a picture of"
+    driver park-pointer
+    sleep 0.3
+    xwd -display "$DISPLAY" -name "VESK Cleaning Wizard" | /usr/bin/convert xwd:- "$out" ||
+        fail "no screenshot"
+    echo "$out"
+}

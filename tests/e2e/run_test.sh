@@ -1,0 +1,428 @@
+#!/usr/bin/env bash
+# Both cleaning runs under Wine, from the ticks through the window to what is left on disk and
+# in the registry: the confirmation and closing texts exactly, the log line by line, every
+# target gone and every look-alike untouched.
+# Usage: run_test.sh CASE
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+run_under_xvfb "$@"
+
+readonly SETTINGS_BRANCH='HKCU\Software\VB and VBA Program Settings'
+readonly KEY_PATH='HKEY_CURRENT_USER\Software\VB and VBA Program Settings'
+# Log labels as they stand in the file: padded with blanks to the next column stop of 14.
+readonly DELETED_KEY='Deleted Key:  '
+readonly DELETED_FILE='Deleted File: '
+readonly NOT_DELETED_FILE='Could not delete File:      '
+readonly DELETED_DIR='Deleted Directory:          '
+readonly PERMISSIONS_SET='Permissions Set For:        '
+readonly PATH_CLEANED='Path cleaned: '
+# Wine's text for ERROR_ACCESS_DENIED, which DeleteFileW gives for a read-only file.
+readonly ACCESS_DENIED='Access denied.'
+readonly CLOSING='Cleaning finished. Log file has been written to:'
+readonly REFUSALS_NOTE='Some items could not be cleaned; the log lists them.'
+readonly CRLF=$'\r\n'
+
+SCRATCH=
+
+# Shows text with its line ends and blanks visible, for failure reports.
+visible() {
+    cat -A "$1" | sed 's/^/    | /'
+}
+
+# The text $2 (exact bytes) must equal the file $3; $1 names what is compared.
+expect_text() {
+    local what=$1 expected_text=$2 actual_file=$3 expected_file="$SCRATCH/expected-$1"
+    printf '%s' "$expected_text" >"$expected_file"
+    if ! cmp -s "$expected_file" "$actual_file"; then
+        {
+            echo "FAIL: $what differs (^M is CR, \$ a line end)"
+            echo "  expected:"
+            visible "$expected_file"
+            echo "  actual:"
+            visible "$actual_file"
+        } >&2
+        exit 1
+    fi
+}
+
+# Compares the log file $1 with the expected lines on stdin. A line "= TEXT" must come at its
+# place; a run of lines "~ TEXT" must come at its place as a block, in any order within the
+# block (the order in which the platform lists a folder or a key's subkeys).
+expect_log() {
+    local log=$1 expected_raw="$SCRATCH/log-expected-raw"
+    [ -f "$log" ] || fail "no log file $log"
+    cat >"$expected_raw"
+    local lines crlf
+    lines=$(tr -cd '\n' <"$log" | wc -c)
+    crlf=$(grep -c $'\r$' "$log" || true)
+    [ "$lines" = "$crlf" ] || fail "the log has lines not ended by CR LF:$(echo; visible "$log")"
+    [ ! -s "$log" ] || [ "$(tail -c 1 "$log" | od -An -c | tr -d ' ')" = '\n' ] ||
+        fail "the log's last line has no line end:$(echo; visible "$log")"
+    local -a actual
+    mapfile -t actual < <(sed 's/\r$//' "$log")
+    local want="$SCRATCH/log-expected" got="$SCRATCH/log-actual" index=0 block=()
+    : >"$want"
+    : >"$got"
+    flush_block() {
+        if [ "${#block[@]}" -gt 0 ]; then
+            printf '%s\n' "${block[@]}" | sort >>"$want"
+            printf '%s\n' "${actual[@]:index:${#block[@]}}" | sort >>"$got"
+            index=$((index + ${#block[@]}))
+            block=()
+        fi
+    }
+    local entry
+    while IFS= read -r entry; do
+        case $entry in
+        "~ "*) block+=("${entry#\~ }") ;;
+        "= "*)
+            flush_block
+            printf '%s\n' "${entry#= }" >>"$want"
+            [ "$index" -ge "${#actual[@]}" ] || printf '%s\n' "${actual[index]}" >>"$got"
+            index=$((index + 1))
+            ;;
+        *) fail "bad expected log line: $entry" ;;
+        esac
+    done <"$expected_raw"
+    flush_block
+    [ "$index" -ge "${#actual[@]}" ] || printf '%s\n' "${actual[@]:index}" >>"$got"
+    if ! diff -u "$want" "$got" >"$SCRATCH/log-diff"; then
+        {
+            echo "FAIL: the log differs from the expected lines (blocks of any order sorted)"
+            sed 's/^/    /' "$SCRATCH/log-diff"
+            echo "  whole log:"
+            visible "$log"
+        } >&2
+        exit 1
+    fi
+}
+
+# Every entry below a folder with its type, mode and, for files, content checksum; one a line.
+manifest() {
+    (
+        cd "$1"
+        find . -mindepth 1 -printf '%y %m %p\n' | sort | while read -r type mode path; do
+            if [ "$type" = f ]; then
+                echo "$type $mode $path $(sha1sum <"$path" | cut -c1-40)"
+            else
+                echo "$type $mode $path"
+            fi
+        done
+    )
+}
+
+# A file holding its own name, so that a swapped or rewritten file shows.
+put() {
+    mkdir -p "$(dirname "$1")"
+    printf 'content of %s\r\n' "$(basename "$1")" >"$1"
+}
+
+hidden_attribute() {
+    wine_quiet cmd /c attrib +h "$(windows_path "$1")" || fail "cannot hide $1"
+    wine cmd /c attrib "$(windows_path "$1")" 2>/dev/null | tr -d '\r' | grep -q '^ *A* *H' ||
+        fail "$1 did not become hidden"
+}
+
+import_registry() {
+    local file="$SCRATCH/$1.reg"
+    cat >"$file"
+    wine_quiet reg import "$(windows_path "$file")" || fail "cannot import $1 into the registry"
+}
+
+# The whole branch, keys, subkeys and values, as UTF-8 text in the file $1.
+export_branch() {
+    local exported="$SCRATCH/export.reg"
+    rm -f "$exported"
+    wine_quiet reg export "$SETTINGS_BRANCH" "$(windows_path "$exported")" ||
+        fail "cannot export the branch"
+    iconv -f UTF-16 -t UTF-8 "$exported" >"$1" || fail "cannot read the exported branch"
+}
+
+# Ticks the box of that caption through the window, unless it is ticked already.
+tick() {
+    if tick_is "$1" 0; then
+        driver click "$1" >/dev/null || fail "cannot click \"$1\""
+    fi
+    eventually tick_is "$1" 1
+}
+
+# Every box of both panels unticked and the action buttons' captions (sorted) as given.
+expect_reset() {
+    local expected_buttons=$1 listing
+    listing=$(driver list | tr -d '\r')
+    local ticked
+    ticked=$(awk -F'\t' '$2 == "checkbox" && $3 != "0" { print $4 }' <<<"$listing")
+    [ -z "$ticked" ] || fail "boxes still ticked after the run: $ticked"
+    local buttons
+    buttons=$(awk -F'\t' '$2 == "button" { print $4 }' <<<"$listing" | sort)
+    [ "$buttons" = "$expected_buttons" ] ||
+        fail "buttons after the run read:$(echo; echo "$buttons")$(echo; echo "expected:")$(echo; echo "$expected_buttons")"
+}
+
+start_scratch() {
+    SCRATCH="$VESK_E2E_DIR/scratch/$CASE"
+    rm -rf "$SCRATCH"
+    mkdir -p "$SCRATCH"
+    # The shell's delete with undo moves folders into the user's trash: keep it ours.
+    export XDG_DATA_HOME="$SCRATCH/xdg-data"
+    mkdir -p "$XDG_DATA_HOME"
+}
+
+readonly STANDARD_BOXES=(
+    "Delete VESK Registry VB Program Settings"
+    "Delete VESK Configuration Settings"
+    "Delete Temporary VESK Files"
+    "Delete Temporary VESK Project Folders"
+    "Delete VESK Toolbar Settings"
+    "Delete VESK OpenGL Settings"
+)
+
+# Leftovers of every kind, and look-alikes of each that must stay.
+case_standard() {
+    start_scratch
+    prepare_prefix
+    local host vesk_path windows_dir
+    host=$(make_host_folder "$CASE")
+    vesk_path=$(windows_path "$host")
+    windows_dir="$WINEPREFIX/drive_c/windows"
+
+    # What must survive: look-alikes, a hidden settings file and a read-only one (refused).
+    put "$host/Setup.tlbak"
+    put "$host/logbook.txtx"
+    put "$host/mylog.txt"
+    put "$host/notes.txt"
+    put "$host/veskhogl.ini"
+    put "$host/sub/x.tlb"
+    put "$host/sub/VeskMain.ini"
+    put "$host/sub/log.txt"
+    put "$host/sub/keep.vk\$/inner.txt"
+    put "$host/proj.VK\$/inner.txt"
+    put "$host/proj.vk\$1/inner.txt"
+    put "$host/VeskDrov.ini/inner.txt"
+    put "$host/Vesk30.ini"
+    hidden_attribute "$host/Vesk30.ini"
+    put "$host/VeskTree.ini"
+    chmod a-w "$host/VeskTree.ini"
+    manifest "$host" >"$SCRATCH/files-before"
+
+    # The targets.
+    put "$host/Qult30.ini"
+    put "$host/VeskMain.ini"
+    put "$host/pomb30.INI"
+    put "$host/proj.\$\$\$"
+    put "$host/log.txt"
+    put "$host/LOG2.TXT"
+    put "$host/logfile.txt"
+    put "$host/Main.tlb"
+    put "$host/a.vk\$/notes.txt"
+    put "$host/a.vk\$/nested/deep.txt"
+    put "$host/B Project.vk\$/plan.txt"
+    put "$windows_dir/veskhogl.ini"
+
+    wine_quiet reg delete "$SETTINGS_BRANCH" /f || true
+    import_registry survivors <<EOF
+REGEDIT4
+
+[$KEY_PATH\\VESK 4]
+"Keep"="4"
+
+[$KEY_PATH\\VESK4.4]
+"Keep"="4.4"
+
+[$KEY_PATH\\Other]
+"Keep"="other"
+
+[$KEY_PATH\\Other\\Inner]
+"Keep"="inner"
+EOF
+    export_branch "$SCRATCH/registry-before"
+    grep -q 'Settings\\Other\\Inner\]' "$SCRATCH/registry-before" ||
+        fail "the look-alike keys were not written"
+    import_registry targets <<EOF
+REGEDIT4
+
+[$KEY_PATH\\VeskMain]
+"Window"="1"
+"Size"=dword:00000010
+
+[$KEY_PATH\\VeskMain\\Options]
+"Last"="x"
+
+[$KEY_PATH\\veskimex]
+"Format"="2"
+
+[$KEY_PATH\\VESK]
+"Path"="z"
+
+[$KEY_PATH\\VESK 4.0]
+"Path"="4.0"
+
+[$KEY_PATH\\vesk 4.4 Beta]
+
+[$KEY_PATH\\vesk 4.4 Beta\\Sub]
+"Deep"="1"
+EOF
+
+    set_host_key "$host"
+    start_wizard
+    driver wait-window >/dev/null || fail "the window did not open"
+    local box
+    for box in "${STANDARD_BOXES[@]}"; do
+        tick "$box"
+    done
+    eventually driver seen "Go!"
+    driver click "Go!" >/dev/null || fail "cannot click Go!"
+
+    read_box "$SCRATCH/confirmation"
+    box_screenshot run-standard-confirmation >/dev/null
+    expect_text confirmation "Do you really want to delele: ${CRLF}${CRLF}\
+- VESK Registry Settings${CRLF}- VESK Configuration Settings${CRLF}- Temporary VESK Files${CRLF}\
+- Temporary VESK Project Folders${CRLF}- VESK Toolbar Settings${CRLF}- VESK OpenGL Settings${CRLF}" \
+        "$SCRATCH/confirmation"
+    driver press-box yes >/dev/null || fail "cannot answer Yes"
+
+    read_box "$SCRATCH/closing" 60
+    expect_text closing "$CLOSING$CRLF$vesk_path\\Cleaning1.log$CRLF$CRLF$REFUSALS_NOTE" \
+        "$SCRATCH/closing"
+    driver press-box ok >/dev/null || fail "cannot dismiss the closing message"
+
+    expect_log "$host/Cleaning1.log" <<EOF
+= $DELETED_KEY$KEY_PATH\\VeskImex
+= $DELETED_KEY$KEY_PATH\\VeskMain
+= $DELETED_KEY$KEY_PATH\\VESK
+~ $DELETED_KEY$KEY_PATH\\VESK 4.0
+~ $DELETED_KEY$KEY_PATH\\vesk 4.4 Beta
+= $DELETED_FILE$vesk_path\\Qult30.ini
+= $DELETED_FILE$vesk_path\\VeskMain.ini
+= $NOT_DELETED_FILE$vesk_path\\VeskTree.ini ($ACCESS_DENIED)
+= $DELETED_FILE$vesk_path\\Pomb30.ini
+= $DELETED_FILE$vesk_path\\proj.\$\$\$
+~ $DELETED_FILE$vesk_path\\log.txt
+~ $DELETED_FILE$vesk_path\\LOG2.TXT
+~ $DELETED_FILE$vesk_path\\logfile.txt
+~ $DELETED_DIR$vesk_path\\a.vk\$
+~ $DELETED_DIR$vesk_path\\B Project.vk\$
+= $DELETED_FILE$vesk_path\\Main.tlb
+= ${DELETED_FILE}C:\\windows\\veskhogl.ini
+EOF
+
+    eventually driver seen "Done"
+    expect_reset $'Advanced Options\nDone\nDone'
+
+    manifest "$host" | grep -v ' ./Cleaning1.log ' >"$SCRATCH/files-after"
+    diff -u "$SCRATCH/files-before" "$SCRATCH/files-after" >&2 ||
+        fail "the host folder is not exactly its look-alikes (- expected, + found)"
+    [ ! -e "$windows_dir/veskhogl.ini" ] || fail "veskhogl.ini is still in the Windows directory"
+    wine cmd /c attrib "$(windows_path "$host/Vesk30.ini")" 2>/dev/null | tr -d '\r' |
+        grep -q '^ *A* *H' || fail "the hidden settings file lost its attribute"
+
+    export_branch "$SCRATCH/registry-after"
+    diff -u "$SCRATCH/registry-before" "$SCRATCH/registry-after" >&2 ||
+        fail "the settings branch is not exactly its look-alike keys (- expected, + found)"
+
+    driver click "Done" >/dev/null || fail "cannot click Done"
+    wait_wizard_end
+}
+
+case_advanced() {
+    start_scratch
+    prepare_prefix
+    local base app_data aux_data
+    base=$(make_host_folder "$CASE")
+    app_data="$base/AppData"
+    aux_data="$base/aux data"
+    # What a standard run would remove: the advanced run must leave it.
+    put "$app_data/proj.\$\$\$"
+    put "$app_data/VeskMain.ini"
+    put "$aux_data/keep.txt"
+    manifest "$base" >"$SCRATCH/data-before"
+
+    local local_app_data local_unix
+    local_app_data=$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
+    local_unix=$(winepath -u "$local_app_data" 2>/dev/null) || fail "no local application data"
+    [ -d "$local_unix" ] || fail "no folder for $local_app_data"
+    local virtual_store="$local_unix/VirtualStore"
+    rm -rf "$virtual_store/ProgramData" "$virtual_store/Program Files/TOLM"
+    local mirror="$virtual_store/Program Files/TOLM/VESK"
+    local store="$mirror/Veskpath"
+    put "$store/VeskMain.ini"
+    put "$store/Pomb30.ini"
+    put "$store/Toolbars/Main.tlb"
+    put "$store/Toolbars/Old/Setup.tlb"
+    put "$store/Projects/a.vk\$/notes.txt"
+    put "$store/Hidden.ini"
+    hidden_attribute "$store/Hidden.ini"
+    mkdir -p "$store/Empty"
+    # Beside the store, not in it.
+    put "$mirror/bin/keep.ini"
+    put "$mirror/Veskpath2/keep.ini"
+    (cd "$store" && find . -type d | sort) >"$SCRATCH/store-folders"
+    [ -n "$(find "$store" -type f)" ] || fail "the store holds no files"
+    manifest "$mirror" | grep -Ev ' \./Veskpath(/|$)' >"$SCRATCH/mirror-before"
+
+    local app_path aux_path pf_store pd_store
+    app_path=$(windows_path "$app_data")
+    aux_path=$(windows_path "$aux_data")
+    pf_store="$local_app_data\\VirtualStore\\Program Files\\TOLM\\VESK\\Veskpath"
+    pd_store="$local_app_data\\VirtualStore\\ProgramData\\TOLM\\VESK 4.4"
+    set_host_key "$app_data"
+    wine_quiet reg add 'HKLM\Software\TOLM\VESK 4.0' /v "AuxData Path" /d "$aux_path" /f /reg:32 ||
+        fail "cannot write the host key"
+    wine_quiet reg add 'HKLM\Software\TOLM\VESK 4.0' /v "Program Path" \
+        /d 'C:\Program Files\TOLM\VESK\bin' /f /reg:32 || fail "cannot write the host key"
+
+    start_wizard
+    driver wait-window >/dev/null || fail "the window did not open"
+    driver click "Advanced Options" >/dev/null || fail "cannot open the advanced panel"
+    eventually driver seen "Hide Advanced Options"
+    tick "Restore VESK Folder Access Rights"
+    tick "Delete VESK Settings from Virtual Store"
+    eventually tick_is "Program Files" 1
+    eventually tick_is "Program Data" 1
+    # The standard panel's Go! lies hidden under this panel; only the seen one may be clicked.
+    eventually driver seen "Go!"
+    driver click "Go!" >/dev/null || fail "cannot click Go!"
+
+    read_box "$SCRATCH/confirmation"
+    box_screenshot run-advanced-confirmation >/dev/null
+    expect_text confirmation "${CRLF}\
+Do you really want to restore the VESK folder access rights for these folders ?${CRLF}\
+${app_path}${CRLF}${aux_path}${CRLF}\
+${CRLF}and${CRLF}\
+${CRLF}Do you really want to clean the Virtual Store for this folder?${CRLF}${pf_store}${CRLF}\
+${CRLF}${pd_store}${CRLF}This Virtual Store does not exist, no action will be taken.${CRLF}" \
+        "$SCRATCH/confirmation"
+    driver press-box yes >/dev/null || fail "cannot answer Yes"
+
+    read_box "$SCRATCH/closing" 60
+    expect_text closing "$CLOSING$CRLF$app_path\\Cleaning1.log" "$SCRATCH/closing"
+    driver press-box ok >/dev/null || fail "cannot dismiss the closing message"
+
+    expect_log "$app_data/Cleaning1.log" <<EOF
+= $PERMISSIONS_SET$app_path
+= $PERMISSIONS_SET$aux_path
+= $PATH_CLEANED$pf_store
+= $pd_store not found!
+EOF
+
+    eventually driver seen "Done"
+    expect_reset $'Done\nDone\nHide Advanced Options'
+
+    local left
+    left=$(find "$store" -type f)
+    [ -z "$left" ] || fail "files left in the store:$(echo; echo "$left")"
+    diff -u "$SCRATCH/store-folders" <(cd "$store" && find . -type d | sort) >&2 ||
+        fail "the store's folders changed (- expected, + found)"
+    diff -u "$SCRATCH/mirror-before" <(manifest "$mirror" | grep -Ev ' \./Veskpath(/|$)') >&2 ||
+        fail "what lies beside the store changed (- expected, + found)"
+    [ ! -e "$virtual_store/ProgramData" ] || fail "the program-data store was created"
+    diff -u "$SCRATCH/data-before" <(manifest "$base" | grep -v ' ./AppData/Cleaning1.log ') >&2 ||
+        fail "the data folders changed (- expected, + found)"
+
+    driver click "Done" >/dev/null || fail "cannot click Done"
+    wait_wizard_end
+}
+
+CASE=${1:?usage: run_test.sh CASE}
+"case_$CASE"
+echo "PASS: $CASE"
