@@ -33,12 +33,22 @@ std::uint32_t System::platform_id() {
     // all that is asked of it here.
     OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof info;
+#if defined(_MSC_VER)
+#pragma warning(push)
+#pragma warning(disable : 4996)
+#else
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (!GetVersionExW(&info)) {
+#endif
+    const BOOL got = GetVersionExW(&info);
+#if defined(_MSC_VER)
+#pragma warning(pop)
+#else
+#pragma GCC diagnostic pop
+#endif
+    if (!got) {
         return 0;
     }
-#pragma GCC diagnostic pop
     return info.dwPlatformId;
 }
 
