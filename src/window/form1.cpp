@@ -294,9 +294,7 @@ void Form1::Form_QueryUnload() {
 std::string Form1::begin_run() {
     set_mouse_pointer(platform::kPointerHourglass);
     context_.state.LogFileNo = context_.log.free_file_number();
-    return platform::claim_failures("ChooseLogFileName", [this] {
-        return context_.log.open_new(context_.os.files, context_.state.VeskPath);
-    });
+    return context_.log.open_new(context_.os.files, context_.state.VeskPath);
 }
 
 void Form1::end_run(const std::string& log_name) {

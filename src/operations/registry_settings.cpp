@@ -1,0 +1,106 @@
+#include "operations/registry_settings.h"
+
+#include "operations/removal_log.h"
+#include "operations/trapped_error.h"
+#include "platform/text.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The name buffer holds 255 characters with its terminating NUL.
+constexpr std::size_t kMaxKeyNameChars = 254;
+// KeyList's last index has always been kept in a 16-bit signed count.
+constexpr long kLastKeyListIndex = 32767;
+constexpr std::u32string_view kVersionedPrefix = U"vesk 4.";
+
+std::string_view trim_blanks(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// Leading and trailing blanks do not count, so " Vesk 4.1" qualifies too.
+bool is_versioned_key(std::string_view name) {
+    const std::u32string folded = platform::fold_case(trim_blanks(name));
+    return folded.substr(0, kVersionedPrefix.size()) == kVersionedPrefix;
+}
+
+std::string key_path(std::string_view name) {
+    return std::string(kSettingsBranch) + "\\" + std::string(name);
+}
+
+void search_branch(Context& context) {
+    const auto branch = context.os.registry.open_key(
+        platform::RegistryRoot::CurrentUser, kSettingsBranch, platform::RegistryAccess::Default);
+    if (!branch) {
+        return;
+    }
+    std::vector<std::string>& key_list = context.state.KeyList;
+    long last_index = static_cast<long>(key_list.size()) - 1;
+    for (std::uint32_t index = 0;; ++index) {
+        const platform::SubkeyEntry entry = branch->enum_subkey(index, kMaxKeyNameChars);
+        // Any other outcome ends the search: a lasting error must not loop forever.
+        if (entry.status == platform::EnumStatus::NameTooLong) {
+            continue;
+        }
+        if (entry.status != platform::EnumStatus::Found) {
+            return;
+        }
+        if (!is_versioned_key(entry.name)) {
+            continue;
+        }
+        if (last_index == kLastKeyListIndex) {
+            throw platform::Failure("Overflow");
+        }
+        ++last_index;
+        key_list.push_back(entry.name);
+    }
+}
+
+void delete_listed_keys(Context& context) {
+    const std::vector<std::string>& key_list = context.state.KeyList;
+    const std::size_t rows = key_list.size();
+    for (std::size_t row = 0; row < rows; ++row) {
+        // An empty row would name the branch itself, which is never deleted.
+        if (key_list[row].empty()) {
+            continue;
+        }
+        const std::string path = key_path(key_list[row]);
+        if (!context.os.registry.open_key(platform::RegistryRoot::CurrentUser, path,
+                                          platform::RegistryAccess::AllAccess)) {
+            continue;
+        }
+        // By the full path: deleting through the opened handle leaves the key itself behind on
+        // some systems.
+        const platform::RemovalResult result =
+            context.state.IsWinNT
+                ? context.os.registry.delete_key_tree(platform::RegistryRoot::CurrentUser, path)
+                : context.os.registry.delete_key(platform::RegistryRoot::CurrentUser, path);
+        LogRemoval(context.log, result, "Key", "HKEY_CURRENT_USER\\" + path);
+    }
+}
+
+} // namespace
+
+void MM_EnumVESKKeys(Context& context) {
+    try {
+        search_branch(context);
+    } catch (const std::exception& failure) {
+        ReportTrappedError(
+            context, "Error in MM_EnumVESKKeys: ", "Error in MM_EnumVESKKeys: ", failure.what());
+    }
+}
+
+void MM_DeleteVESKKeys(Context& context) {
+    try {
+        delete_listed_keys(context);
+    } catch (const std::exception& failure) {
+        ReportTrappedError(context, "Error in MM_DeleteVESKKeys: ", "Error in MM_DeleteVESKKeys: ",
+                           failure.what());
+    }
+}

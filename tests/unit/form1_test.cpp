@@ -1,0 +1,200 @@
+// The wizard window as a model: its first state, the caption rules, the panel toggle, and the
+// ways the program ends.
+#include "operation_world.h"
+#include "operations/settings_files.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Id = ControlId;
+
+struct WindowWorld : InterposedWorld {
+    WindowWorld() { form.Form_Load(); }
+    std::string caption(Id id) const { return form.control(id).caption; }
+    int value(Id id) const { return form.control(id).value; }
+    std::vector<int> standard_ticks() const {
+        std::vector<int> ticks;
+        for (int index = 0; index <= 5; ++index) {
+            ticks.push_back(value(Form1::Check1(index)));
+        }
+        return ticks;
+    }
+    Form1 form{interposed};
+};
+
+class Form1Test : public testing::Test, protected WindowWorld {};
+
+using Ticks = std::vector<int>;
+
+TEST_F(Form1Test, TheWindowOpensOnTheStandardPanelWithTwoBoxesTicked) {
+    EXPECT_EQ(standard_ticks(), (Ticks{0, 0, 1, 1, 0, 0}));
+    EXPECT_EQ(caption(Id::Command1), "Go!");
+    EXPECT_EQ(caption(Id::Command2), "Done");
+    EXPECT_EQ(caption(Id::Command3), "Advanced Options");
+    EXPECT_FALSE(form.control(Id::Frame2).visible);
+    EXPECT_TRUE(form.control(Id::Frame1).visible);
+    for (const Id id : {Id::Check2_0, Id::Check3, Id::Check4, Id::Check5}) {
+        EXPECT_EQ(value(id), 0);
+    }
+    EXPECT_EQ(form.mouse_pointer(), platform::kPointerDefault);
+    EXPECT_FALSE(form.ended());
+    EXPECT_TRUE(fake.boxes.empty());
+    EXPECT_TRUE(fake.calls.empty());
+}
+
+TEST_F(Form1Test, TheAdvancedPanelCoversAllSixStandardBoxesButNotTheToggle) {
+    const Control& frame2 = form.control(Id::Frame2);
+    for (int index = 0; index <= 5; ++index) {
+        const Control& box = form.control(Form1::Check1(index));
+        // Boxes held by Frame1 go behind it, the window's own ones lie behind Frame2.
+        const int z = box.holder ? form.control(*box.holder).z_order : box.z_order;
+        EXPECT_GT(z, frame2.z_order) << "Check1(" << index << ")";
+        const int left = box.left + (box.holder ? form.control(*box.holder).left : 0);
+        EXPECT_EQ(left, 960) << "Check1(" << index << ")";
+    }
+    const Control& toggle = form.control(Id::Command3);
+    EXPECT_LT(toggle.z_order, frame2.z_order);
+    EXPECT_GT(toggle.top, frame2.top + frame2.height);
+}
+
+TEST_F(Form1Test, Command1ReadsGoExactlyWhileAStandardBoxIsTicked) {
+    form.click(Form1::Check1(2));
+    EXPECT_EQ(caption(Id::Command1), "Go!");
+    form.click(Form1::Check1(3));
+    EXPECT_EQ(caption(Id::Command1), "Done");
+    for (int index = 0; index <= 5; ++index) {
+        form.click(Form1::Check1(index));
+        EXPECT_EQ(caption(Id::Command1), "Go!") << "ticked " << index;
+        form.click(Form1::Check1(index));
+        EXPECT_EQ(caption(Id::Command1), "Done") << "unticked " << index;
+    }
+    // Set from code, through the same path as a click.
+    form.set_value(Form1::Check1(5), 1);
+    EXPECT_EQ(caption(Id::Command1), "Go!");
+    form.set_value(Form1::Check1(0), 1);
+    form.set_value(Form1::Check1(5), 0);
+    EXPECT_EQ(caption(Id::Command1), "Go!");
+    form.set_value(Form1::Check1(0), 0);
+    EXPECT_EQ(caption(Id::Command1), "Done");
+}
+
+TEST_F(Form1Test, Command2ReadsGoWhileRestoreOrTheStoreBoxIsTicked) {
+    form.click(Id::Command3);
+    form.click(Id::Check2_0);
+    EXPECT_EQ(caption(Id::Command2), "Go!");
+    form.click(Id::Check4); // ticks Check3 with it
+    form.click(Id::Check2_0);
+    EXPECT_EQ(caption(Id::Command2), "Go!");
+    form.click(Id::Check4);
+    EXPECT_EQ(value(Id::Check3), 0);
+    EXPECT_EQ(caption(Id::Command2), "Done");
+    form.set_value(Id::Check3, 1);
+    EXPECT_EQ(caption(Id::Command2), "Go!");
+    EXPECT_EQ(caption(Id::Command1), "Go!"); // the standard panel is not concerned
+}
+
+TEST_F(Form1Test, TheToggleSwitchesPanelsAndKeepsEveryTick) {
+    form.click(Form1::Check1(0));
+    form.click(Form1::Check1(2));
+    form.click(Id::Command3);
+    EXPECT_TRUE(form.control(Id::Frame2).visible);
+    EXPECT_EQ(caption(Id::Command3), "Hide Advanced Options");
+    form.click(Id::Check2_0);
+    form.click(Id::Check5);
+
+    form.click(Id::Command3);
+
+    EXPECT_FALSE(form.control(Id::Frame2).visible);
+    EXPECT_EQ(caption(Id::Command3), "Advanced Options");
+    EXPECT_EQ(standard_ticks(), (Ticks{1, 0, 0, 1, 0, 0}));
+    EXPECT_EQ(value(Id::Check2_0), 1);
+    EXPECT_EQ(value(Id::Check3), 1);
+    EXPECT_EQ(value(Id::Check5), 1);
+    EXPECT_EQ(caption(Id::Command1), "Go!");
+    EXPECT_EQ(caption(Id::Command2), "Go!");
+    EXPECT_TRUE(fake.calls.empty());
+}
+
+TEST_F(Form1Test, DoneEndsTheProgramAtOnceWithoutQueryUnload) {
+    open_log(); // a file the program holds open
+    log.write_line("kept");
+    form.click(Form1::Check1(2));
+    form.click(Form1::Check1(3));
+
+    form.click(Id::Command1);
+
+    EXPECT_TRUE(form.ended());
+    EXPECT_TRUE(fake.boxes.empty());
+    EXPECT_TRUE(fake.pointers.empty()); // Form_QueryUnload would have set the arrow
+    EXPECT_FALSE(log.is_open());
+    EXPECT_EQ(log_text(), "kept\r\n");
+    EXPECT_FALSE(fake.exists(std::string(kHostFolder) + "\\Cleaning2.log"));
+    form.click(Form1::Check1(0)); // an ended program takes no more clicks
+    EXPECT_EQ(value(Form1::Check1(0)), 0);
+}
+
+TEST_F(Form1Test, DoneOnTheAdvancedPanelEndsTheProgramToo) {
+    form.click(Id::Command3);
+    form.click(Id::Command2);
+    EXPECT_TRUE(form.ended());
+    EXPECT_TRUE(fake.boxes.empty());
+    EXPECT_TRUE(fake.pointers.empty());
+}
+
+TEST_F(Form1Test, ClosingRaisesQueryUnloadWhichRestoresThePointerAndClosesTheLog) {
+    open_log();
+    log.write_line("kept");
+
+    form.close();
+
+    EXPECT_TRUE(form.ended());
+    EXPECT_EQ(fake.pointers, std::vector<int>{platform::kPointerDefault});
+    EXPECT_EQ(form.mouse_pointer(), platform::kPointerDefault);
+    EXPECT_FALSE(log.is_open());
+    EXPECT_EQ(log_text(), "kept\r\n");
+    EXPECT_TRUE(fake.boxes.empty());
+}
+
+TEST_F(Form1Test, ALogThatCannotBeCreatedEndsTheProgramWithAnErrorBox) {
+    fake.make_uncreatable(kHostFolder);
+
+    form.click(Id::Command1);
+
+    ASSERT_EQ(fake.boxes.size(), 2u);
+    EXPECT_EQ(fake.boxes[1].text, "An error occurred in Command1_Click:\r\nAccess is denied.\r\n"
+                                  "\r\nThe program will now end.");
+    EXPECT_EQ(fake.boxes[1].style, platform::kMbError);
+    EXPECT_TRUE(form.ended());
+    EXPECT_EQ(form.mouse_pointer(), platform::kPointerDefault);
+    EXPECT_EQ(fake.tree(kHostFolder), std::vector<std::string>{});
+    EXPECT_EQ(std::count_if(fake.calls.begin(), fake.calls.end(),
+                            [](const std::string& call) { return call.starts_with("delete"); }),
+              0);
+}
+
+TEST_F(Form1Test, AnUntrappedOperationFailureIsLoggedReportedAndEndsTheProgram) {
+    fake.add_file(std::string(kHostFolder) + "\\a.$$$");
+    fake.add_file("C:\\WINDOWS\\veskhogl.ini");
+    files.before = fail_on("delete_file", "C:\\WINDOWS\\veskhogl.ini");
+    form.click(Form1::Check1(5));
+
+    form.click(Id::Command1);
+
+    ASSERT_EQ(fake.boxes.size(), 2u);
+    EXPECT_EQ(fake.boxes[1].text,
+              "An error occurred in MM_DeleteOpenGLSettings:\r\nThe device is not ready.\r\n"
+              "\r\nThe program will now end.");
+    EXPECT_EQ(fake.boxes[1].style, platform::kMbError);
+    EXPECT_TRUE(form.ended());
+    EXPECT_FALSE(log.is_open());
+    EXPECT_EQ(
+        lines_of(log_text()),
+        (std::vector<std::string>{"Deleted File: D:\\Host\\a.$$$",
+                                  "Error in MM_DeleteOpenGLSettings: The device is not ready."}));
+    EXPECT_EQ(fake.pointers.back(), platform::kPointerDefault);
+    EXPECT_EQ(standard_ticks(), (Ticks{0, 0, 1, 1, 0, 1})); // no reset after a failure
+}
+
+} // namespace

@@ -1,0 +1,112 @@
+// The world of the operation tests: the fake seen through a registry and a file system that
+// pass every call on after a hook, which a test uses to fail a chosen call (by throwing
+// platform::Failure) or to change the world under the operation.
+#pragma once
+
+#include "world.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// call is the function's name: "find", "delete_file", "delete_key_tree", ...
+using CallHook = std::function<void(std::string_view call, std::string_view path)>;
+
+class InterposedRegistry : public platform::Registry {
+public:
+    explicit InterposedRegistry(fake::FakePlatform& inner) : inner_(inner) {}
+    CallHook before;
+
+    std::unique_ptr<platform::RegistryKey> open_key(platform::RegistryRoot root,
+                                                    std::string_view path,
+                                                    platform::RegistryAccess access,
+                                                    platform::RegistryView view) override {
+        hook("open_key", path);
+        return inner_.open_key(root, path, access, view);
+    }
+    platform::RemovalResult delete_key_tree(platform::RegistryRoot root,
+                                            std::string_view path) override {
+        hook("delete_key_tree", path);
+        return inner_.delete_key_tree(root, path);
+    }
+    platform::RemovalResult delete_key(platform::RegistryRoot root,
+                                       std::string_view path) override {
+        hook("delete_key", path);
+        return inner_.delete_key(root, path);
+    }
+
+private:
+    void hook(std::string_view call, std::string_view path) {
+        if (before) {
+            before(call, path);
+        }
+    }
+    fake::FakePlatform& inner_;
+};
+
+class InterposedFiles : public platform::FileSystem {
+public:
+    explicit InterposedFiles(fake::FakePlatform& inner) : inner_(inner) {}
+    CallHook before;
+
+    platform::FindResult find(std::string_view path_pattern) override {
+        hook("find", path_pattern);
+        return inner_.find(path_pattern);
+    }
+    platform::RemovalResult delete_file(std::string_view path) override {
+        hook("delete_file", path);
+        return inner_.delete_file(path);
+    }
+    platform::RemovalResult shell_delete(std::string_view path) override {
+        hook("shell_delete", path);
+        return inner_.shell_delete(path);
+    }
+    platform::RemovalResult remove_link(std::string_view path) override {
+        hook("remove_link", path);
+        return inner_.remove_link(path);
+    }
+    platform::CreateResult create_new_text_file(std::string_view path) override {
+        hook("create_new_text_file", path);
+        return inner_.create_new_text_file(path);
+    }
+    std::string read_text_file(std::string_view path) override {
+        hook("read_text_file", path);
+        return inner_.read_text_file(path);
+    }
+
+private:
+    void hook(std::string_view call, std::string_view path) {
+        if (before) {
+            before(call, path);
+        }
+    }
+    fake::FakePlatform& inner_;
+};
+
+// A hook that fails the one call named, for the one path given.
+inline CallHook fail_on(std::string call, std::string path,
+                        std::string description = "The device is not ready.") {
+    return [=](std::string_view made, std::string_view on) {
+        if (made == call && on == path) {
+            throw platform::Failure(description);
+        }
+    };
+}
+
+struct InterposedWorld : World {
+    InterposedRegistry registry{fake};
+    InterposedFiles files{fake};
+    Context interposed{state, {registry, files, fake, fake, fake}, log};
+};
+
+// A log's text as its lines, without their CR LF; a last line without one is kept as it is.
+inline std::vector<std::string> lines_of(std::string_view text) {
+    std::vector<std::string> lines;
+    while (!text.empty()) {
+        const auto end = text.find("\r\n");
+        lines.emplace_back(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 2);
+    }
+    return lines;
+}

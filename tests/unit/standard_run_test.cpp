@@ -1,0 +1,262 @@
+// The standard run: the confirmation, the operations of the ticked boxes in their fixed order
+// into a new log, the closing message, and the reset of the panel.
+#include "operation_world.h"
+#include "operations/registry_settings.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Id = ControlId;
+using platform::RegistryRoot;
+
+const std::string kBranch(kSettingsBranch);
+const std::string kFinished = "Cleaning finished. Log file has been written to:\r\n";
+const std::string kSomeLeft = "\r\n\r\nSome items could not be cleaned; the log lists them.";
+
+std::string host(std::string_view name) {
+    return std::string(kHostFolder) + "\\" + std::string(name);
+}
+
+struct StandardWorld : InterposedWorld {
+    StandardWorld() { form.Form_Load(); }
+    void tick_all_six() {
+        for (const int index : {0, 1, 4, 5}) {
+            form.click(Form1::Check1(index));
+        }
+    }
+    // One leftover of every kind, a read-only settings file among them.
+    void add_leftovers() {
+        fake.add_key(RegistryRoot::CurrentUser, kBranch + "\\VeskTorp\\Recent");
+        fake.add_key(RegistryRoot::CurrentUser, kBranch + "\\VESK 4.0");
+        fake.add_key(RegistryRoot::CurrentUser, kBranch + "\\Other");
+        fake.add_file(host("Vesk30.ini"));
+        fake.add_file(host("Pomb30.ini"), "", platform::attr::kReadOnly);
+        fake.add_file(host("a.$$$"));
+        fake.add_file(host("log.txt"));
+        fake.add_file(host("p.vk$\\Main.frm"));
+        fake.add_file(host("Main.tlb"));
+        fake.add_file(host("Keep.txt"));
+        fake.add_file("C:\\WINDOWS\\veskhogl.ini");
+    }
+    std::vector<std::string> box_texts() const {
+        std::vector<std::string> texts;
+        for (const auto& box : fake.boxes) {
+            texts.push_back(box.text);
+        }
+        return texts;
+    }
+    std::vector<int> standard_ticks() const {
+        std::vector<int> ticks;
+        for (int index = 0; index <= 5; ++index) {
+            ticks.push_back(form.control(Form1::Check1(index)).value);
+        }
+        return ticks;
+    }
+    std::string caption(Id id) const { return form.control(id).caption; }
+    Form1 form{interposed};
+};
+
+class StandardRunTest : public testing::Test, protected StandardWorld {};
+
+using Ticks = std::vector<int>;
+
+TEST_F(StandardRunTest, TheConfirmationListsTheTickedBoxesInTableOrder) {
+    fake.answers = {platform::kIdNo, platform::kIdNo};
+    form.click(Id::Command1);
+    tick_all_six();
+    form.click(Id::Command1);
+
+    ASSERT_EQ(fake.boxes.size(), 2u);
+    EXPECT_EQ(fake.boxes[0].text, "Do you really want to delele: \r\n\r\n"
+                                  "- Temporary VESK Files\r\n"
+                                  "- Temporary VESK Project Folders\r\n");
+    EXPECT_EQ(fake.boxes[1].text, "Do you really want to delele: \r\n\r\n"
+                                  "- VESK Registry Settings\r\n"
+                                  "- VESK Configuration Settings\r\n"
+                                  "- Temporary VESK Files\r\n"
+                                  "- Temporary VESK Project Folders\r\n"
+                                  "- VESK Toolbar Settings\r\n"
+                                  "- VESK OpenGL Settings\r\n");
+    EXPECT_EQ(fake.boxes[1].style, platform::kMbQuestionYesNo);
+}
+
+TEST_F(StandardRunTest, AnsweringNoChangesNothing) {
+    add_leftovers();
+    form.click(Form1::Check1(4));
+    fake.answers = {platform::kIdNo};
+
+    form.click(Id::Command1);
+
+    EXPECT_EQ(fake.calls.size(), 1u); // the question only
+    EXPECT_TRUE(fake.pointers.empty());
+    EXPECT_FALSE(fake.exists(host("Cleaning1.log")));
+    EXPECT_TRUE(fake.exists(host("a.$$$")));
+    EXPECT_EQ(standard_ticks(), (Ticks{0, 0, 1, 1, 1, 0}));
+    EXPECT_EQ(caption(Id::Command1), "Go!");
+    EXPECT_FALSE(form.ended());
+}
+
+TEST_F(StandardRunTest, AllSixBoxesRunInTheirFixedOrderIntoANewLog) {
+    add_leftovers();
+    tick_all_six();
+    form.click(Id::Command3);
+    form.click(Id::Check2_0); // the advanced panel is not the standard run's business
+    bool open_while_shown = false;
+    int pointer_while_shown = -1;
+    std::string log_while_shown;
+    fake.on_message_box = [&](const fake::MessageBox& box) {
+        if (box.style == platform::kMbInformation) {
+            open_while_shown = log.is_open();
+            pointer_while_shown = form.mouse_pointer();
+            log_while_shown = log_text();
+        }
+    };
+
+    form.click(Id::Command1);
+
+    const std::string key = "delete_key_tree " + kBranch + "\\";
+    EXPECT_EQ(fake.calls,
+              (std::vector<std::string>{
+                  fake.calls.front(), "create " + host("Cleaning1.log"), key + "VeskTorp",
+                  key + "VESK 4.0", "delete_file " + host("Vesk30.ini"),
+                  "delete_file " + host("Pomb30.ini"), "delete_file " + host("a.$$$"),
+                  "delete_file " + host("log.txt"), "shell_delete " + host("p.vk$"),
+                  "delete_file " + host("Main.tlb"), "delete_file C:\\WINDOWS\\veskhogl.ini",
+                  fake.calls.back()}));
+    const std::vector<std::string> expected_log = {
+        "Deleted Key:  HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\VeskTorp",
+        "Deleted Key:  HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\VESK 4.0",
+        "Deleted File: D:\\Host\\Vesk30.ini",
+        "Could not delete File:      D:\\Host\\Pomb30.ini (Access is denied.)",
+        "Deleted File: D:\\Host\\a.$$$",
+        "Deleted File: D:\\Host\\log.txt",
+        "Deleted Directory:          D:\\Host\\p.vk$",
+        "Deleted File: D:\\Host\\Main.tlb",
+        "Deleted File: C:\\WINDOWS\\veskhogl.ini",
+    };
+    EXPECT_EQ(lines_of(log_text()), expected_log);
+    EXPECT_EQ(fake.boxes.back().text, kFinished + "D:\\Host\\Cleaning1.log" + kSomeLeft);
+    EXPECT_EQ(fake.boxes.back().style, platform::kMbInformation);
+    EXPECT_EQ(fake.boxes.size(), 2u);
+    // The message is shown with the log complete on disk and still open, the arrow back.
+    EXPECT_TRUE(open_while_shown);
+    EXPECT_EQ(lines_of(log_while_shown), expected_log);
+    EXPECT_EQ(pointer_while_shown, platform::kPointerDefault);
+    EXPECT_EQ(fake.pointers,
+              (std::vector<int>{platform::kPointerHourglass, platform::kPointerDefault}));
+    EXPECT_FALSE(log.is_open());
+    EXPECT_EQ(state.LogFileNo, 1);
+
+    EXPECT_EQ(fake.tree(kHostFolder),
+              (std::vector<std::string>{"cleaning1.log", "keep.txt", "pomb30.ini"}));
+    EXPECT_TRUE(fake.key(RegistryRoot::CurrentUser, kBranch + "\\Other") != nullptr);
+    EXPECT_EQ(standard_ticks(), (Ticks{0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(caption(Id::Command1), "Done");
+    EXPECT_EQ(form.control(Id::Check2_0).value, 1);
+    EXPECT_EQ(caption(Id::Command2), "Go!");
+    EXPECT_FALSE(form.ended());
+}
+
+TEST_F(StandardRunTest, EveryTrappedFailureIsReportedAndTheRunGoesOn) {
+    add_leftovers();
+    fake.entry(host("Pomb30.ini"))->attributes = platform::attr::kArchive;
+    fake.add_file(host("TorpMain.ini"));
+    state.KeyList.resize(32768, "Gone"); // the search can append no more rows
+    tick_all_six();
+    const CallHook fail_key = fail_on("delete_key_tree", kBranch + "\\VeskTorp");
+    const CallHook fail_ini = fail_on("find", host("TorpMain.ini"));
+    const CallHook fail_file = fail_on("delete_file", host("a.$$$"));
+    const CallHook fail_dir = fail_on("shell_delete", host("p.vk$"));
+    registry.before = fail_key;
+    files.before = [&](std::string_view call, std::string_view path) {
+        fail_ini(call, path);
+        fail_file(call, path);
+        fail_dir(call, path);
+    };
+
+    form.click(Id::Command1);
+
+    const std::string why = "The device is not ready.";
+    EXPECT_EQ(box_texts(), (std::vector<std::string>{
+                               fake.boxes.front().text,
+                               "Error in MM_EnumVESKKeys: Overflow",
+                               "Error in MM_DeleteVESKKeys: " + why,
+                               "Error in MM_DeleteIniFiles: " + why,
+                               "Error in MM_DeleteTempFiles: " + why,
+                               "Error in MM_DeleteTempDirs: " + why,
+                               kFinished + "D:\\Host\\Cleaning1.log",
+                           }));
+    EXPECT_EQ(lines_of(log_text()), (std::vector<std::string>{
+                                        "Error in MM_EnumVESKKeys: Overflow",
+                                        "Error in MM_DeleteVESKKeys: " + why,
+                                        "Error in MM_DeleteIniFiles: " + why,
+                                        "Error in MM_DeleteFiles: " + why,
+                                        "Deleted File: D:\\Host\\log.txt",
+                                        "Error in MM_DeleteTempDirs: " + why,
+                                        "Deleted File: D:\\Host\\Main.tlb",
+                                        "Deleted File: C:\\WINDOWS\\veskhogl.ini",
+                                    }));
+    EXPECT_TRUE(fake.exists(host("Vesk30.ini")));
+    EXPECT_TRUE(fake.key(RegistryRoot::CurrentUser, kBranch + "\\VESK 4.0") != nullptr);
+    EXPECT_EQ(caption(Id::Command1), "Done");
+    EXPECT_FALSE(form.ended());
+}
+
+TEST_F(StandardRunTest, ARunThatDeletesNothingLeavesAnEmptyLogAndAPlainMessage) {
+    form.click(Id::Command1);
+    EXPECT_EQ(fake.boxes.back().text, kFinished + "D:\\Host\\Cleaning1.log");
+    EXPECT_TRUE(fake.exists(host("Cleaning1.log")));
+    EXPECT_EQ(log_text(), "");
+    EXPECT_EQ(standard_ticks(), (Ticks{0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(caption(Id::Command1), "Done");
+}
+
+TEST_F(StandardRunTest, TwoRunsWriteTwoLogs) {
+    fake.add_file(host("a.$$$"));
+    form.click(Id::Command1);
+    fake.add_file(host("b.$$$"));
+    form.click(Form1::Check1(2));
+    EXPECT_EQ(caption(Id::Command1), "Go!");
+
+    form.click(Id::Command1);
+
+    EXPECT_EQ(fake.boxes[1].text, kFinished + "D:\\Host\\Cleaning1.log");
+    EXPECT_EQ(fake.boxes[2].text,
+              "Do you really want to delele: \r\n\r\n- Temporary VESK Files\r\n");
+    EXPECT_EQ(fake.boxes[3].text, kFinished + "D:\\Host\\Cleaning2.log");
+    EXPECT_EQ(lines_of(log_text(1)), std::vector<std::string>{"Deleted File: D:\\Host\\a.$$$"});
+    EXPECT_EQ(lines_of(log_text(2)), std::vector<std::string>{"Deleted File: D:\\Host\\b.$$$"});
+    EXPECT_FALSE(form.ended());
+}
+
+TEST_F(StandardRunTest, AHostPathEndingInABackslashIsKeptInTheMessage) {
+    state.VeskPath = std::string(kHostFolder) + "\\";
+    form.click(Id::Command1);
+    EXPECT_EQ(fake.boxes.back().text, kFinished + "D:\\Host\\\\Cleaning1.log");
+    EXPECT_TRUE(fake.exists(host("Cleaning1.log")));
+}
+
+TEST_F(StandardRunTest, WithoutALogNameNothingRunsAndTheUserIsWarned) {
+    for (int n = 1; n <= kLastLogNumber; ++n) {
+        fake.add_file(host("Cleaning" + std::to_string(n) + ".log"));
+    }
+    fake.add_file(host("a.$$$"));
+    fake.calls.clear();
+
+    form.click(Id::Command1);
+
+    ASSERT_EQ(fake.boxes.size(), 2u);
+    EXPECT_EQ(fake.boxes[1].text,
+              "No cleaning log could be created in:\r\nD:\\Host\r\n\r\nNothing was cleaned.");
+    EXPECT_EQ(fake.boxes[1].style, platform::kMbWarning);
+    EXPECT_EQ(fake.calls.size(), 2u); // the two boxes
+    EXPECT_TRUE(fake.exists(host("a.$$$")));
+    EXPECT_EQ(fake.pointers,
+              (std::vector<int>{platform::kPointerHourglass, platform::kPointerDefault}));
+    EXPECT_EQ(standard_ticks(), (Ticks{0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(caption(Id::Command1), "Done");
+    EXPECT_FALSE(form.ended());
+}
+
+} // namespace

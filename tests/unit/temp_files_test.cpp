@@ -1,0 +1,268 @@
+// Deleting temporary files by pattern and temporary project folders from the host folder.
+#include "operation_world.h"
+#include "operations/temp_files.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::attr::kHidden;
+using platform::attr::kReadOnly;
+using platform::attr::kReparsePoint;
+using platform::attr::kSystem;
+
+std::string host(std::string_view name) {
+    return std::string(kHostFolder) + "\\" + std::string(name);
+}
+
+std::string deleted_file(std::string_view name) {
+    return "Deleted File: " + host(name);
+}
+
+std::string deleted_dir(std::string_view name) {
+    return "Deleted Directory:          " + host(name);
+}
+
+class TempFilesTest : public testing::Test, public InterposedWorld {
+protected:
+    TempFilesTest() { open_log(); }
+    std::vector<std::string> left() const { return fake.tree(kHostFolder); }
+};
+
+TEST_F(TempFilesTest, EachPatternTakesItsFilesOnly) {
+    for (const char* name : {"log.txt", "logfile.txt", "LOG2.TXT", "Main.tlb", "proj.$$$", "a.$",
+                             "blog.txt", "log.txt.old", "logtxt", "Main.tlb2", "a$.b", "notes.txt",
+                             "Sub\\log.txt", "Sub\\x.$$$"}) {
+        fake.add_file(host(name));
+    }
+
+    MM_DeleteTempFiles(context, "*.$*");
+    MM_DeleteTempFiles(context, "log*.txt");
+    MM_DeleteTempFiles(context, "*.tlb");
+
+    EXPECT_EQ(lines_of(closed_log_text()),
+              (std::vector<std::string>{deleted_file("a.$"), deleted_file("proj.$$$"),
+                                        deleted_file("log.txt"), deleted_file("LOG2.TXT"),
+                                        deleted_file("logfile.txt"), deleted_file("Main.tlb")}));
+    EXPECT_EQ(left(), (std::vector<std::string>{"a$.b", "blog.txt", "cleaning1.log", "log.txt.old",
+                                                "logtxt", "main.tlb2", "notes.txt", "sub",
+                                                "sub\\log.txt", "sub\\x.$$$"}));
+    EXPECT_TRUE(fake.boxes.empty());
+    EXPECT_EQ(fake.open_searches, 0);
+}
+
+TEST_F(TempFilesTest, HiddenAndSystemFilesGoLikeOthersButFoldersAreNotFiles) {
+    fake.add_file(host("h.$$$"), "", kHidden);
+    fake.add_file(host("s.$$$"), "", kSystem | kHidden);
+    fake.add_dir(host("dir.$$$"));
+    fake.add_file(host("dir.$$$\\inside.txt"));
+
+    MM_DeleteTempFiles(context, "*.$*");
+
+    EXPECT_EQ(lines_of(closed_log_text()),
+              (std::vector<std::string>{deleted_file("h.$$$"), deleted_file("s.$$$")}));
+    EXPECT_TRUE(fake.exists(host("dir.$$$\\inside.txt")));
+    EXPECT_EQ(std::count(fake.calls.begin(), fake.calls.end(), "delete_file " + host("dir.$$$")),
+              0);
+}
+
+TEST_F(TempFilesTest, NamesMatchedOnlyThroughTheirShortNamesAreLeftAlone) {
+    fake.add_file(host("Setup.tlbak"));  // short name SETUP~1.TLB
+    fake.add_file(host("logbook.txtx")); // short name LOGBOO~1.TXT
+    fake.add_file(host("Toolbar Settings.tlb"));
+    // The platform's own search does list them.
+    const platform::FindResult found = fake.find(host("*.tlb"));
+    ASSERT_TRUE(found.search);
+    EXPECT_EQ(found.search->next()->name, "Setup.tlbak");
+
+    MM_DeleteTempFiles(context, "*.tlb");
+    MM_DeleteTempFiles(context, "log*.txt");
+
+    EXPECT_EQ(lines_of(closed_log_text()),
+              std::vector<std::string>{deleted_file("Toolbar Settings.tlb")});
+    EXPECT_TRUE(fake.exists(host("Setup.tlbak")));
+    EXPECT_TRUE(fake.exists(host("logbook.txtx")));
+}
+
+TEST_F(TempFilesTest, RefusedFilesStayAndAreLoggedWithTheirReason) {
+    fake.add_file(host("a.$$$"), "", kReadOnly);
+    fake.add_file(host("b.$$$")).locked = true;
+    fake.add_file(host("c.$$$"));
+
+    MM_DeleteTempFiles(context, "*.$*");
+
+    EXPECT_EQ(lines_of(closed_log_text()),
+              (std::vector<std::string>{
+                  "Could not delete File:      " + host("a.$$$") + " (Access is denied.)",
+                  "Could not delete File:      " + host("b.$$$") + " (" + fake::kInUse + ")",
+                  deleted_file("c.$$$")}));
+    EXPECT_TRUE(log.had_refusals());
+    EXPECT_TRUE(fake.exists(host("a.$$$")));
+    EXPECT_TRUE(fake.exists(host("b.$$$")));
+    EXPECT_TRUE(fake.boxes.empty());
+}
+
+TEST_F(TempFilesTest, NothingToFindIsSilent) {
+    MM_DeleteTempFiles(context, "*.$*");
+    MM_DeleteTempDirs(context);
+    fake.make_unlistable(kHostFolder);
+    fake.add_file(host("x.$$$"));
+    MM_DeleteTempFiles(context, "*.$*");
+    MM_DeleteTempDirs(context);
+    EXPECT_EQ(closed_log_text(), "");
+    EXPECT_TRUE(fake.boxes.empty());
+    EXPECT_TRUE(fake.exists(host("x.$$$")));
+}
+
+TEST_F(TempFilesTest, AFailureEndsThatSearchOnlyWithItsTwoPrefixes) {
+    fake.add_file(host("a.$$$"));
+    fake.add_file(host("b.$$$"));
+    fake.add_file(host("c.$$$"));
+    fake.add_file(host("log.txt"));
+    files.before = fail_on("delete_file", host("b.$$$"));
+
+    MM_DeleteTempFiles(interposed, "*.$*");
+    MM_DeleteTempFiles(interposed, "log*.txt");
+
+    EXPECT_EQ(lines_of(closed_log_text()),
+              (std::vector<std::string>{deleted_file("a.$$$"),
+                                        "Error in MM_DeleteFiles: The device is not ready.",
+                                        deleted_file("log.txt")}));
+    ASSERT_EQ(fake.boxes.size(), 1u);
+    EXPECT_EQ(fake.boxes[0].text, "Error in MM_DeleteTempFiles: The device is not ready.");
+    EXPECT_EQ(fake.boxes[0].style, platform::kMbError);
+    EXPECT_TRUE(fake.exists(host("b.$$$")));
+    EXPECT_TRUE(fake.exists(host("c.$$$")));
+    EXPECT_EQ(fake.open_searches, 0);
+}
+
+TEST_F(TempFilesTest, AHostPathEndingInABackslashGivesADoubledOne) {
+    state.VeskPath = std::string(kHostFolder) + "\\";
+    fake.add_file(host("a.$$$"));
+    fake.add_dir(host("p.vk$"));
+    MM_DeleteTempFiles(context, "*.$*");
+    MM_DeleteTempDirs(context);
+    EXPECT_EQ(lines_of(closed_log_text()),
+              (std::vector<std::string>{"Deleted File: D:\\Host\\\\a.$$$",
+                                        "Deleted Directory:          D:\\Host\\\\p.vk$"}));
+    EXPECT_EQ(left(), std::vector<std::string>{"cleaning1.log"});
+}
+
+TEST_F(TempFilesTest, OneListingServesTensOfThousandsOfFiles) {
+    constexpr int kFiles = 20000;
+    for (int n = 0; n < kFiles; ++n) {
+        fake.add_file(host("t" + std::to_string(n) + ".$$$"));
+    }
+    int listings = 0;
+    files.before = [&listings](std::string_view call, std::string_view) {
+        listings += call == "find" ? 1 : 0;
+    };
+    MM_DeleteTempFiles(interposed, "*.$*");
+    EXPECT_EQ(listings, 1);
+    EXPECT_EQ(left(), std::vector<std::string>{"cleaning1.log"});
+    EXPECT_EQ(lines_of(closed_log_text()).size(), static_cast<std::size_t>(kFiles));
+}
+
+TEST_F(TempFilesTest, ProjectFoldersEndInDotVkDollarExactly) {
+    fake.add_file(host("proj.vk$\\Main.frm"));
+    fake.add_file(host("proj.vk$\\deep\\x.bin"));
+    fake.add_dir(host("hid.vk$"), kHidden | kSystem);
+    fake.add_file(host("note.vk$"));
+    fake.add_dir(host("proj.vk$1"));
+    fake.add_dir(host("vk$"));
+    fake.add_file(host("Sub\\inner.vk$\\keep.txt"));
+
+    MM_DeleteTempDirs(context);
+
+    EXPECT_EQ(lines_of(closed_log_text()),
+              (std::vector<std::string>{deleted_dir("hid.vk$"), deleted_dir("note.vk$"),
+                                        deleted_dir("proj.vk$")}));
+    EXPECT_EQ(left(),
+              (std::vector<std::string>{"cleaning1.log", "proj.vk$1", "sub", "sub\\inner.vk$",
+                                        "sub\\inner.vk$\\keep.txt", "vk$"}));
+    EXPECT_EQ(fake.calls.back(), "shell_delete " + host("proj.vk$"));
+}
+
+TEST_F(TempFilesTest, TheSuffixIsCaseSensitive) {
+    fake.add_file(host("proj.VK$\\keep.txt"));
+    fake.add_file(host("Note.Vk$"));
+    MM_DeleteTempDirs(context);
+    EXPECT_EQ(closed_log_text(), "");
+    EXPECT_EQ(left(), (std::vector<std::string>{"cleaning1.log", "note.vk$", "proj.vk$",
+                                                "proj.vk$\\keep.txt"}));
+}
+
+TEST_F(TempFilesTest, LinksEndingInDotVkDollarGoWithoutTheirTargets) {
+    fake.add_file("E:\\Work\\precious.frm");
+    fake.add_link(host("linked.vk$"), "E:\\Work");
+    fake.add_file("E:\\notes.txt");
+    fake.add_file(host("file-link.vk$"), "", kReparsePoint);
+
+    MM_DeleteTempDirs(context);
+
+    EXPECT_EQ(lines_of(closed_log_text()),
+              (std::vector<std::string>{deleted_dir("file-link.vk$"), deleted_dir("linked.vk$")}));
+    EXPECT_EQ(fake.calls, (std::vector<std::string>{"create " + host("Cleaning1.log"),
+                                                    "remove_link " + host("file-link.vk$"),
+                                                    "remove_link " + host("linked.vk$")}));
+    EXPECT_TRUE(fake.exists("E:\\Work\\precious.frm"));
+    EXPECT_EQ(left(), std::vector<std::string>{"cleaning1.log"});
+}
+
+TEST_F(TempFilesTest, AProjectFolderTheShellCannotRemoveIsLoggedAsRefused) {
+    fake.add_file(host("a.vk$\\open.frm")).locked = true;
+    fake.add_dir(host("b.vk$"));
+
+    MM_DeleteTempDirs(context);
+
+    EXPECT_EQ(lines_of(closed_log_text()),
+              (std::vector<std::string>{"Could not delete Directory: " + host("a.vk$") + " (" +
+                                            fake::kInUse + ")",
+                                        deleted_dir("b.vk$")}));
+    EXPECT_TRUE(fake.exists(host("a.vk$\\open.frm")));
+    EXPECT_TRUE(log.had_refusals());
+}
+
+TEST_F(TempFilesTest, AFailureEndsTheFolderSearchAndLaterEntriesStay) {
+    fake.add_dir(host("a.vk$"));
+    fake.add_dir(host("b.vk$"));
+    fake.add_dir(host("c.vk$"));
+    files.before = fail_on("shell_delete", host("b.vk$"), "The operation was canceled.");
+
+    MM_DeleteTempDirs(interposed);
+
+    EXPECT_EQ(
+        lines_of(closed_log_text()),
+        (std::vector<std::string>{deleted_dir("a.vk$"),
+                                  "Error in MM_DeleteTempDirs: The operation was canceled."}));
+    ASSERT_EQ(fake.boxes.size(), 1u);
+    EXPECT_EQ(fake.boxes[0].text, "Error in MM_DeleteTempDirs: The operation was canceled.");
+    EXPECT_TRUE(fake.exists(host("b.vk$")));
+    EXPECT_TRUE(fake.exists(host("c.vk$")));
+    EXPECT_EQ(fake.open_searches, 0);
+}
+
+TEST_F(TempFilesTest, AnEntryGoneBeforeItsTurnGetsNoLine) {
+    fake.add_dir(host("a.vk$"));
+    fake.add_file(host("b.$$$"));
+    files.before = [this](std::string_view call, std::string_view path) {
+        if (call != "find") {
+            fake.shell_delete(path);
+        }
+    };
+    MM_DeleteTempDirs(interposed);
+    MM_DeleteTempFiles(interposed, "*.$*");
+    EXPECT_EQ(closed_log_text(), "");
+    EXPECT_FALSE(log.had_refusals());
+}
+
+TEST(TrimAtNullTest, TheNameEndsAtTheFirstNul) {
+    using namespace std::string_literals;
+    EXPECT_EQ(MM_TrimAtNull("abc\0def"s), "abc");
+    EXPECT_EQ(MM_TrimAtNull("abc"), "abc");
+    EXPECT_EQ(MM_TrimAtNull("\0abc"s), "");
+    EXPECT_EQ(MM_TrimAtNull(""), "");
+}
+
+} // namespace
