@@ -1,0 +1,68 @@
+#include "operations/access_rights.h"
+
+#include "operations/folder_rules.h"
+
+namespace {
+
+constexpr std::string_view kTool = "\\icacls.exe";
+// Users (by SID, so that the name's language does not matter) get full control, inherited by
+// files and subfolders, replacing what they had; /T walks the tree, /Q keeps the tool quiet.
+constexpr std::string_view kGrantUsers = " /T /Q /grant:r *S-1-5-32-545:(OI)(CI)F";
+constexpr std::string_view kNotChangeable = "not a folder the wizard may change";
+constexpr std::string_view kNoSystemFolder = "the system folder cannot be found";
+
+// The folder between double quotes. Backslashes before a quote escape it, so a trailing run of
+// them is doubled to stay literal and leave the quote closing the argument.
+std::string quoted(const std::string& folder) {
+    const std::size_t kept = folder.find_last_not_of('\\') + 1;
+    return '"' + folder + folder.substr(kept) + '"';
+}
+
+void log_outcome(Context& context, const std::string& folder, const PermissionOutcome& outcome) {
+    if (outcome.set) {
+        context.log.write_line("Permissions Set For: ", folder);
+    } else {
+        context.log.write_refusal("Permissions Not Set For: ", folder, outcome.reason);
+    }
+}
+
+} // namespace
+
+PermissionOutcome MM_SetFolderPermissions(Context& context, const std::string& folder) {
+    return platform::claim_failures("MM_SetFolderPermissions", [&]() -> PermissionOutcome {
+        // The tool would take a root as the whole drive and a wildcard as every folder it
+        // matches, granting Users full control of all of it.
+        if (!IsPlainFolderPath(folder)) {
+            return {false, std::string(kNotChangeable)};
+        }
+        // Only the system's own tool: a program of that name planted beside the wizard or on
+        // the search path must not run in its place.
+        const std::string system_folder = context.os.system.system_directory();
+        if (system_folder.empty()) {
+            return {false, std::string(kNoSystemFolder)};
+        }
+        const std::string command_line = "icacls " + quoted(folder) + std::string(kGrantUsers);
+        const platform::ProcessResult result =
+            context.os.processes.run_and_wait(system_folder + std::string(kTool), command_line);
+        if (!result.started) {
+            return {false, result.reason};
+        }
+        if (result.exit_code != 0) {
+            return {false, "icacls exit code " + std::to_string(result.exit_code)};
+        }
+        return {true, {}};
+    });
+}
+
+void MM_RestoreAccessRights(Context& context, const std::string& logName) {
+    platform::claim_failures("MM_RestoreAccessRights", [&] {
+        const PermissionOutcome app_data =
+            MM_SetFolderPermissions(context, context.state.AppDataPath);
+        const PermissionOutcome aux_data =
+            MM_SetFolderPermissions(context, context.state.AuxDataPath);
+        if (!logName.empty()) {
+            log_outcome(context, context.state.AppDataPath, app_data);
+            log_outcome(context, context.state.AuxDataPath, aux_data);
+        }
+    });
+}

@@ -1,0 +1,372 @@
+// The virtual store: where the suite's two store folders are, and how one is emptied.
+#include "operation_world.h"
+#include "operations/virtual_store.h"
+
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+namespace {
+
+using platform::attr::kHidden;
+using platform::attr::kReadOnly;
+using platform::attr::kSystem;
+
+const std::string kLocal = "C:\\Users\\Ann\\AppData\\Local";
+const std::string kPfStore = kLocal + "\\VirtualStore\\A\\B\\Veskpath";
+const std::string kPdStore = kLocal + "\\VirtualStore\\ProgramData\\TOLM\\VESK 4.4";
+
+struct StoreWorld : InterposedWorld {
+    StoreWorld() {
+        fake.special_folders[platform::kCsidlLocalAppData] = kLocal;
+        state.ProgramPath = "C:\\A\\B\\C";
+    }
+    std::vector<std::string> clean(const std::string& path) {
+        open_log();
+        MM_CleanVirtualStore(context, path);
+        return lines_of(closed_log_text());
+    }
+    std::vector<std::string> deletions() const {
+        std::vector<std::string> made;
+        for (const auto& call : fake.calls) {
+            if (call.rfind("delete_file ", 0) == 0) {
+                made.push_back(call.substr(12));
+            }
+        }
+        return made;
+    }
+};
+
+class StorePathTest : public testing::Test, protected StoreWorld {};
+
+TEST_F(StorePathTest, ProgramFilesStoreMirrorsTheFolderBesideTheProgramPath) {
+    EXPECT_EQ(MM_GetVirtualStorePath(context, "PF"), kPfStore);
+    state.ProgramPath = "C:\\A\\B\\";
+    EXPECT_EQ(MM_GetVirtualStorePath(context, "PF"), kPfStore);
+    state.ProgramPath = "D:\\Program Files\\TOLM\\VESK 4.4";
+    EXPECT_EQ(MM_GetVirtualStorePath(context, "PF"),
+              kLocal + "\\VirtualStore\\Program Files\\TOLM\\Veskpath");
+}
+
+TEST_F(StorePathTest, ProgramDataStoreDoesNotDependOnTheProgramPath) {
+    EXPECT_EQ(MM_GetVirtualStorePath(context, "PD"), kPdStore);
+    state.ProgramPath = "";
+    EXPECT_EQ(MM_GetVirtualStorePath(context, "PD"), kPdStore);
+}
+
+TEST_F(StorePathTest, ShortOrTopLevelProgramPathsGiveAnEmptyRelativePart) {
+    for (const char* program_path : {"", "C", "C:", "C:\\", "C:\\Vesk"}) {
+        state.ProgramPath = program_path;
+        EXPECT_EQ(MM_GetVirtualStorePath(context, "PF"), kLocal + "\\VirtualStore\\Veskpath")
+            << program_path;
+    }
+}
+
+TEST_F(StorePathTest, ParentPathEndsAtTheLastBackslash) {
+    EXPECT_EQ(MM_GetParentPath(""), "");
+    EXPECT_EQ(MM_GetParentPath("Vesk"), "");
+    EXPECT_EQ(MM_GetParentPath("A\\B\\C"), "A\\B\\");
+    EXPECT_EQ(MM_GetParentPath("A\\B\\"), "A\\B\\");
+    EXPECT_EQ(MM_GetParentPath("\\"), "\\");
+}
+
+TEST_F(StorePathTest, AFailedSpecialFolderLookUpNeverReachesTheCurrentDrive) {
+    fake.special_folders.clear();
+    EXPECT_EQ(MM_GetSpecialFolder(context, platform::kCsidlLocalAppData), "");
+    const std::string pf = MM_GetVirtualStorePath(context, "PF");
+    EXPECT_EQ(pf, "\\VirtualStore\\A\\B\\Veskpath");
+    EXPECT_EQ(MM_GetVirtualStorePath(context, "PD"), "\\VirtualStore\\ProgramData\\TOLM\\VESK 4.4");
+    // A store as the current drive would resolve the path.
+    fake.add_file("\\VirtualStore\\A\\B\\Veskpath\\Vesk.ini");
+    fake.add_file("C:\\VirtualStore\\A\\B\\Veskpath\\Vesk.ini");
+
+    EXPECT_FALSE(VirtualStoreExists(context, pf));
+    EXPECT_EQ(clean(pf), std::vector<std::string>{"\\VirtualStore\\A\\B\\Veskpath not found!"});
+    EXPECT_TRUE(deletions().empty());
+    EXPECT_TRUE(fake.exists("\\VirtualStore\\A\\B\\Veskpath\\Vesk.ini"));
+    EXPECT_TRUE(fake.exists("C:\\VirtualStore\\A\\B\\Veskpath\\Vesk.ini"));
+}
+
+TEST_F(StorePathTest, PathsThatClimbOutOfTheStoreCountAsMissing) {
+    state.ProgramPath = "C:\\..\\..\\Windows\\x";
+    const std::string pf = MM_GetVirtualStorePath(context, "PF");
+    EXPECT_EQ(pf, kLocal + "\\VirtualStore\\..\\..\\Windows\\Veskpath");
+    fake.add_file(kLocal + "\\VirtualStore\\..\\..\\Windows\\Veskpath\\Vesk.ini");
+    EXPECT_FALSE(VirtualStoreExists(context, pf));
+    EXPECT_EQ(clean(pf), std::vector<std::string>{pf + " not found!"});
+    EXPECT_TRUE(deletions().empty());
+}
+
+TEST_F(StorePathTest, ExistenceIsTheLookUpThatIncludesFoldersButNotHiddenOnes) {
+    EXPECT_FALSE(VirtualStoreExists(context, kPfStore));
+    fake.add_dir(kPfStore);
+    EXPECT_TRUE(VirtualStoreExists(context, kPfStore));
+    fake.add_dir(kPdStore, kHidden);
+    EXPECT_FALSE(VirtualStoreExists(context, kPdStore));
+}
+
+class CleanStoreTest : public testing::Test, protected StoreWorld {};
+
+TEST_F(CleanStoreTest, NestedTreeLosesEveryFileAndKeepsEveryFolder) {
+    fake.add_file(kPfStore + "\\Vesk.ini");
+    fake.add_file(kPfStore + "\\Hidden.dat", "", kHidden | kSystem);
+    fake.add_file(kPfStore + "\\Sub\\Toolbar.tlb");
+    fake.add_file(kPfStore + "\\Sub\\Deeper\\Deepest\\a.txt");
+    fake.add_dir(kPfStore + "\\Empty");
+
+    EXPECT_EQ(clean(kPfStore), std::vector<std::string>{"Path cleaned: " + kPfStore});
+    EXPECT_EQ(fake.tree(kPfStore),
+              (std::vector<std::string>{"empty", "sub", "sub\\deeper", "sub\\deeper\\deepest"}));
+    EXPECT_FALSE(log.had_refusals());
+}
+
+TEST_F(CleanStoreTest, SubfoldersAreEmptiedBeforeTheFilesBesideThem) {
+    fake.add_file(kPfStore + "\\a.txt");
+    fake.add_file(kPfStore + "\\Sub\\b.txt");
+    fake.add_file(kPfStore + "\\Sub\\Deeper\\c.txt");
+    fake.add_file(kPfStore + "\\Tail\\d.txt");
+    clean(kPfStore);
+    EXPECT_EQ(deletions(), (std::vector<std::string>{
+                               kPfStore + "\\Sub\\Deeper\\c.txt", kPfStore + "\\Sub\\b.txt",
+                               kPfStore + "\\Tail\\d.txt", kPfStore + "\\a.txt"}));
+}
+
+TEST_F(CleanStoreTest, EmptyStoreIsCleaned) {
+    fake.add_dir(kPfStore);
+    EXPECT_EQ(clean(kPfStore), std::vector<std::string>{"Path cleaned: " + kPfStore});
+    EXPECT_TRUE(deletions().empty());
+}
+
+TEST_F(CleanStoreTest, MissingStoreIsReportedOnlyInTheLog) {
+    EXPECT_EQ(clean(kPdStore), std::vector<std::string>{kPdStore + " not found!"});
+    EXPECT_TRUE(deletions().empty());
+    EXPECT_TRUE(fake.boxes.empty());
+    EXPECT_FALSE(log.had_refusals());
+}
+
+TEST_F(CleanStoreTest, AJunctionInTheStoreIsLeftWithEverythingBehindIt) {
+    fake.add_file("D:\\Projects\\precious.vsk");
+    fake.add_file("D:\\Projects\\Sub\\older.vsk");
+    fake.add_file(kPfStore + "\\Vesk.ini");
+    fake.add_link(kPfStore + "\\Projects", "D:\\Projects");
+
+    EXPECT_EQ(clean(kPfStore), std::vector<std::string>{"Path cleaned: " + kPfStore});
+    EXPECT_EQ(deletions(), std::vector<std::string>{kPfStore + "\\Vesk.ini"});
+    EXPECT_TRUE(fake.exists("D:\\Projects\\precious.vsk"));
+    EXPECT_TRUE(fake.exists("D:\\Projects\\Sub\\older.vsk"));
+    EXPECT_TRUE(fake.exists(kPfStore + "\\Projects"));
+}
+
+TEST_F(CleanStoreTest, AStoreThatIsItselfALinkIsNotFollowed) {
+    fake.add_file("D:\\Projects\\precious.vsk");
+    fake.add_link(kPdStore, "D:\\Projects");
+
+    EXPECT_EQ(clean(kPdStore),
+              (std::vector<std::string>{"Could not clean Directory:  " + kPdStore +
+                                            " (a link, which is never followed)",
+                                        "Path not fully cleaned:     " + kPdStore}));
+    EXPECT_TRUE(deletions().empty());
+    EXPECT_TRUE(fake.exists("D:\\Projects\\precious.vsk"));
+    EXPECT_TRUE(log.had_refusals());
+}
+
+TEST_F(CleanStoreTest, RefusedFilesAreLoggedAndTheWalkGoesOn) {
+    fake.add_file(kPfStore + "\\a.ini");
+    fake.add_file(kPfStore + "\\Sub\\ReadOnly.ini", "", kReadOnly);
+    fake.add_file(kPfStore + "\\Sub\\z.ini");
+    fake.add_file(kPfStore + "\\Tail\\Busy.ini").locked = true;
+
+    EXPECT_EQ(clean(kPfStore),
+              (std::vector<std::string>{"Could not delete File:      " + kPfStore +
+                                            "\\Sub\\ReadOnly.ini (" + fake::kAccessDenied + ")",
+                                        "Could not delete File:      " + kPfStore +
+                                            "\\Tail\\Busy.ini (" + fake::kInUse + ")",
+                                        "Path not fully cleaned:     " + kPfStore}));
+    EXPECT_FALSE(fake.exists(kPfStore + "\\a.ini"));
+    EXPECT_FALSE(fake.exists(kPfStore + "\\Sub\\z.ini"));
+    EXPECT_TRUE(fake.exists(kPfStore + "\\Sub\\ReadOnly.ini"));
+    EXPECT_TRUE(log.had_refusals());
+}
+
+TEST_F(CleanStoreTest, UnlistableFoldersAreLoggedAndTheWalkGoesOn) {
+    fake.add_file(kPfStore + "\\a.ini");
+    fake.add_file(kPfStore + "\\Locked\\kept.ini");
+    fake.add_file(kPfStore + "\\Broken\\kept.ini");
+    fake.add_file(kPfStore + "\\Next\\b.ini");
+    fake.make_unlistable(kPfStore + "\\Locked");
+    files.before = fail_on("find", kPfStore + "\\Broken\\*");
+
+    open_log();
+    MM_CleanVirtualStore(interposed, kPfStore);
+    EXPECT_EQ(
+        lines_of(closed_log_text()),
+        (std::vector<std::string>{
+            "Could not clean Directory:  " + kPfStore + "\\Broken (The device is not ready.)",
+            "Could not clean Directory:  " + kPfStore + "\\Locked (" + fake::kAccessDenied + ")",
+            "Path not fully cleaned:     " + kPfStore}));
+    EXPECT_EQ(fake.tree(kPfStore), (std::vector<std::string>{"broken", "broken\\kept.ini", "locked",
+                                                             "locked\\kept.ini", "next"}));
+}
+
+TEST_F(CleanStoreTest, AFileInPlaceOfTheStoreIsLoggedAsNotCleaned) {
+    fake.add_file(kPfStore, "not a folder");
+    EXPECT_TRUE(VirtualStoreExists(context, kPfStore));
+    EXPECT_EQ(clean(kPfStore),
+              (std::vector<std::string>{"Could not clean Directory:  " + kPfStore + " (" +
+                                            fake::kPathNotFound + ")",
+                                        "Path not fully cleaned:     " + kPfStore}));
+    EXPECT_TRUE(fake.exists(kPfStore));
+}
+
+TEST_F(CleanStoreTest, UncoveredFailuresPropagateNamingTheProcedure) {
+    fake.add_file(kPfStore + "\\a.ini");
+    files.before = fail_on("find", kPfStore);
+    open_log();
+    try {
+        MM_CleanVirtualStore(interposed, kPfStore);
+        ADD_FAILURE() << "the failure was swallowed";
+    } catch (const platform::Failure& failure) {
+        EXPECT_EQ(failure.where, "MM_CleanVirtualStore");
+        EXPECT_STREQ(failure.what(), "The device is not ready.");
+    }
+    EXPECT_TRUE(fake.exists(kPfStore + "\\a.ini"));
+}
+
+TEST_F(CleanStoreTest, ATreeThreeHundredLevelsDeepIsEmptied) {
+    std::string folder = kPfStore;
+    std::vector<std::string> planted;
+    for (int level = 1; level <= 300; ++level) {
+        folder += "\\d";
+        if (level % 150 == 1 || level % 150 == 0) {
+            planted.push_back(folder + "\\f.txt");
+            fake.add_file(planted.back());
+        }
+    }
+    ASSERT_GT(folder.size(), 600u);
+
+    EXPECT_EQ(clean(kPfStore), std::vector<std::string>{"Path cleaned: " + kPfStore});
+    EXPECT_EQ(deletions(),
+              (std::vector<std::string>{planted[3], planted[2], planted[1], planted[0]}));
+    EXPECT_TRUE(fake.exists(folder));
+    EXPECT_EQ(fake.tree(kPfStore).size(), 300u);
+}
+
+// A chain of folders "d", each holding a file "f" and the next folder, too deep to be stored
+// path by path in the fake. Paths are checked, not trusted.
+class DeepChain : public platform::FileSystem {
+public:
+    DeepChain(std::string root, std::size_t depth)
+        : root_(std::move(root)), depth_(depth), deleted_(depth + 1, false) {}
+
+    platform::FindResult find(std::string_view pattern) override {
+        const auto level = level_of(pattern, "\\*");
+        if (!level) {
+            return {nullptr, true, fake::kPathNotFound};
+        }
+        std::vector<platform::DirEntry> entries{{".", platform::attr::kDirectory},
+                                                {"..", platform::attr::kDirectory}};
+        if (*level < depth_) {
+            entries.push_back({"d", platform::attr::kDirectory});
+        }
+        if (!deleted_[*level]) {
+            entries.push_back({"f", platform::attr::kArchive});
+        }
+        return {std::make_unique<Listing>(std::move(entries)), false, {}};
+    }
+    platform::RemovalResult delete_file(std::string_view path) override {
+        const auto level = level_of(path, "\\f");
+        if (!level || deleted_[*level]) {
+            return {platform::Removal::Missing, fake::kFileNotFound};
+        }
+        deleted_[*level] = true;
+        order_.push_back(*level);
+        return {platform::Removal::Deleted, {}};
+    }
+    platform::RemovalResult shell_delete(std::string_view) override { return refused(); }
+    platform::RemovalResult remove_link(std::string_view) override { return refused(); }
+    platform::CreateResult create_new_text_file(std::string_view) override {
+        return {nullptr, platform::CreateStatus::Failed, fake::kAccessDenied};
+    }
+    std::string read_text_file(std::string_view) override {
+        throw platform::Failure(fake::kAccessDenied);
+    }
+
+    const std::vector<std::size_t>& order() const { return order_; }
+
+private:
+    class Listing : public platform::Search {
+    public:
+        explicit Listing(std::vector<platform::DirEntry> entries) : entries_(std::move(entries)) {}
+        std::optional<platform::DirEntry> next() override {
+            if (position_ == entries_.size()) {
+                return std::nullopt;
+            }
+            return entries_[position_++];
+        }
+
+    private:
+        std::vector<platform::DirEntry> entries_;
+        std::size_t position_ = 0;
+    };
+
+    static platform::RemovalResult refused() {
+        return {platform::Removal::Refused, fake::kAccessDenied};
+    }
+    // The level of root + "\d" * level + tail; nullopt for any other path.
+    std::optional<std::size_t> level_of(std::string_view path, std::string_view tail) const {
+        if (path.size() < root_.size() + tail.size() || path.substr(0, root_.size()) != root_ ||
+            path.substr(path.size() - tail.size()) != tail) {
+            return std::nullopt;
+        }
+        const std::string_view chain =
+            path.substr(root_.size(), path.size() - root_.size() - tail.size());
+        if (chain.size() % 2 != 0 || chain.size() / 2 > depth_) {
+            return std::nullopt;
+        }
+        for (std::size_t i = 0; i < chain.size(); i += 2) {
+            if (chain[i] != '\\' || chain[i + 1] != 'd') {
+                return std::nullopt;
+            }
+        }
+        return chain.size() / 2;
+    }
+
+    std::string root_;
+    std::size_t depth_;
+    std::vector<bool> deleted_;
+    std::vector<std::size_t> order_;
+};
+
+// Runs body on a thread whose stack a walk that recursed once per level would overflow.
+void run_on_small_stack(std::function<void()> body) {
+    pthread_attr_t attributes;
+    ASSERT_EQ(pthread_attr_init(&attributes), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attributes, 512 * 1024), 0);
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(
+                  &thread, &attributes,
+                  [](void* argument) -> void* {
+                      (*static_cast<std::function<void()>*>(argument))();
+                      return nullptr;
+                  },
+                  &body),
+              0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+}
+
+TEST_F(CleanStoreTest, ATreeTenThousandLevelsDeepIsEmptiedOnASmallStack) {
+    constexpr std::size_t kDepth = 10000;
+    DeepChain chain(kPdStore, kDepth);
+    Context deep{state, {fake, chain, fake, fake, fake}, log};
+    open_log();
+    bool complete = false;
+    run_on_small_stack([&] { complete = MM_DeleteFolderFiles(deep, kPdStore); });
+
+    EXPECT_TRUE(complete);
+    ASSERT_EQ(chain.order().size(), kDepth + 1);
+    EXPECT_EQ(chain.order().front(), kDepth);
+    EXPECT_EQ(chain.order().back(), 0u);
+    EXPECT_EQ(closed_log_text(), "");
+}
+
+} // namespace
