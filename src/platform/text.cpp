@@ -40,6 +40,13 @@ char32_t next_code_point(std::string_view text, std::size_t& pos) {
         }
         cp = (cp << 6) | (byte & 0x3F);
     }
+    // An overlong form would let "\xC0\xAA" pass for '*' (or "\xC0\xAE" for '.') past every
+    // check made on the bytes; surrogates and numbers beyond U+10FFFF are no characters.
+    constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kLeast[extra] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
+        ++pos;
+        return kReplacement;
+    }
     pos += static_cast<std::size_t>(extra) + 1;
     return cp;
 }
@@ -149,12 +156,13 @@ bool wildcard_match(std::string_view pattern, std::string_view name) {
     std::size_t star = std::u32string::npos;
     std::size_t resume = 0;
     while (ni < n.size()) {
-        if (pi < p.size() && (p[pi] == U'?' || p[pi] == n[ni])) {
-            ++pi;
-            ++ni;
-        } else if (pi < p.size() && p[pi] == U'*') {
+        // A star is always a wildcard, even facing a star in the name.
+        if (pi < p.size() && p[pi] == U'*') {
             star = pi++;
             resume = ni;
+        } else if (pi < p.size() && (p[pi] == U'?' || p[pi] == n[ni])) {
+            ++pi;
+            ++ni;
         } else if (star != std::u32string::npos) {
             pi = star + 1;
             ni = ++resume;

@@ -35,6 +35,24 @@ TEST(WildcardTest, CaseIsIgnoredBeyondAscii) {
     EXPECT_FALSE(platform::iequals("a", "b"));
 }
 
+TEST(WildcardTest, AStarInThePatternIsAWildcardEvenFacingAStarInTheName) {
+    EXPECT_TRUE(wildcard_match("*", "*LOG2.TXT"));
+    EXPECT_TRUE(wildcard_match("log*.txt", "log*x.txt"));
+    EXPECT_TRUE(wildcard_match("*.tlb", "*.tlb"));
+    EXPECT_FALSE(wildcard_match("a*", "*a"));
+}
+
+TEST(WildcardTest, MalformedUtf8NeverPassesForAWildcardOrAnAsciiCharacter) {
+    // Overlong forms of '*', '?' and 'a', a UTF-8 surrogate, a number beyond U+10FFFF.
+    EXPECT_FALSE(wildcard_match("\xC0\xAA", "anything"));
+    EXPECT_FALSE(wildcard_match("\xE0\x80\xBF", "x"));
+    EXPECT_FALSE(platform::iequals("\xC1\xA1", "a"));
+    EXPECT_TRUE(platform::iequals("\xC0\xAA", "\xEF\xBF\xBD\xEF\xBF\xBD"));
+    EXPECT_EQ(platform::utf16_from_utf8("\xED\xA0\x80"), u"\xFFFD\xFFFD\xFFFD");
+    EXPECT_EQ(platform::utf16_from_utf8("\xF4\x90\x80\x80"), u"\xFFFD\xFFFD\xFFFD\xFFFD");
+    EXPECT_EQ(platform::utf16_from_utf8("\xF4\x8F\xBF\xBF"), u"\xDBFF\xDFFF");
+}
+
 TEST(WildcardTest, ManyStarsStayFast) {
     const std::string name(5000, 'a');
     EXPECT_FALSE(wildcard_match("*a*a*a*a*a*a*a*a*b", name));
