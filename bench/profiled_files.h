@@ -1,0 +1,39 @@
+// A file system that passes every call on and adds up how often each kind was made and how long
+// it took: where a case's time goes.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <string>
+
+namespace bench {
+
+struct CallTally {
+    std::size_t calls = 0;
+    double seconds = 0;
+};
+
+class ProfiledFileSystem final : public platform::FileSystem {
+public:
+    explicit ProfiledFileSystem(platform::FileSystem& inner) : inner_(inner) {}
+
+    platform::FindResult find(std::string_view path_pattern) override;
+    platform::RemovalResult delete_file(std::string_view path) override;
+    platform::RemovalResult shell_delete(std::string_view path) override;
+    platform::RemovalResult remove_link(std::string_view path) override;
+    platform::CreateResult create_new_text_file(std::string_view path) override;
+    std::string read_text_file(std::string_view path) override;
+
+    // "find: N calls, S s; next: ...; delete_file: ..." for the kinds that were called.
+    std::string summary() const;
+
+    CallTally finds;
+    CallTally nexts;
+    CallTally deletes;
+    CallTally others;
+
+private:
+    platform::FileSystem& inner_;
+};
+
+} // namespace bench
