@@ -10,6 +10,7 @@
 #include "platform/win32/registry.h"
 #include "platform/win32/system.h"
 #include "platform/win32/text.h"
+#include "win32_support.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -17,12 +18,6 @@
 #include <windows.h>
 
 namespace {
-
-class SilentUserInterface : public platform::UserInterface {
-public:
-    int message_box(std::string_view /*text*/, int /*style*/) override { return platform::kIdOk; }
-    void set_pointer(int /*shape*/) override {}
-};
 
 bool is_folder(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(win32::file_path(win32::utf8(path)).c_str());
@@ -117,7 +112,7 @@ protected:
     win32::FileSystem files;
     win32::System system;
     win32::Processes processes;
-    SilentUserInterface ui;
+    win32_test::RecordingUserInterface ui;
     SharedState state;
     CleaningLog log;
     Context context{state, {registry, files, system, processes, ui}, log};

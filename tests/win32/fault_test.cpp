@@ -12,6 +12,7 @@
 #include "startup/host_discovery.h"
 #include "startup/main.h"
 #include "startup/name_tables.h"
+#include "win32_support.h"
 #include "window/form1.h"
 
 #include <algorithm>
@@ -25,42 +26,13 @@
 
 namespace {
 
+using win32_test::create_key;
+using win32_test::key_exists;
+using win32_test::RecordingUserInterface;
+using win32_test::write_file;
 namespace fs = std::filesystem;
 
 const std::wstring kSettingsBranchW = L"Software\\VB and VBA Program Settings";
-
-// Records the boxes and answers every question with Yes.
-class RecordingUserInterface : public platform::UserInterface {
-public:
-    int message_box(std::string_view text, int style) override {
-        boxes.emplace_back(text);
-        return style == platform::kMbQuestionYesNo ? platform::kIdYes : platform::kIdOk;
-    }
-    void set_pointer(int /*shape*/) override {}
-    std::vector<std::string> boxes;
-};
-
-bool key_exists(const std::wstring& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
-}
-
-void create_key(const std::wstring& path) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-}
-
-void write_file(const fs::path& path, std::string_view bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // Every entry below root, as "relative path|attributes|size", sorted.
 std::set<std::wstring> tree_of(const fs::path& root) {

@@ -9,6 +9,7 @@
 #include "platform/win32/registry.h"
 #include "platform/win32/system.h"
 #include "platform/win32/text.h"
+#include "win32_support.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -19,24 +20,19 @@
 
 namespace {
 
+using win32_test::key_exists;
+using win32_test::RecordingUserInterface;
+
 using platform::RegistryRoot;
 using platform::Removal;
 
 constexpr const wchar_t* kScratchKey = L"Software\\VeskStandardTests";
 
-bool key_exists(const std::wstring& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
-}
-
+// A key with one value, so that its deletion is seen to take the values too.
 void create_key(const std::wstring& path) {
+    win32_test::create_key(path);
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key, nullptr),
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_SET_VALUE, &key),
               ERROR_SUCCESS);
     const wchar_t value[] = L"10";
     RegSetValueExW(key, L"Left", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value);
@@ -84,17 +80,6 @@ TEST_F(KeyDeletionTest, TheSingleKeyDeletionRefusesAKeyWithSubkeys) {
     EXPECT_EQ(deleted.removal, Removal::Deleted) << deleted.reason;
     EXPECT_FALSE(key_exists(scratch + L"\\VeskWend"));
 }
-
-// An interface that records the boxes instead of showing them.
-class RecordingUserInterface : public platform::UserInterface {
-public:
-    int message_box(std::string_view text, int /*style*/) override {
-        boxes.emplace_back(text);
-        return platform::kIdOk;
-    }
-    void set_pointer(int /*shape*/) override {}
-    std::vector<std::string> boxes;
-};
 
 // The real platform with a scratch host folder below the prefix's temporary folder.
 class RealHostTest : public testing::Test {

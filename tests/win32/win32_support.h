@@ -1,0 +1,51 @@
+// Helpers shared by the Win32 tests: scratch keys and files made with the raw API, and a user
+// interface that records its boxes instead of showing them.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <string>
+#include <string_view>
+#include <vector>
+#include <windows.h>
+
+namespace win32_test {
+
+// Answers every question with Yes and every other box with OK.
+class RecordingUserInterface : public platform::UserInterface {
+public:
+    int message_box(std::string_view text, int style) override {
+        boxes.emplace_back(text);
+        return style == platform::kMbQuestionYesNo ? platform::kIdYes : platform::kIdOk;
+    }
+    void set_pointer(int /*shape*/) override {}
+    std::vector<std::string> boxes;
+};
+
+inline bool key_exists(const std::wstring& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+// Creates the key below HKEY_CURRENT_USER, with its parents.
+inline void create_key(const std::wstring& path) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+inline void write_file(const std::filesystem::path& path, std::string_view bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+} // namespace win32_test
