@@ -16,21 +16,21 @@ void Form1::Check3_Click() {
 }
 
 void Form1::Check4_Click() {
-    const int other = control(ControlId::Check5).value;
-    if (ticked(ControlId::Check4)) {
-        set_value(ControlId::Check3, 1);
-        set_value(ControlId::Check5, other);
-    } else if (other != 1) {
-        set_value(ControlId::Check3, 0);
-    }
+    follow_folder_box(ControlId::Check4, ControlId::Check5);
 }
 
 void Form1::Check5_Click() {
-    const int other = control(ControlId::Check4).value;
-    if (ticked(ControlId::Check5)) {
+    follow_folder_box(ControlId::Check5, ControlId::Check4);
+}
+
+// Ticking a folder box ticks the master, whose handler ticks both folder boxes: the other one
+// then gets its own tick back. Unticking the last ticked folder box unticks the master.
+void Form1::follow_folder_box(ControlId box, ControlId other) {
+    const int other_value = control(other).value;
+    if (ticked(box)) {
         set_value(ControlId::Check3, 1);
-        set_value(ControlId::Check4, other);
-    } else if (other != 1) {
+        set_value(other, other_value);
+    } else if (other_value != 1) {
         set_value(ControlId::Check3, 0);
     }
 }

@@ -108,6 +108,7 @@ private:
     void Check3_Click();
     void Check4_Click();
     void Check5_Click();
+    void follow_folder_box(ControlId box, ControlId other);
     void Command2_Click();
     void ConfirmAdvancedRun(const std::string& pfStore, const std::string& pdStore,
                             bool& confirmable, std::string& message) const;
