@@ -74,7 +74,7 @@ std::wstring local_app_data() {
 }
 
 // The real platform, a scratch host folder for the log, and the state start-up would leave.
-class RealAdvancedTest : public testing::Test {
+class RealAdvancedTest : public testing::Test, protected win32_test::RealWorld {
 protected:
     void SetUp() override {
         wchar_t temp[MAX_PATH + 1] = {};
@@ -108,14 +108,6 @@ protected:
     std::wstring tag_;
     std::wstring host_;
     std::wstring store_; // the folder that the program path mirrors in the store
-    win32::Registry registry;
-    win32::FileSystem files;
-    win32::System system;
-    win32::Processes processes;
-    win32_test::RecordingUserInterface ui;
-    SharedState state;
-    CleaningLog log;
-    Context context{state, {registry, files, system, processes, ui}, log};
 };
 
 TEST(LocalAppDataTest, TheShellGivesAnExistingFullPath) {

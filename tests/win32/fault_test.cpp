@@ -75,7 +75,7 @@ std::string as_logged(std::string_view utf8) {
 }
 
 // A scratch folder with a host folder in it, the real platform, and the window's model.
-class FaultTest : public testing::Test {
+class FaultTest : public testing::Test, protected win32_test::RealWorld {
 protected:
     void SetUp() override {
         wchar_t temp[MAX_PATH + 1] = {};
@@ -108,14 +108,6 @@ protected:
     fs::path scratch_;
     fs::path host_;
     std::wstring opengl_;
-    win32::Registry registry;
-    win32::FileSystem files;
-    win32::System system;
-    win32::Processes processes;
-    RecordingUserInterface ui;
-    SharedState state;
-    CleaningLog log;
-    Context context{state, {registry, files, system, processes, ui}, log};
 };
 
 TEST_F(FaultTest, ASettingsFileOpenElsewhereIsKeptAndLoggedWithTheSystemsReason) {

@@ -82,7 +82,7 @@ TEST_F(KeyDeletionTest, TheSingleKeyDeletionRefusesAKeyWithSubkeys) {
 }
 
 // The real platform with a scratch host folder below the prefix's temporary folder.
-class RealHostTest : public testing::Test {
+class RealHostTest : public testing::Test, protected win32_test::RealWorld {
 protected:
     void SetUp() override {
         wchar_t temp[MAX_PATH + 1] = {};
@@ -130,14 +130,6 @@ protected:
     }
 
     std::filesystem::path folder_;
-    win32::Registry registry;
-    win32::FileSystem files;
-    win32::System system;
-    win32::Processes processes;
-    RecordingUserInterface ui;
-    SharedState state;
-    CleaningLog log;
-    Context context{state, {registry, files, system, processes, ui}, log};
 };
 
 std::string system_text(DWORD code) {

@@ -2,7 +2,13 @@
 // interface that records its boxes instead of showing them.
 #pragma once
 
+#include "log/cleaning_log.h"
+#include "operations/context.h"
 #include "platform/platform.h"
+#include "platform/win32/file_system.h"
+#include "platform/win32/processes.h"
+#include "platform/win32/registry.h"
+#include "platform/win32/system.h"
 
 #include <filesystem>
 #include <fstream>
@@ -23,6 +29,19 @@ public:
     }
     void set_pointer(int /*shape*/) override {}
     std::vector<std::string> boxes;
+};
+
+// The real platform with a recording user interface, the shared state and a log: what the
+// operations are handed when the program runs.
+struct RealWorld {
+    win32::Registry registry;
+    win32::FileSystem files;
+    win32::System system;
+    win32::Processes processes;
+    RecordingUserInterface ui;
+    SharedState state;
+    CleaningLog log;
+    Context context{state, {registry, files, system, processes, ui}, log};
 };
 
 inline bool key_exists(const std::wstring& path) {
