@@ -2,7 +2,6 @@
 // pass, shows the wizard window until the user ends it.
 #include "log/cleaning_log.h"
 #include "platform/win32/file_system.h"
-#include "platform/win32/form_view.h"
 #include "platform/win32/processes.h"
 #include "platform/win32/registry.h"
 #include "platform/win32/system.h"
@@ -10,6 +9,8 @@
 #include "resource.h"
 #include "startup/main.h"
 #include "window/form1.h"
+#include "window/message_box_observer.h"
+#include "window/win32/form_view.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -58,7 +59,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     if (!Main(state, os)) {
         return 0;
     }
-    Form1 form(Context{state, os, log});
+    DeleteAction deletion;
+    MessageBoxObserver observer(ui);
+    Form1 form(Context{state, os, log, deletion, observer});
     form.Form_Load();
     if (form.ended()) {
         return 0;
@@ -66,7 +69,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     try {
         show_window(form, ui, instance, show_command);
     } catch (const platform::Failure& failure) {
-        ReportFatalFailure(ui, "Form1", failure.what());
+        report_fatal_failure(ui, "Form1", failure.what());
     }
     return 0;
 }

@@ -18,6 +18,7 @@
 #include "platform/win32/text.h"
 #include "profiled_files.h"
 #include "support.h"
+#include "window/message_box_observer.h"
 
 #include <cstdio>
 #include <functional>
@@ -58,6 +59,25 @@ struct Wizard {
     platform::Platform os{registry, files, system, processes, ui};
 };
 
+// Hears every item as a run's observer does: the window's counts and shows progress, and that
+// work belongs in the time measured.
+class CountingObserver final : public RunObserver {
+public:
+    explicit CountingObserver(platform::UserInterface& ui) : boxes_(ui) {}
+    void item_handled(const ItemEvent& item) override {
+        ++items;
+        refused += item.outcome.outcome == Outcome::Refused ? 1 : 0;
+    }
+    void failure_trapped(const TrappedFailure& failure) override {
+        boxes_.failure_trapped(failure);
+    }
+    std::size_t items = 0;
+    std::size_t refused = 0;
+
+private:
+    MessageBoxObserver boxes_;
+};
+
 // One operation as a run performs it: a new log in log_folder, the operation, the log closed.
 // The seconds from the operation's start to the log's close.
 double run_ours(Wizard& wizard, const std::wstring& host, const std::wstring& log_folder,
@@ -67,7 +87,9 @@ double run_ours(Wizard& wizard, const std::wstring& host, const std::wstring& lo
     state.IsWinNT = true;
     CleaningLog log;
     check(!log.open_new(wizard.files, win32::utf8(log_folder)).empty(), "no log name free");
-    Context context{state, wizard.os, log};
+    DeleteAction deletion;
+    CountingObserver observer(wizard.ui);
+    Context context{state, wizard.os, log, deletion, observer};
     wizard.files.finds = wizard.files.nexts = wizard.files.deletes = wizard.files.others = {};
     const double start = seconds_now();
     operation(context);

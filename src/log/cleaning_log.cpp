@@ -15,7 +15,7 @@ std::string log_name(int number) {
 
 } // namespace
 
-int LogNumberOf(std::string_view name) {
+int log_number_of(std::string_view name) {
     if (name.size() <= kPrefix.size() + kSuffix.size() ||
         !platform::iequals(name.substr(0, kPrefix.size()), kPrefix) ||
         !platform::iequals(name.substr(name.size() - kSuffix.size()), kSuffix)) {
@@ -49,7 +49,7 @@ std::string ChooseLogFileName(platform::FileSystem& files, std::string_view Vesk
         }
         if (found.search) {
             while (const auto entry = found.search->next()) {
-                taken[static_cast<std::size_t>(LogNumberOf(entry->name))] = true;
+                taken[static_cast<std::size_t>(log_number_of(entry->name))] = true;
             }
         }
     } catch (const platform::Failure&) {
@@ -78,7 +78,7 @@ std::string CleaningLog::open_new(platform::FileSystem& files, std::string_view 
             refusals_ = 0;
             return name;
         case platform::CreateStatus::AlreadyExists:
-            first_number = LogNumberOf(name) + 1;
+            first_number = log_number_of(name) + 1;
             break;
         case platform::CreateStatus::Failed:
             throw platform::Failure(created.reason);
@@ -86,7 +86,7 @@ std::string CleaningLog::open_new(platform::FileSystem& files, std::string_view 
     }
 }
 
-std::string PadToZone(std::string_view label) {
+std::string pad_to_zone(std::string_view label) {
     std::string padded(label);
     const std::size_t remainder = padded.size() % CleaningLog::kZoneWidth;
     if (remainder != 0) {
@@ -96,7 +96,7 @@ std::string PadToZone(std::string_view label) {
 }
 
 void CleaningLog::write_line(std::string_view label, std::string_view value) {
-    write_line(PadToZone(label) + std::string(value));
+    write_line(pad_to_zone(label) + std::string(value));
 }
 
 void CleaningLog::write_line(std::string_view text) {
@@ -104,6 +104,9 @@ void CleaningLog::write_line(std::string_view text) {
         throw platform::Failure("Bad file name or number");
     }
     file_->write(std::string(text) + "\r\n");
+    if (line_listener_) {
+        line_listener_(text);
+    }
 }
 
 void CleaningLog::write_refusal(std::string_view label, std::string_view path,
@@ -112,16 +115,6 @@ void CleaningLog::write_refusal(std::string_view label, std::string_view path,
     ++refusals_;
 }
 
-void CleaningLog::flush() {
-    if (file_) {
-        file_->flush();
-    }
-}
-
 void CleaningLog::close() {
-    // The file is closed even when its last flush fails.
-    const auto file = std::move(file_);
-    if (file) {
-        file->flush();
-    }
+    file_.reset();
 }

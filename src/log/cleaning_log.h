@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,7 +17,7 @@ inline constexpr int kLastLogNumber = 32767;
 std::string ChooseLogFileName(platform::FileSystem& files, std::string_view VeskPath,
                               int first_number = 1);
 // The number N of a name "Cleaning<N>.log" (any letter case, no leading zeros), or 0.
-int LogNumberOf(std::string_view name);
+int log_number_of(std::string_view name);
 
 class CleaningLog {
 public:
@@ -38,13 +39,18 @@ public:
     // A "Could not ..." line: something the platform refused to delete, with its reason.
     void write_refusal(std::string_view label, std::string_view path, std::string_view reason);
     bool had_refusals() const { return refusals_ > 0; }
-    void flush();
     void close();
+
+    // Called with every line once it is written, its line end left off; none when empty.
+    void set_line_listener(std::function<void(std::string_view)> listener) {
+        line_listener_ = std::move(listener);
+    }
 
 private:
     std::unique_ptr<platform::TextFile> file_;
     int refusals_ = 0;
+    std::function<void(std::string_view)> line_listener_;
 };
 
 // The label followed by blanks up to the next multiple of the zone width.
-std::string PadToZone(std::string_view label);
+std::string pad_to_zone(std::string_view label);

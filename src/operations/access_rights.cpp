@@ -2,6 +2,8 @@
 
 #include "operations/folder_rules.h"
 
+#include <vector>
+
 namespace {
 
 constexpr std::string_view kTool = "\\icacls.exe";
@@ -18,51 +20,55 @@ std::string quoted(const std::string& folder) {
     return '"' + folder + folder.substr(kept) + '"';
 }
 
-void log_outcome(Context& context, const std::string& folder, const PermissionOutcome& outcome) {
-    if (outcome.set) {
-        context.log.write_line("Permissions Set For: ", folder);
-    } else {
-        context.log.write_refusal("Permissions Not Set For: ", folder, outcome.reason);
-    }
-}
-
 } // namespace
 
-PermissionOutcome MM_SetFolderPermissions(Context& context, const std::string& folder) {
-    return platform::claim_failures("MM_SetFolderPermissions", [&]() -> PermissionOutcome {
+ItemOutcome start_rights_tool(const Context& context, const std::string& folder) {
+    // Only the system's own tool: a program of that name planted beside the wizard or on the
+    // search path must not run in its place.
+    const std::string system_folder = context.os.system.system_directory();
+    if (system_folder.empty()) {
+        return {Outcome::Refused, std::string(kNoSystemFolder)};
+    }
+    const std::string command_line = "icacls " + quoted(folder) + std::string(kGrantUsers);
+    const platform::ProcessResult result =
+        context.os.processes.run_and_wait(system_folder + std::string(kTool), command_line);
+    if (!result.started) {
+        return {Outcome::Refused, result.reason};
+    }
+    if (result.exit_code != 0) {
+        return {Outcome::Refused, "icacls exit code " + std::to_string(result.exit_code)};
+    }
+    return {Outcome::Done, {}};
+}
+
+ItemOutcome MM_SetFolderPermissions(Context& context, const std::string& folder) {
+    return platform::claim_failures("MM_SetFolderPermissions", [&]() -> ItemOutcome {
         // The tool would take a root as the whole drive and a wildcard as every folder it
         // matches, granting Users full control of all of it.
-        if (!IsPlainFolderPath(folder)) {
-            return {false, std::string(kNotChangeable)};
+        if (!is_plain_folder_path(folder)) {
+            return {Outcome::Refused, std::string(kNotChangeable)};
         }
-        // Only the system's own tool: a program of that name planted beside the wizard or on
-        // the search path must not run in its place.
-        const std::string system_folder = context.os.system.system_directory();
-        if (system_folder.empty()) {
-            return {false, std::string(kNoSystemFolder)};
-        }
-        const std::string command_line = "icacls " + quoted(folder) + std::string(kGrantUsers);
-        const platform::ProcessResult result =
-            context.os.processes.run_and_wait(system_folder + std::string(kTool), command_line);
-        if (!result.started) {
-            return {false, result.reason};
-        }
-        if (result.exit_code != 0) {
-            return {false, "icacls exit code " + std::to_string(result.exit_code)};
-        }
-        return {true, {}};
+        return apply_action(context, {TargetKind::FolderRights, folder});
     });
 }
 
 void MM_RestoreAccessRights(Context& context, const std::string& logName) {
     platform::claim_failures("MM_RestoreAccessRights", [&] {
-        const PermissionOutcome app_data =
-            MM_SetFolderPermissions(context, context.state.AppDataPath);
-        const PermissionOutcome aux_data =
-            MM_SetFolderPermissions(context, context.state.AuxDataPath);
-        if (!logName.empty()) {
-            log_outcome(context, context.state.AppDataPath, app_data);
-            log_outcome(context, context.state.AuxDataPath, aux_data);
+        std::vector<std::pair<Target, ItemOutcome>> restored;
+        for (const std::string* folder : {&context.state.AppDataPath, &context.state.AuxDataPath}) {
+            if (!folder->empty()) {
+                ItemOutcome outcome = MM_SetFolderPermissions(context, *folder);
+                restored.emplace_back(Target{TargetKind::FolderRights, *folder},
+                                      std::move(outcome));
+            }
+        }
+        // The lines follow both tools' runs, so that a log that fails cannot stop the second.
+        for (const auto& [folder, outcome] : restored) {
+            if (logName.empty()) {
+                context.observer.item_handled({folder, outcome});
+            } else {
+                record(context, folder, outcome);
+            }
         }
     });
 }

@@ -5,14 +5,12 @@
 
 #include <string>
 
-// The outcome for one folder: set, or the reason why not.
-struct PermissionOutcome {
-    bool set = false;
-    std::string reason;
-};
-
-// Restores both folders; when logName is not empty, logs one line for each.
+// Restores both folders; when logName is not empty, logs one line for each. A folder value that
+// the installation does not have (absent or empty) is passed over without a word.
 void MM_RestoreAccessRights(Context& context, const std::string& logName);
+// Hands the folder to the run's action, which restores its rights; a folder that is not plain
+// (see is_plain_folder_path) is refused and never reaches the tool.
+ItemOutcome MM_SetFolderPermissions(Context& context, const std::string& folder);
 // Grants the built-in Users group full control of the folder's tree through the system's
-// icacls, and waits for the tool's verdict. Starts nothing for a folder that is not plain.
-PermissionOutcome MM_SetFolderPermissions(Context& context, const std::string& folder);
+// icacls, and waits for the tool's verdict.
+ItemOutcome start_rights_tool(const Context& context, const std::string& folder);

@@ -1,7 +1,10 @@
-// What every cleaning operation is handed: the shared state, the platform and the open log.
+// What every cleaning operation is handed: the shared state, the platform, the open log, the
+// action that each target found goes to, and the observer that hears of it.
 #pragma once
 
 #include "log/cleaning_log.h"
+#include "operations/run_observer.h"
+#include "operations/targets.h"
 #include "platform/platform.h"
 #include "startup/shared_state.h"
 
@@ -9,4 +12,6 @@ struct Context {
     SharedState& state;
     platform::Platform os;
     CleaningLog& log;
+    TargetAction& action;
+    RunObserver& observer;
 };

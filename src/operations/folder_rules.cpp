@@ -74,7 +74,7 @@ bool is_forbidden(char c) {
 
 } // namespace
 
-bool IsPlainFolderPath(std::string_view path) {
+bool is_plain_folder_path(std::string_view path) {
     const auto below = below_root(path);
     if (!below) {
         return false;

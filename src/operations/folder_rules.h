@@ -9,4 +9,4 @@
 // name below its drive or share root, none of which Windows would resolve to another folder
 // ("." and "..", or any name of dots and blanks only), and no character that Windows forbids in
 // names: such a character would be a wildcard, a stream name or a quote to a tool.
-bool IsPlainFolderPath(std::string_view path);
+bool is_plain_folder_path(std::string_view path);

@@ -1,6 +1,5 @@
 #include "operations/registry_settings.h"
 
-#include "operations/removal_log.h"
 #include "operations/trapped_error.h"
 #include "platform/text.h"
 
@@ -75,32 +74,20 @@ void delete_listed_keys(Context& context) {
                                           platform::RegistryAccess::AllAccess)) {
             continue;
         }
-        // By the full path: deleting through the opened handle leaves the key itself behind on
-        // some systems.
-        const platform::RemovalResult result =
-            context.state.IsWinNT
-                ? context.os.registry.delete_key_tree(platform::RegistryRoot::CurrentUser, path)
-                : context.os.registry.delete_key(platform::RegistryRoot::CurrentUser, path);
-        LogRemoval(context.log, result, "Key", "HKEY_CURRENT_USER\\" + path);
+        hand_over(context, {TargetKind::Key, path});
     }
 }
 
 } // namespace
 
 void MM_EnumVESKKeys(Context& context) {
-    try {
+    trap_failures(context, "Error in MM_EnumVESKKeys: ", "Error in MM_EnumVESKKeys: ", [&] {
         search_branch(context);
-    } catch (const std::exception& failure) {
-        ReportTrappedError(
-            context, "Error in MM_EnumVESKKeys: ", "Error in MM_EnumVESKKeys: ", failure.what());
-    }
+    });
 }
 
 void MM_DeleteVESKKeys(Context& context) {
-    try {
+    trap_failures(context, "Error in MM_DeleteVESKKeys: ", "Error in MM_DeleteVESKKeys: ", [&] {
         delete_listed_keys(context);
-    } catch (const std::exception& failure) {
-        ReportTrappedError(context, "Error in MM_DeleteVESKKeys: ", "Error in MM_DeleteVESKKeys: ",
-                           failure.what());
-    }
+    });
 }

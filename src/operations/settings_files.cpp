@@ -1,6 +1,5 @@
 #include "operations/settings_files.h"
 
-#include "operations/removal_log.h"
 #include "operations/trapped_error.h"
 #include "startup/host_discovery.h"
 
@@ -11,21 +10,18 @@ namespace {
 // Hidden and system files and folders of the same name count as absent and are left alone.
 void delete_if_ordinary_file(Context& context, const std::string& path) {
     if (platform::finds_entry(context.os.files, path, platform::Lookup::OrdinaryFiles)) {
-        LogRemoval(context.log, context.os.files.delete_file(path), "File", path);
+        hand_over(context, {TargetKind::File, path});
     }
 }
 
 } // namespace
 
 void MM_DeleteIniFiles(Context& context) {
-    try {
+    trap_failures(context, "Error in MM_DeleteIniFiles: ", "Error in MM_DeleteIniFiles: ", [&] {
         for (const std::string& name : context.state.IniList) {
             delete_if_ordinary_file(context, context.state.VeskPath + "\\" + name);
         }
-    } catch (const std::exception& failure) {
-        ReportTrappedError(context, "Error in MM_DeleteIniFiles: ", "Error in MM_DeleteIniFiles: ",
-                           failure.what());
-    }
+    });
 }
 
 void MM_DeleteOpenGLSettings(Context& context) {

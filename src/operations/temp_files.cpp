@@ -1,8 +1,10 @@
 #include "operations/temp_files.h"
 
-#include "operations/removal_log.h"
 #include "operations/trapped_error.h"
 #include "platform/text.h"
+
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -10,8 +12,30 @@ bool is_folder(const platform::DirEntry& entry) {
     return (entry.attributes & platform::attr::kDirectory) != 0;
 }
 
-bool is_link(const platform::DirEntry& entry) {
-    return (entry.attributes & platform::attr::kReparsePoint) != 0;
+// Removes every link below folder by itself, never what it leads to. The reason when one
+// cannot be removed. A folder that cannot be listed is passed over: the shell cannot get into
+// it either.
+std::optional<std::string> remove_links_inside(platform::FileSystem& files,
+                                               const std::string& folder) {
+    std::vector<std::string> folders{folder};
+    while (!folders.empty()) {
+        const std::string current = std::move(folders.back());
+        folders.pop_back();
+        const platform::FindResult found = files.find(current + "\\*");
+        while (const auto entry = found.search ? found.search->next() : std::nullopt) {
+            const std::string path = current + "\\" + entry->name;
+            if (platform::is_link(*entry)) {
+                const platform::RemovalResult removed = files.remove_link(path);
+                if (removed.removal == platform::Removal::Refused) {
+                    return "the link " + path +
+                           " in it cannot be removed by itself: " + removed.reason;
+                }
+            } else if (is_folder(*entry) && entry->name != "." && entry->name != "..") {
+                folders.push_back(path);
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 void delete_matching_files(Context& context, std::string_view pattern) {
@@ -26,8 +50,7 @@ void delete_matching_files(Context& context, std::string_view pattern) {
         if (is_folder(*entry) || !platform::wildcard_match(pattern, name)) {
             continue;
         }
-        const std::string path = folder + "\\" + name;
-        LogRemoval(context.log, context.os.files.delete_file(path), "File", path);
+        hand_over(context, {TargetKind::File, folder + "\\" + name});
     }
 }
 
@@ -42,39 +65,37 @@ void delete_project_folders(Context& context) {
         if (!name.ends_with(kProjectFolderSuffix)) {
             continue;
         }
-        const std::string path = folder + "\\" + name;
         // A link goes by itself: following it would empty a folder that is not ours.
-        const platform::RemovalResult result =
-            is_link(*entry) ? context.os.files.remove_link(path) : MM_ShellDelete(context, path);
-        LogRemoval(context.log, result, "Directory", path);
+        const TargetKind kind =
+            platform::is_link(*entry) ? TargetKind::ProjectLink : TargetKind::ProjectFolder;
+        hand_over(context, {kind, folder + "\\" + name});
     }
 }
 
 } // namespace
 
 void MM_DeleteTempFiles(Context& context, std::string_view pattern) {
-    try {
+    // The log has always named this operation MM_DeleteFiles.
+    trap_failures(context, "Error in MM_DeleteFiles: ", "Error in MM_DeleteTempFiles: ", [&] {
         delete_matching_files(context, pattern);
-    } catch (const std::exception& failure) {
-        // The log has always named this operation MM_DeleteFiles.
-        ReportTrappedError(
-            context, "Error in MM_DeleteFiles: ", "Error in MM_DeleteTempFiles: ", failure.what());
-    }
+    });
 }
 
 void MM_DeleteTempDirs(Context& context) {
-    try {
+    trap_failures(context, "Error in MM_DeleteTempDirs: ", "Error in MM_DeleteTempDirs: ", [&] {
         delete_project_folders(context);
-    } catch (const std::exception& failure) {
-        ReportTrappedError(context, "Error in MM_DeleteTempDirs: ", "Error in MM_DeleteTempDirs: ",
-                           failure.what());
-    }
+    });
 }
 
 std::string MM_TrimAtNull(std::string_view text) {
     return std::string(text.substr(0, text.find('\0')));
 }
 
-platform::RemovalResult MM_ShellDelete(Context& context, const std::string& path) {
+platform::RemovalResult MM_ShellDelete(const Context& context, const std::string& path) {
+    // Where the recycle bin cannot take the folder, the shell deletes it for good and follows
+    // the links in it, emptying folders that are not the suite's: the links go first.
+    if (const auto kept = remove_links_inside(context.os.files, path)) {
+        return {platform::Removal::Refused, *kept};
+    }
     return context.os.files.shell_delete(path);
 }

@@ -15,4 +15,4 @@ void MM_DeleteTempDirs(Context& context);
 // The text before the first NUL character, or the whole text.
 std::string MM_TrimAtNull(std::string_view text);
 // Removes one folder with its contents, or one file, through the shell.
-platform::RemovalResult MM_ShellDelete(Context& context, const std::string& path);
+platform::RemovalResult MM_ShellDelete(const Context& context, const std::string& path);

@@ -2,14 +2,15 @@
 
 #include <string>
 
-void ReportTrappedError(Context& context, std::string_view log_prefix, std::string_view box_prefix,
-                        std::string_view description) {
+void report_trapped_error(Context& context, std::string_view log_prefix,
+                          std::string_view box_prefix, std::string_view description) {
     try {
-        context.log.write_line(std::string(log_prefix) + std::string(description));
-        context.log.flush();
+        if (context.log.is_open()) {
+            context.log.write_line(std::string(log_prefix) + std::string(description));
+        }
     } catch (const std::exception&) {
         // A log that cannot take the line must not hide the failure from the user.
     }
-    context.os.ui.message_box(std::string(box_prefix) + std::string(description),
-                              platform::kMbError);
+    context.observer.failure_trapped({std::string(log_prefix) + std::string(description),
+                                      std::string(box_prefix) + std::string(description)});
 }

@@ -9,13 +9,12 @@ namespace {
 constexpr std::string_view kStoreFolder = "\\VirtualStore\\";
 constexpr std::string_view kProgramFilesLeaf = "Veskpath";
 constexpr std::string_view kProgramDataStore = "\\VirtualStore\\ProgramData\\TOLM\\VESK 4.4";
-constexpr std::string_view kCouldNotDeleteFile = "Could not delete File:";
-constexpr std::string_view kCouldNotCleanDirectory = "Could not clean Directory:";
 constexpr std::string_view kLinkNotFollowed = "a link, which is never followed";
+constexpr std::size_t kDrivePart = 3;
 
 // The exact look-up of a store folder, folders included: the attributes of what it finds.
 std::optional<std::uint32_t> look_up(platform::FileSystem& files, const std::string& path) {
-    if (!IsPlainFolderPath(path)) {
+    if (!is_plain_folder_path(path)) {
         return std::nullopt;
     }
     const platform::FindResult found = files.find(path);
@@ -30,8 +29,17 @@ std::optional<std::uint32_t> look_up(platform::FileSystem& files, const std::str
     return std::nullopt;
 }
 
-bool is_link(std::uint32_t attributes) {
-    return (attributes & platform::attr::kReparsePoint) != 0;
+// The store's closing line. A preview keeps no log.
+void write_store_line(Context& context, std::string_view label, std::string_view path) {
+    if (context.log.is_open()) {
+        context.log.write_line(label, path);
+    }
+}
+
+void write_missing_store(Context& context, const std::string& path) {
+    if (context.log.is_open()) {
+        context.log.write_line(path + " not found!");
+    }
 }
 
 // One folder on the way down: its subfolders still to visit and the files to delete once
@@ -43,17 +51,15 @@ struct Level {
     std::vector<std::string> files;
 };
 
-// Reads the folder's listing into level; false (and a refusal in the log) when it cannot be
-// read. Links are left out: neither they nor anything behind them belong to the store's tree.
+// Reads the folder's listing into level; false (and a refusal) when it cannot be read. Links
+// are left out: neither they nor anything behind them belong to the store's tree.
 bool list_folder(Context& context, const std::string& folder, Level& level) {
     std::string reason;
     try {
         const platform::FindResult found = context.os.files.find(folder + "\\*");
-        if (found.failed) {
-            reason = found.reason;
-        } else if (found.search) {
-            while (const auto entry = found.search->next()) {
-                if (entry->name == "." || entry->name == ".." || is_link(entry->attributes)) {
+        if (!found.failed) {
+            while (const auto entry = found.search ? found.search->next() : std::nullopt) {
+                if (entry->name == "." || entry->name == ".." || platform::is_link(*entry)) {
                     continue;
                 }
                 auto& names = (entry->attributes & platform::attr::kDirectory) != 0
@@ -62,13 +68,12 @@ bool list_folder(Context& context, const std::string& folder, Level& level) {
                 names.push_back(entry->name);
             }
             return true;
-        } else {
-            return true;
         }
+        reason = found.reason;
     } catch (const platform::Failure& failure) {
         reason = failure.what();
     }
-    context.log.write_refusal(kCouldNotCleanDirectory, folder, reason);
+    record(context, {TargetKind::StoreFolder, folder}, {Outcome::Refused, reason});
     return false;
 }
 
@@ -78,9 +83,7 @@ bool delete_files(Context& context, std::string& folder, const Level& level) {
         folder.resize(level.path_length);
         folder += '\\';
         folder += name;
-        const platform::RemovalResult removed = context.os.files.delete_file(folder);
-        if (removed.removal == platform::Removal::Refused) {
-            context.log.write_refusal(kCouldNotDeleteFile, folder, removed.reason);
+        if (hand_over(context, {TargetKind::StoreFile, folder}).outcome == Outcome::Refused) {
             complete = false;
         }
     }
@@ -109,32 +112,51 @@ std::string MM_GetVirtualStorePath(Context& context, std::string_view kind) {
     }
     const std::string_view program_path = context.state.ProgramPath;
     // A path too short to hold a drive part has no folders to mirror.
-    if (program_path.size() > 3) {
+    if (program_path.size() > kDrivePart) {
         return store.append(kStoreFolder)
-            .append(MM_GetParentPath(program_path.substr(3)))
+            .append(MM_GetParentPath(program_path.substr(kDrivePart)))
             .append(kProgramFilesLeaf);
     }
     return store.append(kStoreFolder).append(kProgramFilesLeaf);
 }
 
-bool VirtualStoreExists(const Context& context, const std::string& path) {
+bool virtual_store_exists(const Context& context, const std::string& path) {
     return look_up(context.os.files, path).has_value();
+}
+
+bool store_is_mirrored(const SharedState& state, std::string_view kind) {
+    const std::string_view program_path = state.ProgramPath;
+    return kind != "PF" || (program_path.size() > kDrivePart &&
+                            !MM_GetParentPath(program_path.substr(kDrivePart)).empty());
+}
+
+bool store_exists(const Context& context, std::string_view kind, const std::string& path) {
+    return store_is_mirrored(context.state, kind) && virtual_store_exists(context, path);
+}
+
+void clean_store(Context& context, std::string_view kind, const std::string& path) {
+    if (store_is_mirrored(context.state, kind)) {
+        MM_CleanVirtualStore(context, path);
+    } else {
+        write_missing_store(context, path);
+    }
 }
 
 void MM_CleanVirtualStore(Context& context, const std::string& path) {
     platform::claim_failures("MM_CleanVirtualStore", [&] {
         const auto attributes = look_up(context.os.files, path);
         if (!attributes) {
-            context.log.write_line(path + " not found!");
+            write_missing_store(context, path);
             return;
         }
         bool complete = false;
-        if (is_link(*attributes)) {
-            context.log.write_refusal(kCouldNotCleanDirectory, path, kLinkNotFollowed);
+        if (platform::is_link(*attributes)) {
+            record(context, {TargetKind::StoreFolder, path},
+                   {Outcome::Refused, std::string(kLinkNotFollowed)});
         } else {
             complete = MM_DeleteFolderFiles(context, path);
         }
-        context.log.write_line(complete ? "Path cleaned: " : "Path not fully cleaned: ", path);
+        write_store_line(context, complete ? "Path cleaned: " : "Path not fully cleaned: ", path);
     });
 }
 

@@ -12,12 +12,20 @@ std::string MM_GetVirtualStorePath(Context& context, std::string_view kind);
 std::string MM_GetSpecialFolder(Context& context, int csidl);
 // The path up to and including its last backslash; empty when it has none.
 std::string MM_GetParentPath(std::string_view path);
-// The existence test of a store folder: a plain full path (see IsPlainFolderPath) that a
-// look-up, folders included, finds. Any other path would land outside the user's store (on the
-// current drive, say) and counts as missing.
-bool VirtualStoreExists(const Context& context, const std::string& path);
 // Empties the store folder at path, keeping its folders, and logs one closing line; what could
 // not be deleted or listed is logged as refused on the way.
 void MM_CleanVirtualStore(Context& context, const std::string& path);
 // Deletes every file below folder, never following links. False when anything was refused.
 bool MM_DeleteFolderFiles(Context& context, const std::string& folder);
+
+// The existence test of a store folder: a plain full path (see is_plain_folder_path) that a
+// look-up, folders included, finds. Any other path would land outside the user's store (on the
+// current drive, say) and counts as missing.
+bool virtual_store_exists(const Context& context, const std::string& path);
+// Whether the store of that kind can hold the suite's files at all: a program path with no
+// folder above its last element mirrors nothing, and the store's path would be made up.
+bool store_is_mirrored(const SharedState& state, std::string_view kind);
+// The store of that kind as the runs see it: mirrored and existing.
+bool store_exists(const Context& context, std::string_view kind, const std::string& path);
+// MM_CleanVirtualStore for a mirrored store; for one that mirrors nothing, its "not found!".
+void clean_store(Context& context, std::string_view kind, const std::string& path);

@@ -110,6 +110,14 @@ struct DirEntry {
     std::uint32_t attributes = 0;
 };
 
+// A junction or a symbolic link: what lies behind it belongs to another folder.
+inline bool is_link(std::uint32_t attributes) {
+    return (attributes & attr::kReparsePoint) != 0;
+}
+inline bool is_link(const DirEntry& entry) {
+    return is_link(entry.attributes);
+}
+
 // One open directory search; closed when the object goes.
 class Search {
 public:
@@ -125,12 +133,13 @@ struct FindResult {
     std::string reason;
 };
 
-// A text file written in the system's ANSI code page; closed when the object goes.
+// A text file written in the system's ANSI code page; closed when the object goes. Each write
+// reaches the system before it returns: nothing waits in a buffer of ours, so a program that is
+// killed loses no line it has written.
 class TextFile {
 public:
     virtual ~TextFile() = default;
     virtual void write(std::string_view utf8) = 0; // throws Failure
-    virtual void flush() = 0;                      // throws Failure
 };
 
 enum class CreateStatus { Created, AlreadyExists, Failed };

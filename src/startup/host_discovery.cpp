@@ -78,11 +78,11 @@ std::optional<std::string> MM_ReadDirFile(const platform::Platform& os, const st
         os.ui.message_box("VESK40.DIR not found!", platform::kMbWarning);
         return std::nullopt;
     }
-    return platform::claim_failures("MM_ReadDirFile",
-                                    [&] { return ReadFirstField(os.files.read_text_file(path)); });
+    return platform::claim_failures(
+        "MM_ReadDirFile", [&] { return read_first_field(os.files.read_text_file(path)); });
 }
 
-std::string ReadFirstField(std::string_view text) {
+std::string read_first_field(std::string_view text) {
     const std::size_t line_end = text.find_first_of("\r\n");
     std::string_view line = text.substr(0, line_end);
     std::size_t start = 0;
@@ -102,7 +102,7 @@ std::string ReadFirstField(std::string_view text) {
     return field;
 }
 
-bool IsFullyQualified(std::string_view path) {
+bool is_fully_qualified(std::string_view path) {
     if (path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
         path[2] == '\\') {
         return true;

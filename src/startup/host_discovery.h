@@ -25,7 +25,7 @@ std::optional<std::string> MM_ReadDirFile(const platform::Platform& os, const st
 
 // The first field of a pointer file's text: leading blanks skipped; a quoted field runs to the
 // next quote, commas included; otherwise to the first comma or the end of the first line.
-std::string ReadFirstField(std::string_view text);
+std::string read_first_field(std::string_view text);
 // True for "X:\..." and for "\\server\..." paths: the only ones that cannot land on the
 // current drive or folder.
-bool IsFullyQualified(std::string_view path);
+bool is_fully_qualified(std::string_view path);

@@ -5,7 +5,7 @@
 
 namespace {
 
-// Step 3: the key's AppData Path, else the pointer file. nullopt: the program must end.
+// The key's AppData Path, else the pointer file. nullopt: the program must end.
 std::optional<std::string> choose_host_folder(SharedState& state, const platform::Platform& os) {
     if (!state.AppDataPath.empty()) {
         return state.AppDataPath;
@@ -13,10 +13,10 @@ std::optional<std::string> choose_host_folder(SharedState& state, const platform
     return MM_ReadDirFile(os, MM_GetWindowsDir(os.system));
 }
 
-// Step 4. A path that is empty, blank or not fully qualified would make every cleaning path
+// A path that is empty, blank or not fully qualified would make every cleaning path
 // relative to the current drive, so it counts as not found. An existing file still passes.
 bool host_folder_exists(const std::string& path, platform::FileSystem& files) {
-    return IsFullyQualified(path) &&
+    return is_fully_qualified(path) &&
            platform::finds_entry(files, path, platform::Lookup::FoldersIncluded);
 }
 
@@ -43,15 +43,15 @@ bool Main(SharedState& state, const platform::Platform& os) {
     try {
         return start(state, os);
     } catch (const platform::Failure& failure) {
-        ReportFatalFailure(os.ui, failure.where.empty() ? "Main" : failure.where, failure.what());
+        report_fatal_failure(os.ui, failure.where.empty() ? "Main" : failure.where, failure.what());
     } catch (const std::exception& failure) {
-        ReportFatalFailure(os.ui, "Main", failure.what());
+        report_fatal_failure(os.ui, "Main", failure.what());
     }
     return false;
 }
 
-void ReportFatalFailure(platform::UserInterface& ui, std::string_view where,
-                        std::string_view description) {
+void report_fatal_failure(platform::UserInterface& ui, std::string_view where,
+                          std::string_view description) {
     std::string text = "An error occurred in ";
     text += where;
     text += ":\r\n";

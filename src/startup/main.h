@@ -4,10 +4,10 @@
 #include "platform/platform.h"
 #include "startup/shared_state.h"
 
-// Steps 1 to 5 of the start: platform family, host key, host folder, name tables. True when
+// The start before the window: platform family, host key, host folder, name tables. True when
 // the window is to be created; false when the program must end (the user has been told why).
 bool Main(SharedState& state, const platform::Platform& os);
 
 // Reports a failure that nothing trapped, naming where it arose, in an error box.
-void ReportFatalFailure(platform::UserInterface& ui, std::string_view where,
-                        std::string_view description);
+void report_fatal_failure(platform::UserInterface& ui, std::string_view where,
+                          std::string_view description);

@@ -1,4 +1,4 @@
-// The two built-in name tables (module M_Filelist).
+// The two built-in name tables: the settings files and the program-settings keys of the suite.
 #pragma once
 
 #include "startup/shared_state.h"

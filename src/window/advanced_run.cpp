@@ -1,5 +1,4 @@
 // The advanced panel: the coupling of the virtual-store boxes, and its run.
-#include "operations/access_rights.h"
 #include "operations/virtual_store.h"
 #include "window/form1.h"
 
@@ -59,7 +58,7 @@ void Form1::ConfirmAdvancedRun(const std::string& pfStore, const std::string& pd
         append({kCrLf, "and", kCrLf});
     }
     if (ticked(ControlId::Check4)) {
-        if (VirtualStoreExists(context_, pfStore)) {
+        if (store_exists(context_, "PF", pfStore)) {
             append({kCrLf, kCleanQuestion, kCrLf, pfStore, kCrLf});
             confirmable = true;
         } else {
@@ -67,7 +66,7 @@ void Form1::ConfirmAdvancedRun(const std::string& pfStore, const std::string& pd
         }
     }
     if (ticked(ControlId::Check5)) {
-        if (VirtualStoreExists(context_, pdStore)) {
+        if (store_exists(context_, "PD", pdStore)) {
             append({kCrLf, kCleanQuestion, kCrLf, pdStore});
             confirmable = true;
         } else {
@@ -92,19 +91,9 @@ void Form1::Command2_Click() {
         if (context_.os.ui.message_box(message, platform::kMbQuestionYesNo) == platform::kIdNo) {
             return;
         }
-        const std::string log_name = begin_run();
-        if (!log_name.empty()) {
-            if (ticked(ControlId::Check2_0)) {
-                MM_RestoreAccessRights(context_, log_name);
-            }
-            if (ticked(ControlId::Check4)) {
-                MM_CleanVirtualStore(context_, pfStore);
-            }
-            if (ticked(ControlId::Check5)) {
-                MM_CleanVirtualStore(context_, pdStore);
-            }
+        if (!clean_and_tell(advanced_options(), "Command2_Click")) {
+            return;
         }
-        end_run(log_name);
     }
     for (int index = 0; index <= 5; ++index) {
         set_value(Check1(index), 0);
@@ -112,4 +101,12 @@ void Form1::Command2_Click() {
     set_value(ControlId::Check2_0, 0);
     set_value(ControlId::Check3, 0);
     set_caption(ControlId::Command2, kDone);
+}
+
+CleaningOptions Form1::advanced_options() const {
+    CleaningOptions options;
+    options.access_rights = ticked(ControlId::Check2_0);
+    options.store_program_files = ticked(ControlId::Check4);
+    options.store_program_data = ticked(ControlId::Check5);
+    return options;
 }

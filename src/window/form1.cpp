@@ -166,7 +166,7 @@ void Form1::end_after_failure(std::string_view where, std::string_view descripti
         // The report below is what matters now; the log stays as far as it got.
     }
     set_mouse_pointer(platform::kPointerDefault);
-    ReportFatalFailure(context_.os.ui, where, description);
+    report_fatal_failure(context_.os.ui, where, description);
     end_program();
 }
 
@@ -291,27 +291,30 @@ void Form1::Form_QueryUnload() {
     context_.log.close();
 }
 
-std::string Form1::begin_run() {
+bool Form1::clean_and_tell(const CleaningOptions& options, std::string_view handler) {
     set_mouse_pointer(platform::kPointerHourglass);
-    context_.state.LogFileNo = context_.log.free_file_number();
-    return context_.log.open_new(context_.os.files, context_.state.VeskPath);
+    const RunReport report = run_cleaning(context_, options);
+    if (report.uncovered) {
+        const UncoveredFailure& failure = *report.uncovered;
+        end_after_failure(failure.where.empty() ? handler : failure.where, failure.description);
+        return false;
+    }
+    set_mouse_pointer(platform::kPointerDefault);
+    tell_outcome(report);
+    context_.log.close();
+    return true;
 }
 
-void Form1::end_run(const std::string& log_name) {
-    set_mouse_pointer(platform::kPointerDefault);
-    if (log_name.empty()) {
+void Form1::tell_outcome(const RunReport& report) {
+    if (report.log != LogStatus::Open) {
         context_.os.ui.message_box("No cleaning log could be created in:\r\n" +
                                        context_.state.VeskPath + "\r\n\r\nNothing was cleaned.",
                                    platform::kMbWarning);
         return;
     }
-    std::string message = "Cleaning finished. Log file has been written to:\r\n" +
-                          context_.state.VeskPath + "\\" + log_name;
-    if (context_.log.had_refusals()) {
+    std::string message = "Cleaning finished. Log file has been written to:\r\n" + report.log_path;
+    if (report.refused > 0) {
         message += "\r\n\r\nSome items could not be cleaned; the log lists them.";
     }
-    // The user may open the log from here: every line must be on disk first.
-    context_.log.flush();
     context_.os.ui.message_box(message, platform::kMbInformation);
-    context_.log.close();
 }

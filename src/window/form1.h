@@ -3,6 +3,7 @@
 // unit tests drive it directly.
 #pragma once
 
+#include "engine/cleaning_run.h"
 #include "operations/context.h"
 
 #include <array>
@@ -101,7 +102,7 @@ private:
     // The standard run.
     void Command1_Click();
     std::string ConfirmStandardRun() const;
-    void CleanRegistrySettings();
+    CleaningOptions standard_options() const;
 
     // The advanced panel and its run.
     void Check2_Click(int index);
@@ -112,11 +113,14 @@ private:
     void Command2_Click();
     void ConfirmAdvancedRun(const std::string& pfStore, const std::string& pdStore,
                             bool& confirmable, std::string& message) const;
+    CleaningOptions advanced_options() const;
 
-    // Shared by both runs: after the confirmation, the hourglass and the new log; at the end,
-    // the closing message naming the log (or saying none could be made) and the log closed.
-    std::string begin_run();
-    void end_run(const std::string& log_name);
+    // Shared by both runs once confirmed: the hourglass, the engine's run, then the closing
+    // message naming the log (or saying none could be made) and the log closed. False when an
+    // uncovered failure has ended the program; handler names a failure that claimed no
+    // procedure.
+    bool clean_and_tell(const CleaningOptions& options, std::string_view handler);
+    void tell_outcome(const RunReport& report);
 
     Context context_;
     std::array<Control, kControlCount> controls_;

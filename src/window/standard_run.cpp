@@ -1,7 +1,4 @@
 // The standard panel's run: confirm, log, the ticked operations in their fixed order, reset.
-#include "operations/registry_settings.h"
-#include "operations/settings_files.h"
-#include "operations/temp_files.h"
 #include "window/form1.h"
 
 namespace {
@@ -23,30 +20,9 @@ void Form1::Command1_Click() {
         platform::kIdNo) {
         return;
     }
-    const std::string log_name = begin_run();
-    if (!log_name.empty()) {
-        // The boxes are read again as each operation is due; nothing can change them meanwhile.
-        if (ticked(Check1(0))) {
-            CleanRegistrySettings();
-        }
-        if (ticked(Check1(1))) {
-            MM_DeleteIniFiles(context_);
-        }
-        if (ticked(Check1(2))) {
-            MM_DeleteTempFiles(context_, "*.$*");
-            MM_DeleteTempFiles(context_, "log*.txt");
-        }
-        if (ticked(Check1(3))) {
-            MM_DeleteTempDirs(context_);
-        }
-        if (ticked(Check1(4))) {
-            MM_DeleteTempFiles(context_, "*.tlb");
-        }
-        if (ticked(Check1(5))) {
-            MM_DeleteOpenGLSettings(context_);
-        }
+    if (!clean_and_tell(standard_options(), "Command1_Click")) {
+        return;
     }
-    end_run(log_name);
     for (int index = 0; index <= 5; ++index) {
         set_value(Check1(index), 0);
     }
@@ -66,7 +42,13 @@ std::string Form1::ConfirmStandardRun() const {
     return any ? text : std::string();
 }
 
-void Form1::CleanRegistrySettings() {
-    MM_EnumVESKKeys(context_);
-    MM_DeleteVESKKeys(context_);
+CleaningOptions Form1::standard_options() const {
+    CleaningOptions options;
+    options.registry_settings = ticked(Check1(0));
+    options.configuration_settings = ticked(Check1(1));
+    options.temporary_files = ticked(Check1(2));
+    options.project_folders = ticked(Check1(3));
+    options.toolbar_settings = ticked(Check1(4));
+    options.opengl_settings = ticked(Check1(5));
+    return options;
 }

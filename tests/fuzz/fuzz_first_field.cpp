@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const std::string field = ReadFirstField(text);
+    const std::string field = read_first_field(text);
 
     // The field lies on the first line, as one piece of it.
     const std::string_view first_line = text.substr(0, text.find_first_of("\r\n"));

@@ -35,7 +35,7 @@ std::string recased(std::string name, std::string_view mask) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
 
-    const int number = LogNumberOf(input);
+    const int number = log_number_of(input);
     FUZZ_CHECK(number >= 0 && number <= kLastLogNumber);
     if (number > 0) {
         FUZZ_CHECK(platform::iequals(input, log_name(number)));
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (size >= 2) {
         const int chosen = (data[0] | (data[1] << 8)) % kLastLogNumber + 1;
-        FUZZ_CHECK(LogNumberOf(recased(log_name(chosen), input.substr(2))) == chosen);
+        FUZZ_CHECK(log_number_of(recased(log_name(chosen), input.substr(2))) == chosen);
     }
     return 0;
 }

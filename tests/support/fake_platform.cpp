@@ -28,6 +28,38 @@ std::string normalise(std::string_view path) {
     return out;
 }
 
+// The elements of a full path, "." dropped and ".." taken back, as Windows reads a path that has
+// no "\\?\" in front. The root (a drive, or a share's server and name) is never climbed out of.
+std::string without_dots(const std::string& path) {
+    const bool share = path.rfind("\\\\", 0) == 0;
+    std::vector<std::string> parts;
+    std::string part;
+    for (std::size_t i = share ? 2 : 0; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '\\') {
+            parts.push_back(part);
+            part.clear();
+        } else {
+            part += path[i];
+        }
+    }
+    const std::size_t root = share ? std::min<std::size_t>(parts.size(), 2) : 1;
+    std::vector<std::string> kept(parts.begin(), parts.begin() + static_cast<long>(root));
+    for (std::size_t i = root; i < parts.size(); ++i) {
+        if (parts[i] == "..") {
+            if (kept.size() > root) {
+                kept.pop_back();
+            }
+        } else if (!parts[i].empty() && parts[i] != ".") {
+            kept.push_back(parts[i]);
+        }
+    }
+    std::string out = share ? "\\\\" : "";
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        out += (i == 0 ? "" : "\\") + kept[i];
+    }
+    return out;
+}
+
 std::string leaf_of(std::string_view path) {
     const auto slash = path.rfind('\\');
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
@@ -146,27 +178,21 @@ private:
 
 } // namespace
 
-// Writes are held back until a flush or the close, as a real file's buffer holds them.
+// Every write reaches the file at once, as the real log's writes reach the system.
 class FakeTextFile : public platform::TextFile {
 public:
     FakeTextFile(FakePlatform& owner, std::u32string key) : owner_(owner), key_(std::move(key)) {}
-    ~FakeTextFile() override { owner_.append_content(key_, pending_); }
     void write(std::string_view utf8) override {
         if (owner_.fail_writes_after >= 0 && owner_.writes_ >= owner_.fail_writes_after) {
             throw platform::Failure("Disk full");
         }
         ++owner_.writes_;
-        pending_ += utf8;
-    }
-    void flush() override {
-        owner_.append_content(key_, pending_);
-        pending_.clear();
+        owner_.append_content(key_, utf8);
     }
 
 private:
     FakePlatform& owner_;
     std::u32string key_;
-    std::string pending_;
 };
 
 std::u32string path_key(std::string_view path) {
@@ -194,8 +220,37 @@ FakePlatform::FakePlatform() {
     add_dir("C:");
 }
 
+std::string FakePlatform::full_path(std::string_view path) const {
+    if (path.empty() || path.starts_with("\\\\")) {
+        return normalise(without_dots(normalise(path)));
+    }
+    const std::string current = normalise(current_directory);
+    const std::string_view current_drive = std::string_view(current).substr(0, 2);
+    std::string full;
+    if (path.size() >= 2 && path[1] == ':') {
+        const std::string_view rest = path.substr(2);
+        if (rest.starts_with('\\')) {
+            full = path;
+        } else if (platform::iequals(path.substr(0, 2), current_drive)) {
+            // "C:name" is relative to the current folder when C: is the current drive.
+            full = current + "\\" + std::string(rest);
+        } else {
+            full = std::string(path.substr(0, 2)) + "\\" + std::string(rest);
+        }
+    } else if (path.front() == '\\') {
+        full = std::string(current_drive) + std::string(path);
+    } else {
+        full = current + "\\" + std::string(path);
+    }
+    return normalise(without_dots(normalise(full)));
+}
+
+std::u32string FakePlatform::key_of(std::string_view path) const {
+    return path_key(full_path(path));
+}
+
 FileEntry& FakePlatform::add_dir(std::string_view path, std::uint32_t attributes) {
-    const std::string norm = normalise(path);
+    const std::string norm = full_path(path);
     const auto slash = norm.rfind('\\');
     if (slash != std::string::npos && slash > 1) {
         add_dir(norm.substr(0, slash));
@@ -210,7 +265,7 @@ FileEntry& FakePlatform::add_dir(std::string_view path, std::uint32_t attributes
 
 FileEntry& FakePlatform::add_file(std::string_view path, std::string content,
                                   std::uint32_t attributes) {
-    const std::string norm = normalise(path);
+    const std::string norm = full_path(path);
     add_dir(norm.substr(0, norm.rfind('\\')));
     FileEntry& file = files_[path_key(norm)];
     file.name = leaf_of(norm);
@@ -222,26 +277,26 @@ FileEntry& FakePlatform::add_file(std::string_view path, std::string content,
 
 FileEntry& FakePlatform::add_link(std::string_view path, std::string_view target) {
     FileEntry& link = add_dir(path, platform::attr::kReparsePoint);
-    link.link_target = normalise(target);
+    link.link_target = full_path(target);
     return link;
 }
 
 bool FakePlatform::exists(std::string_view path) const {
-    return files_.count(path_key(path)) != 0;
+    return files_.count(key_of(path)) != 0;
 }
 
 FileEntry* FakePlatform::entry(std::string_view path) {
-    const auto found = files_.find(path_key(path));
+    const auto found = files_.find(key_of(path));
     return found == files_.end() ? nullptr : &found->second;
 }
 
 std::string FakePlatform::content(std::string_view path) const {
-    const auto found = files_.find(path_key(path));
+    const auto found = files_.find(key_of(path));
     return found == files_.end() ? std::string() : found->second.content;
 }
 
 std::vector<std::string> FakePlatform::tree(std::string_view folder) const {
-    const std::u32string prefix = path_key(folder) + U"\\";
+    const std::u32string prefix = key_of(folder) + U"\\";
     std::vector<std::string> paths;
     for (auto it = files_.lower_bound(prefix);
          it != files_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
@@ -250,14 +305,46 @@ std::vector<std::string> FakePlatform::tree(std::string_view folder) const {
     return paths;
 }
 
+namespace {
+
+void describe_key(const RegKey& key, const std::string& path, std::vector<std::string>& lines) {
+    for (const auto& [folded, value] : key.values) {
+        const auto& [name, data] = value;
+        lines.push_back(path + " = " + name + " type " + std::to_string(data.type) + " data " +
+                        std::string(data.data.begin(), data.data.end()));
+    }
+    for (const auto& [folded, subkey] : key.subkeys) {
+        lines.push_back(path + "\\" + subkey.name);
+        describe_key(subkey, path + "\\" + subkey.name, lines);
+    }
+}
+
+} // namespace
+
+std::vector<std::string> FakePlatform::whole_world() {
+    std::vector<std::string> lines;
+    for (const auto& [key, entry] : files_) {
+        lines.push_back(platform::utf8_from_utf32(key) + " name " + entry.name + " attributes " +
+                        std::to_string(entry.attributes) + " content " + entry.content + " link " +
+                        entry.link_target);
+    }
+    for (const auto root :
+         {platform::RegistryRoot::CurrentUser, platform::RegistryRoot::LocalMachine}) {
+        if (const RegKey* software = key(root, "Software")) {
+            describe_key(*software, "Software", lines);
+        }
+    }
+    return lines;
+}
+
 void FakePlatform::make_unlistable(std::string_view folder) {
-    unlistable_folders.insert(path_key(folder));
+    unlistable_folders.insert(key_of(folder));
 }
 void FakePlatform::make_uncreatable(std::string_view folder) {
-    uncreatable_folders.insert(path_key(folder));
+    uncreatable_folders.insert(key_of(folder));
 }
 void FakePlatform::make_unreadable(std::string_view file) {
-    unreadable_files.insert(path_key(file));
+    unreadable_files.insert(key_of(file));
 }
 
 RegKey& FakePlatform::root_key(platform::RegistryRoot root, platform::RegistryView view) {
@@ -348,18 +435,37 @@ platform::RemovalResult FakePlatform::delete_key(platform::RegistryRoot root,
     return result;
 }
 
-std::u32string FakePlatform::resolve(std::string_view path) const {
-    // Follows junctions on the way, as the real file system does.
-    std::string resolved = normalise(path);
-    std::size_t pos = resolved.rfind("\\\\", 0) == 0 ? 2 : 0;
-    while ((pos = resolved.find('\\', pos + 1)) != std::string::npos) {
-        const auto found = files_.find(path_key(resolved.substr(0, pos)));
-        if (found != files_.end() && !found->second.link_target.empty()) {
-            resolved = found->second.link_target + resolved.substr(pos);
-            pos = found->second.link_target.size();
+std::string FakePlatform::resolve(std::string_view path, Last last) const {
+    // Follows links on the way, as the real file system does; a chain of links that never ends
+    // stops being followed, where Windows would fail the call.
+    constexpr int kMostLinks = 63;
+    std::string resolved = full_path(path);
+    const std::size_t start = resolved.rfind("\\\\", 0) == 0 ? 2 : 0;
+    std::size_t pos = start;
+    for (int links = 0; links <= kMostLinks;) {
+        const std::size_t end = resolved.find('\\', pos + 1);
+        const bool is_last = end == std::string::npos;
+        if (is_last && last == Last::Kept) {
+            break;
         }
+        const std::string prefix = resolved.substr(0, is_last ? resolved.size() : end);
+        const auto found = files_.find(path_key(prefix));
+        if (found != files_.end() && !found->second.link_target.empty()) {
+            resolved = found->second.link_target + (is_last ? "" : resolved.substr(end));
+            pos = start;
+            ++links;
+            continue;
+        }
+        if (is_last) {
+            break;
+        }
+        pos = end;
     }
-    return path_key(resolved);
+    return resolved;
+}
+
+std::u32string FakePlatform::resolved_key(std::string_view path, Last last) const {
+    return path_key(resolve(path, last));
 }
 
 std::vector<std::u32string> FakePlatform::children(const std::u32string& folder) const {
@@ -375,12 +481,19 @@ std::vector<std::u32string> FakePlatform::children(const std::u32string& folder)
 }
 
 platform::FindResult FakePlatform::find(std::string_view path_pattern) {
+    // The folder part ends at the last backslash, or after a drive; without either it is the
+    // current folder.
     const std::string pattern_path(path_pattern);
-    const auto slash = pattern_path.rfind('\\');
+    std::size_t split = pattern_path.rfind('\\');
+    std::string folder_part = split == std::string::npos ? "." : pattern_path.substr(0, split);
+    if (split == std::string::npos && pattern_path.size() >= 2 && pattern_path[1] == ':') {
+        split = 1;
+        folder_part = pattern_path.substr(0, 2);
+    }
     const std::string pattern =
-        slash == std::string::npos ? pattern_path : pattern_path.substr(slash + 1);
-    const std::u32string folder =
-        resolve(slash == std::string::npos ? std::string() : pattern_path.substr(0, slash));
+        split == std::string::npos ? pattern_path : pattern_path.substr(split + 1);
+    // A link named as the folder is followed: its listing is what it leads to.
+    const std::u32string folder = resolved_key(folder_part, Last::Followed);
     const auto dir = files_.find(folder);
     if (unlistable_folders.count(folder) != 0) {
         return {nullptr, true, kAccessDenied};
@@ -412,7 +525,7 @@ platform::FindResult FakePlatform::find(std::string_view path_pattern) {
 
 platform::RemovalResult FakePlatform::delete_file(std::string_view path) {
     calls.push_back("delete_file " + std::string(path));
-    const auto found = files_.find(resolve(path));
+    const auto found = files_.find(resolved_key(path, Last::Kept));
     if (found == files_.end()) {
         return {Removal::Missing, kFileNotFound};
     }
@@ -438,7 +551,7 @@ void FakePlatform::erase_tree(const std::u32string& key) {
 
 platform::RemovalResult FakePlatform::shell_delete(std::string_view path) {
     calls.push_back("shell_delete " + std::string(path));
-    const std::u32string key = resolve(path);
+    const std::u32string key = resolved_key(path, Last::Kept);
     if (files_.count(key) == 0) {
         return {Removal::Missing, kFileNotFound};
     }
@@ -457,7 +570,7 @@ platform::RemovalResult FakePlatform::shell_delete(std::string_view path) {
 
 platform::RemovalResult FakePlatform::remove_link(std::string_view path) {
     calls.push_back("remove_link " + std::string(path));
-    const auto found = files_.find(resolve(path));
+    const auto found = files_.find(resolved_key(path, Last::Kept));
     if (found == files_.end()) {
         return {Removal::Missing, kFileNotFound};
     }
@@ -473,9 +586,11 @@ platform::CreateResult FakePlatform::create_new_text_file(std::string_view path)
         before_create(path);
     }
     calls.push_back("create " + std::string(path));
-    const std::string norm = normalise(path);
-    const std::u32string folder = resolve(norm.substr(0, norm.rfind('\\')));
-    const std::u32string key = resolve(norm);
+    const std::string full = full_path(path);
+    const std::string folder_path = resolve(full.substr(0, full.rfind('\\')), Last::Followed);
+    const std::string file_path = folder_path + full.substr(full.rfind('\\'));
+    const std::u32string folder = path_key(folder_path);
+    const std::u32string key = path_key(file_path);
     if (files_.count(folder) == 0) {
         return {nullptr, platform::CreateStatus::Failed, kPathNotFound};
     }
@@ -485,7 +600,7 @@ platform::CreateResult FakePlatform::create_new_text_file(std::string_view path)
     if (uncreatable_folders.count(folder) != 0) {
         return {nullptr, platform::CreateStatus::Failed, kAccessDenied};
     }
-    add_file(norm);
+    add_file(file_path);
     return {std::make_unique<FakeTextFile>(*this, key), platform::CreateStatus::Created, {}};
 }
 
@@ -497,7 +612,7 @@ void FakePlatform::append_content(const std::u32string& key, std::string_view te
 }
 
 std::string FakePlatform::read_text_file(std::string_view path) {
-    const std::u32string key = resolve(path);
+    const std::u32string key = resolved_key(path, Last::Followed);
     const auto found = files_.find(key);
     if (found == files_.end()) {
         throw platform::Failure(kFileNotFound);

@@ -73,6 +73,9 @@ public:
     std::string content(std::string_view path) const;
     // Every path below the folder (itself excluded), as created, in folded-path order.
     std::vector<std::string> tree(std::string_view folder) const;
+    // Every file and folder with its attributes and content, and every key and value: two
+    // snapshots are equal exactly when nothing changed.
+    std::vector<std::string> whole_world();
 
     RegKey& add_key(platform::RegistryRoot root, std::string_view path,
                     platform::RegistryView view = platform::RegistryView::Native);
@@ -96,6 +99,8 @@ public:
     void make_uncreatable(std::string_view folder);
     void make_unreadable(std::string_view file);
 
+    // Relative paths ("Host", "\\Host", "C:Host") are taken from here, as a process's are.
+    std::string current_directory = "C:\\";
     std::uint32_t platform_id_value = platform::kPlatformWin32Nt;
     std::string windows_dir = "C:\\WINDOWS";
     std::string system_dir = "C:\\WINDOWS\\system32";
@@ -146,7 +151,14 @@ public:
 
 private:
     RegKey& root_key(platform::RegistryRoot root, platform::RegistryView view);
-    std::u32string resolve(std::string_view path) const;
+    // The full path: relative ones against the current directory, "." and ".." taken out.
+    std::string full_path(std::string_view path) const;
+    std::u32string key_of(std::string_view path) const;
+    // Whether a link as the path's last element is followed (a listing of its contents, a file
+    // opened through it) or kept (deleting or removing it).
+    enum class Last { Followed, Kept };
+    std::string resolve(std::string_view path, Last last) const;
+    std::u32string resolved_key(std::string_view path, Last last) const;
     std::vector<std::u32string> children(const std::u32string& folder) const;
     void erase_tree(const std::u32string& key);
 

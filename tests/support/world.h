@@ -2,13 +2,14 @@
 // folder, the shared state as start-up leaves it, a log, and optionally the window.
 #pragma once
 
-#include <string>
-
 #include "fake_platform.h"
 #include "log/cleaning_log.h"
 #include "operations/context.h"
 #include "startup/name_tables.h"
 #include "window/form1.h"
+#include "window/message_box_observer.h"
+
+#include <string>
 
 inline constexpr const char* kHostFolder = "D:\\Host";
 
@@ -34,7 +35,9 @@ struct World {
     fake::FakePlatform fake;
     SharedState state;
     CleaningLog log;
-    Context context{state, fake.os(), log};
+    DeleteAction deletion;
+    MessageBoxObserver observer{fake};
+    Context context{state, fake.os(), log, deletion, observer};
 };
 
 // The world with the window loaded, as the user first sees it.

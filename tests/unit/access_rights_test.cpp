@@ -90,14 +90,31 @@ TEST_F(AccessRightsTest, ATrailingBackslashIsDoubledSoTheQuoteStillCloses) {
     EXPECT_EQ(fake.starts[1].command_line, command_for("D:\\Vesk\\Aux\\\\\\\\"));
 }
 
-TEST_F(AccessRightsTest, EmptyRelativeAndRootFoldersNeverReachTheTool) {
-    state.AppDataPath = "";
+TEST_F(AccessRightsTest, RootFoldersNeverReachTheTool) {
+    state.AppDataPath = "D:\\";
     state.AuxDataPath = "C:\\";
     EXPECT_EQ(restore(),
-              (std::vector<std::string>{kNotSet + std::string(kNotChangeable),
+              (std::vector<std::string>{kNotSet + std::string("D:\\") + kNotChangeable,
                                         kNotSet + std::string("C:\\") + kNotChangeable}));
     EXPECT_TRUE(fake.starts.empty());
     EXPECT_TRUE(log.had_refusals());
+}
+
+// An installation without a second data folder is no refusal: nothing to restore, nothing to
+// say. A value that is there but names no plain folder still is one.
+TEST_F(AccessRightsTest, AnAbsentOrEmptyFolderValueIsPassedOverWithoutAWord) {
+    state.AuxDataPath = "";
+    EXPECT_EQ(restore(), std::vector<std::string>{kSet + state.AppDataPath});
+    ASSERT_EQ(fake.starts.size(), 1u);
+    EXPECT_EQ(fake.starts[0].command_line, command_for("D:\\Vesk\\Data"));
+    EXPECT_FALSE(log.had_refusals());
+}
+
+TEST_F(AccessRightsTest, ABlankFolderValueIsThereAndRefused) {
+    state.AppDataPath = "";
+    state.AuxDataPath = " ";
+    EXPECT_EQ(restore(), std::vector<std::string>{kNotSet + std::string(" ") + kNotChangeable});
+    EXPECT_TRUE(fake.starts.empty());
 }
 
 TEST_F(AccessRightsTest, OnlyPlainFoldersBelowARootAreChangeable) {
@@ -123,15 +140,15 @@ TEST_F(AccessRightsTest, OnlyPlainFoldersBelowARootAreChangeable) {
                                "C:\\Vesk\" /reset \"C:\\",
                                "C:\\Vesk\\Data:stream",
                                "C:\\Vesk|x"}) {
-        const PermissionOutcome outcome = MM_SetFolderPermissions(context, folder);
-        EXPECT_FALSE(outcome.set) << folder;
+        const ItemOutcome outcome = MM_SetFolderPermissions(context, folder);
+        EXPECT_EQ(outcome.outcome, Outcome::Refused) << folder;
         EXPECT_EQ(outcome.reason, "not a folder the wizard may change") << folder;
     }
     EXPECT_TRUE(fake.starts.empty());
     for (const char* folder :
          {"C:\\Vesk", "c:/Vesk/Data", "D:\\Vesk 4.4\\Data.old\\", "\\\\server\\share\\Vesk",
           "\\\\?\\C:\\Vesk", "\\\\?\\UNC\\server\\share\\Vesk", "\\\\?\\Volume{1234}\\Vesk"}) {
-        EXPECT_TRUE(IsPlainFolderPath(folder)) << folder;
+        EXPECT_TRUE(is_plain_folder_path(folder)) << folder;
     }
 }
 

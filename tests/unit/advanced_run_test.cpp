@@ -275,16 +275,28 @@ TEST_F(AdvancedRunTest, NothingConfirmableShowsTheSummaryWithOkOnlyAndResets) {
     EXPECT_EQ(caption(Id::Command2), "Done");
 }
 
-TEST_F(AdvancedRunTest, AShortProgramPathRunsLikeAnyOther) {
-    state.ProgramPath = "C:";
+// A program path with no folder above its last element mirrors nothing: the store's path would
+// be made up, and whatever lies there is not the suite's.
+TEST_F(AdvancedRunTest, AProgramPathWithoutAParentFolderHasNoProgramFilesStore) {
     const std::string store = kLocal + "\\VirtualStore\\Veskpath";
     fake.add_file(store + "\\Vesk.ini");
-    form.click(Id::Check4);
+    add_stores();
+    for (const char* program_path : {"", "C:", "C:\\", "C:\\Vesk"}) {
+        state.ProgramPath = program_path;
+        fake.boxes.clear();
+        form.click(Id::Check4);
+        form.click(Id::Command2);
+        ASSERT_EQ(fake.boxes.size(), 1u) << program_path;
+        EXPECT_EQ(fake.boxes[0].text, "\r\n" + store + "\r\n" + kNoStore + "\r\n");
+        EXPECT_EQ(fake.boxes[0].style, platform::kMbOk);
+    }
+    form.click(Id::Check3);
     form.click(Id::Command2);
 
-    EXPECT_EQ(fake.boxes.front().text, "\r\n" + kStoreQuestion + "\r\n" + store + "\r\n");
-    EXPECT_EQ(lines_of(log_text()), std::vector<std::string>{"Path cleaned: " + store});
-    EXPECT_FALSE(fake.exists(store + "\\Vesk.ini"));
+    EXPECT_EQ(lines_of(log_text()),
+              (std::vector<std::string>{store + " not found!", "Path cleaned: " + kPdStore}));
+    EXPECT_TRUE(fake.exists(store + "\\Vesk.ini"));
+    EXPECT_FALSE(fake.exists(kPdStore + "\\Sub\\Toolbar.tlb"));
     EXPECT_FALSE(form.ended());
 }
 

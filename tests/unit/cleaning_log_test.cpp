@@ -54,16 +54,16 @@ TEST_F(LogNameTest, AnUnlistableOrMissingFolderGivesNoName) {
 }
 
 TEST(LogNumberTest, OnlyExactNamesCount) {
-    EXPECT_EQ(LogNumberOf("Cleaning1.log"), 1);
-    EXPECT_EQ(LogNumberOf("CLEANING32767.LOG"), 32767);
-    EXPECT_EQ(LogNumberOf("Cleaning32768.log"), 0);
-    EXPECT_EQ(LogNumberOf("Cleaning0.log"), 0);
-    EXPECT_EQ(LogNumberOf("Cleaning01.log"), 0);
-    EXPECT_EQ(LogNumberOf("Cleaning.log"), 0);
-    EXPECT_EQ(LogNumberOf("Cleaning1.log.bak"), 0);
-    EXPECT_EQ(LogNumberOf("Cleaning1a.log"), 0);
-    EXPECT_EQ(LogNumberOf("Cleaning-1.log"), 0);
-    EXPECT_EQ(LogNumberOf("Cleaning999999.log"), 0);
+    EXPECT_EQ(log_number_of("Cleaning1.log"), 1);
+    EXPECT_EQ(log_number_of("CLEANING32767.LOG"), 32767);
+    EXPECT_EQ(log_number_of("Cleaning32768.log"), 0);
+    EXPECT_EQ(log_number_of("Cleaning0.log"), 0);
+    EXPECT_EQ(log_number_of("Cleaning01.log"), 0);
+    EXPECT_EQ(log_number_of("Cleaning.log"), 0);
+    EXPECT_EQ(log_number_of("Cleaning1.log.bak"), 0);
+    EXPECT_EQ(log_number_of("Cleaning1a.log"), 0);
+    EXPECT_EQ(log_number_of("Cleaning-1.log"), 0);
+    EXPECT_EQ(log_number_of("Cleaning999999.log"), 0);
 }
 
 class CleaningLogTest : public LogNameTest {
@@ -122,12 +122,16 @@ TEST_F(CleaningLogTest, RefusalsAreCountedAndCarryTheReason) {
               "Could not delete File:      D:\\Host\\a.ini (Access is denied.)\r\n");
 }
 
-TEST_F(CleaningLogTest, FlushMakesLinesVisibleWhileOpen) {
+// A run that is killed half-way must leave a line for everything it did.
+TEST_F(CleaningLogTest, EachLineReachesTheFileAtOnceAndItsListener) {
+    std::vector<std::string> heard;
+    log.set_line_listener([&heard](std::string_view line) { heard.emplace_back(line); });
     ASSERT_FALSE(log.open_new(fake, kHost).empty());
     log.write_line("one");
-    EXPECT_EQ(fake.content("D:\\Host\\Cleaning1.log"), "");
-    log.flush();
     EXPECT_EQ(fake.content("D:\\Host\\Cleaning1.log"), "one\r\n");
+    log.write_line("Deleted File:", "D:\\Host\\a.ini");
+    EXPECT_EQ(fake.content("D:\\Host\\Cleaning1.log"), "one\r\nDeleted File: D:\\Host\\a.ini\r\n");
+    EXPECT_EQ(heard, (std::vector<std::string>{"one", "Deleted File: D:\\Host\\a.ini"}));
 }
 
 TEST_F(CleaningLogTest, WritingToAClosedLogFails) {
@@ -135,10 +139,10 @@ TEST_F(CleaningLogTest, WritingToAClosedLogFails) {
 }
 
 TEST(PadToZoneTest, LabelsReachTheNextMultipleOfFourteen) {
-    EXPECT_EQ(PadToZone("Path cleaned: "), "Path cleaned: ");
-    EXPECT_EQ(PadToZone("Deleted Key:"), "Deleted Key:  ");
-    EXPECT_EQ(PadToZone("Deleted Directory:").size(), 28u);
-    EXPECT_EQ(PadToZone(""), "");
+    EXPECT_EQ(pad_to_zone("Path cleaned: "), "Path cleaned: ");
+    EXPECT_EQ(pad_to_zone("Deleted Key:"), "Deleted Key:  ");
+    EXPECT_EQ(pad_to_zone("Deleted Directory:").size(), 28u);
+    EXPECT_EQ(pad_to_zone(""), "");
 }
 
 } // namespace

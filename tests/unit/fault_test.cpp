@@ -24,19 +24,6 @@ struct Fault {
     Panel panel;
 };
 
-void describe_key(const fake::RegKey& key, const std::string& path,
-                  std::vector<std::string>& lines) {
-    for (const auto& [folded, value] : key.values) {
-        const auto& [name, data] = value;
-        lines.push_back(path + " = " + name + " type " + std::to_string(data.type) + " size " +
-                        std::to_string(data.data.size()));
-    }
-    for (const auto& [folded, subkey] : key.subkeys) {
-        lines.push_back(path + "\\" + subkey.name);
-        describe_key(subkey, path + "\\" + subkey.name, lines);
-    }
-}
-
 class NoLogFaultTest : public testing::TestWithParam<Fault>, protected World {
 protected:
     NoLogFaultTest() {
@@ -85,21 +72,6 @@ protected:
         }
     }
 
-    // Every file and folder with its attributes and content, and every key and value.
-    std::vector<std::string> whole_world() {
-        std::vector<std::string> lines;
-        for (const auto& [key, entry] : fake.entries()) {
-            lines.push_back(entry.name + " attributes " + std::to_string(entry.attributes) +
-                            " content " + entry.content);
-        }
-        for (const RegistryRoot root : {RegistryRoot::CurrentUser, RegistryRoot::LocalMachine}) {
-            if (const fake::RegKey* software = fake.key(root, "Software")) {
-                describe_key(*software, "Software", lines);
-            }
-        }
-        return lines;
-    }
-
     std::vector<std::string> mutating_calls() const {
         std::vector<std::string> made;
         for (const auto& call : fake.calls) {
@@ -119,12 +91,12 @@ TEST_P(NoLogFaultTest, NothingChangesAndTheUserIsTold) {
     form.Form_Load();
     cause_fault(fault.cause);
     tick_everything(fault.panel);
-    const std::vector<std::string> before = whole_world();
+    const std::vector<std::string> before = fake.whole_world();
     fake.calls.clear();
 
     form.click(fault.panel == Panel::Standard ? ControlId::Command1 : ControlId::Command2);
 
-    EXPECT_EQ(whole_world(), before);
+    EXPECT_EQ(fake.whole_world(), before);
     EXPECT_EQ(mutating_calls(), std::vector<std::string>{});
     EXPECT_TRUE(fake.starts.empty());
     EXPECT_FALSE(log.is_open());

@@ -3,6 +3,7 @@
 // platform::Failure) or to change the world under the operation.
 #pragma once
 
+#include "log_lines.h"
 #include "world.h"
 
 #include <functional>
@@ -97,16 +98,5 @@ inline CallHook fail_on(std::string call, std::string path,
 struct InterposedWorld : World {
     InterposedRegistry registry{fake};
     InterposedFiles files{fake};
-    Context interposed{state, {registry, files, fake, fake, fake}, log};
+    Context interposed{state, {registry, files, fake, fake, fake}, log, deletion, observer};
 };
-
-// A log's text as its lines, without their CR LF; a last line without one is kept as it is.
-inline std::vector<std::string> lines_of(std::string_view text) {
-    std::vector<std::string> lines;
-    while (!text.empty()) {
-        const auto end = text.find("\r\n");
-        lines.emplace_back(text.substr(0, end));
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 2);
-    }
-    return lines;
-}

@@ -174,13 +174,13 @@ TEST(PointerFileTest, FirstFieldRules) {
     };
     for (const auto& [text, field] : cases) {
         SCOPED_TRACE(text);
-        EXPECT_EQ(ReadFirstField(text), field);
+        EXPECT_EQ(read_first_field(text), field);
     }
 }
 
 TEST(PointerFileTest, MegabyteWithoutLineBreak) {
     std::string text = "D:\\Host" + std::string(1 << 20, 'x');
-    EXPECT_EQ(ReadFirstField(text).size(), text.size());
+    EXPECT_EQ(read_first_field(text).size(), text.size());
 }
 
 } // namespace

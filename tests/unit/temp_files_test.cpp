@@ -210,6 +210,22 @@ TEST_F(TempFilesTest, LinksEndingInDotVkDollarGoWithoutTheirTargets) {
     EXPECT_EQ(left(), std::vector<std::string>{"cleaning1.log"});
 }
 
+// The shell follows the links in a folder it deletes for good: they go first, by themselves.
+TEST_F(TempFilesTest, LinksInsideAProjectFolderGoByThemselvesBeforeIt) {
+    fake.add_file("E:\\Work\\precious.frm");
+    fake.add_file(host("p.vk$\\Main.frm"));
+    fake.add_link(host("p.vk$\\Deep\\Linked"), "E:\\Work");
+
+    MM_DeleteTempDirs(context);
+
+    EXPECT_EQ(lines_of(closed_log_text()), std::vector<std::string>{deleted_dir("p.vk$")});
+    EXPECT_EQ(fake.calls, (std::vector<std::string>{"create " + host("Cleaning1.log"),
+                                                    "remove_link " + host("p.vk$\\Deep\\Linked"),
+                                                    "shell_delete " + host("p.vk$")}));
+    EXPECT_TRUE(fake.exists("E:\\Work\\precious.frm"));
+    EXPECT_EQ(left(), std::vector<std::string>{"cleaning1.log"});
+}
+
 TEST_F(TempFilesTest, AProjectFolderTheShellCannotRemoveIsLoggedAsRefused) {
     fake.add_file(host("a.vk$\\open.frm")).locked = true;
     fake.add_dir(host("b.vk$"));

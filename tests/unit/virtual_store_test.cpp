@@ -79,7 +79,7 @@ TEST_F(StorePathTest, AFailedSpecialFolderLookUpNeverReachesTheCurrentDrive) {
     fake.add_file("\\VirtualStore\\A\\B\\Veskpath\\Vesk.ini");
     fake.add_file("C:\\VirtualStore\\A\\B\\Veskpath\\Vesk.ini");
 
-    EXPECT_FALSE(VirtualStoreExists(context, pf));
+    EXPECT_FALSE(virtual_store_exists(context, pf));
     EXPECT_EQ(clean(pf), std::vector<std::string>{"\\VirtualStore\\A\\B\\Veskpath not found!"});
     EXPECT_TRUE(deletions().empty());
     EXPECT_TRUE(fake.exists("\\VirtualStore\\A\\B\\Veskpath\\Vesk.ini"));
@@ -91,17 +91,17 @@ TEST_F(StorePathTest, PathsThatClimbOutOfTheStoreCountAsMissing) {
     const std::string pf = MM_GetVirtualStorePath(context, "PF");
     EXPECT_EQ(pf, kLocal + "\\VirtualStore\\..\\..\\Windows\\Veskpath");
     fake.add_file(kLocal + "\\VirtualStore\\..\\..\\Windows\\Veskpath\\Vesk.ini");
-    EXPECT_FALSE(VirtualStoreExists(context, pf));
+    EXPECT_FALSE(virtual_store_exists(context, pf));
     EXPECT_EQ(clean(pf), std::vector<std::string>{pf + " not found!"});
     EXPECT_TRUE(deletions().empty());
 }
 
 TEST_F(StorePathTest, ExistenceIsTheLookUpThatIncludesFoldersButNotHiddenOnes) {
-    EXPECT_FALSE(VirtualStoreExists(context, kPfStore));
+    EXPECT_FALSE(virtual_store_exists(context, kPfStore));
     fake.add_dir(kPfStore);
-    EXPECT_TRUE(VirtualStoreExists(context, kPfStore));
+    EXPECT_TRUE(virtual_store_exists(context, kPfStore));
     fake.add_dir(kPdStore, kHidden);
-    EXPECT_FALSE(VirtualStoreExists(context, kPdStore));
+    EXPECT_FALSE(virtual_store_exists(context, kPdStore));
 }
 
 class CleanStoreTest : public testing::Test, protected StoreWorld {};
@@ -209,7 +209,7 @@ TEST_F(CleanStoreTest, UnlistableFoldersAreLoggedAndTheWalkGoesOn) {
 
 TEST_F(CleanStoreTest, AFileInPlaceOfTheStoreIsLoggedAsNotCleaned) {
     fake.add_file(kPfStore, "not a folder");
-    EXPECT_TRUE(VirtualStoreExists(context, kPfStore));
+    EXPECT_TRUE(virtual_store_exists(context, kPfStore));
     EXPECT_EQ(clean(kPfStore),
               (std::vector<std::string>{"Could not clean Directory:  " + kPfStore + " (" +
                                             fake::kPathNotFound + ")",
@@ -357,7 +357,7 @@ void run_on_small_stack(std::function<void()> body) {
 TEST_F(CleanStoreTest, ATreeTenThousandLevelsDeepIsEmptiedOnASmallStack) {
     constexpr std::size_t kDepth = 10000;
     DeepChain chain(kPdStore, kDepth);
-    Context deep{state, {fake, chain, fake, fake, fake}, log};
+    Context deep{state, {fake, chain, fake, fake, fake}, log, deletion, observer};
     open_log();
     bool complete = false;
     run_on_small_stack([&] { complete = MM_DeleteFolderFiles(deep, kPdStore); });

@@ -95,14 +95,7 @@ protected:
     }
     std::vector<std::string> closed_log_lines() {
         log.close();
-        std::string text = files.read_text_file(state.VeskPath + "\\Cleaning1.log");
-        std::vector<std::string> lines;
-        for (std::size_t end; (end = text.find("\r\n")) != std::string::npos;) {
-            lines.push_back(text.substr(0, end));
-            text.erase(0, end + 2);
-        }
-        EXPECT_EQ(text, "") << "a line without its line end";
-        return lines;
+        return lines_of(files.read_text_file(state.VeskPath + "\\Cleaning1.log"));
     }
 
     std::wstring tag_;
@@ -127,10 +120,10 @@ TEST(LocalAppDataTest, TheShellGivesAnExistingFullPath) {
 TEST_F(RealAdvancedTest, TheProgramFilesStoreIsFoundBelowTheShellsFolder) {
     const std::string pf = MM_GetVirtualStorePath(context, "PF");
     EXPECT_EQ(pf, win32::utf8(store_) + "\\Veskpath");
-    EXPECT_FALSE(VirtualStoreExists(context, pf));
+    EXPECT_FALSE(virtual_store_exists(context, pf));
     make_folder(store_);
     make_folder(store_ + L"\\Veskpath");
-    EXPECT_TRUE(VirtualStoreExists(context, pf));
+    EXPECT_TRUE(virtual_store_exists(context, pf));
 }
 
 TEST_F(RealAdvancedTest, ANestedStoreLosesItsFilesAndKeepsItsFolders) {
@@ -175,10 +168,10 @@ TEST_F(RealAdvancedTest, PathsBeyondMaxPathAreCleanedAndRefusalsNamed) {
     MM_CleanVirtualStore(context, win32::utf8(pd));
 
     const std::string kept = win32::utf8(folder + L"\\Kept.ini");
-    EXPECT_EQ(closed_log_lines(),
-              (std::vector<std::string>{PadToZone("Could not delete File:") + kept + " (" +
-                                            win32::error_text(ERROR_ACCESS_DENIED) + ")",
-                                        PadToZone("Path not fully cleaned: ") + win32::utf8(pd)}));
+    EXPECT_EQ(closed_log_lines(), (std::vector<std::string>{
+                                      pad_to_zone("Could not delete File:") + kept + " (" +
+                                          win32::error_text(ERROR_ACCESS_DENIED) + ")",
+                                      pad_to_zone("Path not fully cleaned: ") + win32::utf8(pd)}));
     EXPECT_FALSE(exists(folder + L"\\Deep.ini"));
     EXPECT_FALSE(exists(pd + L"\\Top.ini"));
     EXPECT_TRUE(exists(folder + L"\\Kept.ini"));
@@ -237,9 +230,9 @@ protected:
 
 TEST_F(IcaclsTest, TheSystemsToolGetsTheExactCommandLineMinimised) {
     const std::string folder = state.VeskPath + "\\Data Folder";
-    const PermissionOutcome outcome = MM_SetFolderPermissions(context, folder);
+    const ItemOutcome outcome = MM_SetFolderPermissions(context, folder);
 
-    EXPECT_TRUE(outcome.set) << outcome.reason;
+    EXPECT_EQ(outcome.outcome, Outcome::Done) << outcome.reason;
     const std::wstring line =
         L"icacls \"" + win32::wide(folder) + L"\" /T /Q /grant:r *S-1-5-32-545:(OI)(CI)F";
     EXPECT_EQ(recorded(),
@@ -250,7 +243,7 @@ TEST_F(IcaclsTest, TheSystemsToolGetsTheExactCommandLineMinimised) {
 
 TEST_F(IcaclsTest, ATrailingBackslashReachesTheToolAsOneArgument) {
     const std::string folder = state.VeskPath + "\\Data Folder\\";
-    EXPECT_TRUE(MM_SetFolderPermissions(context, folder).set);
+    EXPECT_EQ(MM_SetFolderPermissions(context, folder).outcome, Outcome::Done);
     const std::vector<std::wstring> lines = recorded();
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[0],
@@ -268,12 +261,12 @@ TEST_F(IcaclsTest, TheExitCodesAreReadAndLogged) {
     MM_RestoreAccessRights(context, "Cleaning1.log");
 
     EXPECT_EQ(closed_log_lines(),
-              (std::vector<std::string>{PadToZone("Permissions Not Set For: ") + state.AppDataPath +
-                                            " (icacls exit code 1332)",
-                                        PadToZone("Permissions Not Set For: ") + state.AuxDataPath +
-                                            " (icacls exit code 1332)"}));
+              (std::vector<std::string>{pad_to_zone("Permissions Not Set For: ") +
+                                            state.AppDataPath + " (icacls exit code 1332)",
+                                        pad_to_zone("Permissions Not Set For: ") +
+                                            state.AuxDataPath + " (icacls exit code 1332)"}));
     SetEnvironmentVariableW(L"VESK_ICACLS_EXIT", L"0");
-    EXPECT_TRUE(MM_SetFolderPermissions(context, state.AppDataPath).set);
+    EXPECT_EQ(MM_SetFolderPermissions(context, state.AppDataPath).outcome, Outcome::Done);
 }
 
 TEST(ProcessStartTest, AProgramThatCannotStartGivesTheSystemsReason) {

@@ -59,16 +59,6 @@ std::set<std::wstring> without(std::set<std::wstring> tree, const std::vector<st
     return tree;
 }
 
-std::vector<std::string> lines_of(std::string text) {
-    std::vector<std::string> lines;
-    for (std::size_t end; (end = text.find("\r\n")) != std::string::npos;) {
-        lines.push_back(text.substr(0, end));
-        text.erase(0, end + 2);
-    }
-    EXPECT_EQ(text, "") << "a line without its line end";
-    return lines;
-}
-
 // What the log makes of a name: the ANSI code page cannot hold every character.
 std::string as_logged(std::string_view utf8) {
     return win32::utf8_from_ansi(win32::ansi_from_utf8(utf8));
@@ -127,10 +117,10 @@ TEST_F(FaultTest, ASettingsFileOpenElsewhereIsKeptAndLoggedWithTheSystemsReason)
 
     log.close();
     EXPECT_EQ(lines_of(log_text(1)),
-              (std::vector<std::string>{PadToZone("Deleted File:") + as_logged(host(L"Vesk30.ini")),
-                                        PadToZone("Could not delete File:") +
-                                            as_logged(host(L"VeskMain.ini")) + " (" +
-                                            win32::error_text(ERROR_SHARING_VIOLATION) + ")"}));
+              (std::vector<std::string>{
+                  pad_to_zone("Deleted File:") + as_logged(host(L"Vesk30.ini")),
+                  pad_to_zone("Could not delete File:") + as_logged(host(L"VeskMain.ini")) + " (" +
+                      win32::error_text(ERROR_SHARING_VIOLATION) + ")"}));
     auto expected = without(before, {L"Host Данные\\Vesk30.ini"});
     auto after = tree_of(scratch_);
     after.erase(std::find_if(after.begin(), after.end(), [](const std::wstring& line) {
@@ -260,16 +250,16 @@ TEST_F(FaultTest, NamesOutsideTheAnsiCodePageEverywhere) {
     form.click(ControlId::Command2);
 
     const std::string branch = "HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\";
-    EXPECT_EQ(
-        lines_of(log_text(1)),
-        (std::vector<std::string>{PadToZone("Deleted Key:") + as_logged(branch + "Vesk 4.0 Ωμέγα"),
-                                  PadToZone("Deleted File:") + as_logged(host(L"Vesk30.ini")),
-                                  PadToZone("Deleted File:") + as_logged(host(L"Ωμέγα.$$$")),
-                                  PadToZone("Deleted File:") + as_logged(host(L"logДанные.txt")),
-                                  PadToZone("Deleted Directory:") + as_logged(host(L"Проект.vk$")),
-                                  PadToZone("Deleted File:") + as_logged(host(L"日本語.tlb"))}));
+    EXPECT_EQ(lines_of(log_text(1)),
+              (std::vector<std::string>{
+                  pad_to_zone("Deleted Key:") + as_logged(branch + "Vesk 4.0 Ωμέγα"),
+                  pad_to_zone("Deleted File:") + as_logged(host(L"Vesk30.ini")),
+                  pad_to_zone("Deleted File:") + as_logged(host(L"Ωμέγα.$$$")),
+                  pad_to_zone("Deleted File:") + as_logged(host(L"logДанные.txt")),
+                  pad_to_zone("Deleted Directory:") + as_logged(host(L"Проект.vk$")),
+                  pad_to_zone("Deleted File:") + as_logged(host(L"日本語.tlb"))}));
     EXPECT_EQ(lines_of(log_text(2)),
-              std::vector<std::string>{PadToZone("Path cleaned: ") +
+              std::vector<std::string>{pad_to_zone("Path cleaned: ") +
                                        as_logged(win32::utf8(store.wstring()))});
     auto host_after = tree_of(scratch_);
     for (const wchar_t* log_name :

@@ -170,14 +170,14 @@ TEST_F(ScratchFolderTest, PointerFileIsReadFromTheAnsiCodePage) {
     const std::string ansi = win32::ansi_from_utf8("\"C:\\Daten, Ä\",4\r\n");
     std::fwrite(ansi.data(), 1, ansi.size(), out);
     std::fclose(out);
-    EXPECT_EQ(ReadFirstField(files_.read_text_file(folder() + "\\VESK40.DIR")), "C:\\Daten, Ä");
+    EXPECT_EQ(read_first_field(files_.read_text_file(folder() + "\\VESK40.DIR")), "C:\\Daten, Ä");
 }
 
 TEST(SystemTest, WindowsDirectoryAndFamily) {
     win32::System system;
     EXPECT_EQ(system.platform_id(), platform::kPlatformWin32Nt);
     const std::string windows = system.windows_directory();
-    EXPECT_TRUE(IsFullyQualified(windows)) << windows;
+    EXPECT_TRUE(is_fully_qualified(windows)) << windows;
     EXPECT_EQ(system.system_directory().rfind(windows, 0), 0u);
 }
 

@@ -3,12 +3,14 @@
 #pragma once
 
 #include "log/cleaning_log.h"
+#include "log_lines.h"
 #include "operations/context.h"
 #include "platform/platform.h"
 #include "platform/win32/file_system.h"
 #include "platform/win32/processes.h"
 #include "platform/win32/registry.h"
 #include "platform/win32/system.h"
+#include "window/message_box_observer.h"
 
 #include <filesystem>
 #include <fstream>
@@ -41,7 +43,9 @@ struct RealWorld {
     RecordingUserInterface ui;
     SharedState state;
     CleaningLog log;
-    Context context{state, {registry, files, system, processes, ui}, log};
+    DeleteAction deletion;
+    MessageBoxObserver observer{ui};
+    Context context{state, {registry, files, system, processes, ui}, log, deletion, observer};
 };
 
 inline bool key_exists(const std::wstring& path) {

@@ -3,6 +3,7 @@
 #include "platform/win32/handles.h"
 #include "platform/win32/text.h"
 
+#include <algorithm>
 #include <shellapi.h>
 #include <utility>
 #include <windows.h>
@@ -55,24 +56,11 @@ private:
 class AnsiTextFile final : public platform::TextFile {
 public:
     explicit AnsiTextFile(UniqueHandle file) : file_(std::move(file)) {}
-    ~AnsiTextFile() override {
-        try {
-            flush();
-        } catch (const platform::Failure&) {
-            // Closing cannot report; the runs flush before anyone reads the log.
-        }
-    }
 
     void write(std::string_view utf8_text) override {
-        buffer_ += ansi_from_utf8(utf8_text);
-        if (buffer_.size() >= kFlushSize) {
-            flush();
-        }
-    }
-
-    void flush() override {
-        const char* data = buffer_.data();
-        std::size_t left = buffer_.size();
+        const std::string bytes = ansi_from_utf8(utf8_text);
+        const char* data = bytes.data();
+        std::size_t left = bytes.size();
         while (left > 0) {
             DWORD written = 0;
             const auto chunk = static_cast<DWORD>(std::min<std::size_t>(left, 1 << 20));
@@ -82,13 +70,10 @@ public:
             data += written;
             left -= written;
         }
-        buffer_.clear();
     }
 
 private:
-    static constexpr std::size_t kFlushSize = 64 * 1024;
     UniqueHandle file_;
-    std::string buffer_;
 };
 
 } // namespace

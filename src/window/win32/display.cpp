@@ -1,4 +1,4 @@
-#include "platform/win32/display.h"
+#include "window/win32/display.h"
 
 namespace win32 {
 namespace {

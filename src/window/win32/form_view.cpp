@@ -1,7 +1,7 @@
-#include "platform/win32/form_view.h"
+#include "window/win32/form_view.h"
 
-#include "platform/win32/display.h"
 #include "platform/win32/text.h"
+#include "window/win32/display.h"
 
 #include <algorithm>
 #include <vector>

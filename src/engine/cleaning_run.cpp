@@ -1,0 +1,180 @@
+#include "engine/cleaning_run.h"
+
+#include "operations/access_rights.h"
+#include "operations/registry_settings.h"
+#include "operations/settings_files.h"
+#include "operations/temp_files.h"
+#include "operations/virtual_store.h"
+
+namespace {
+
+// Stands between the operations and the caller's observer: counts the items into the report,
+// tells the caller how far the run has come, and keeps the trapped failures.
+class Tally final : public RunObserver {
+public:
+    Tally(RunObserver& caller, RunReport& report) : caller_(caller), report_(report) {}
+
+    void operation_started(std::string_view procedure) override {
+        operation_ = procedure;
+        caller_.operation_started(procedure);
+    }
+    void item_handled(const ItemEvent& item) override {
+        count(item.outcome.outcome);
+        caller_.item_handled(item);
+        caller_.progress({++items_done_, operation_});
+    }
+    void failure_trapped(const TrappedFailure& failure) override {
+        report_.trapped.push_back(failure);
+        caller_.failure_trapped(failure);
+    }
+
+    std::string_view operation() const { return operation_; }
+
+private:
+    void count(Outcome outcome) {
+        switch (outcome) {
+        case Outcome::Done:
+            ++report_.done;
+            break;
+        case Outcome::Previewed:
+            ++report_.previewed;
+            break;
+        case Outcome::Refused:
+            ++report_.refused;
+            break;
+        case Outcome::Missing:
+            ++report_.missing;
+            break;
+        }
+    }
+
+    RunObserver& caller_;
+    RunReport& report_;
+    std::string_view operation_;
+    std::size_t items_done_ = 0;
+};
+
+// Every line the log takes reaches the observer too, for as long as the run lasts.
+class LineEcho {
+public:
+    LineEcho(CleaningLog& log, RunObserver& observer) : log_(log) {
+        log_.set_line_listener([&observer](std::string_view line) { observer.line_written(line); });
+    }
+    ~LineEcho() { log_.set_line_listener({}); }
+    LineEcho(const LineEcho&) = delete;
+    LineEcho& operator=(const LineEcho&) = delete;
+
+private:
+    CleaningLog& log_;
+};
+
+template <class Body>
+void run_operation(Context& context, std::string_view procedure, Body&& body) {
+    context.observer.operation_started(procedure);
+    body();
+}
+
+// The fixed order of both panels: the standard options first, then the advanced ones.
+void run_operations(Context& context, const CleaningOptions& options, const std::string& log_name) {
+    if (options.registry_settings) {
+        run_operation(context, "CleanRegistrySettings", [&] { CleanRegistrySettings(context); });
+    }
+    if (options.configuration_settings) {
+        run_operation(context, "MM_DeleteIniFiles", [&] { MM_DeleteIniFiles(context); });
+    }
+    if (options.temporary_files) {
+        run_operation(context, "MM_DeleteTempFiles", [&] {
+            MM_DeleteTempFiles(context, "*.$*");
+            MM_DeleteTempFiles(context, "log*.txt");
+        });
+    }
+    if (options.project_folders) {
+        run_operation(context, "MM_DeleteTempDirs", [&] { MM_DeleteTempDirs(context); });
+    }
+    if (options.toolbar_settings) {
+        run_operation(context, "MM_DeleteTempFiles", [&] { MM_DeleteTempFiles(context, "*.tlb"); });
+    }
+    if (options.opengl_settings) {
+        run_operation(context, "MM_DeleteOpenGLSettings",
+                      [&] { MM_DeleteOpenGLSettings(context); });
+    }
+    if (options.access_rights) {
+        run_operation(context, "MM_RestoreAccessRights",
+                      [&] { MM_RestoreAccessRights(context, log_name); });
+    }
+    const auto clean_kind = [&context](std::string_view kind) {
+        run_operation(context, "MM_CleanVirtualStore",
+                      [&] { clean_store(context, kind, MM_GetVirtualStorePath(context, kind)); });
+    };
+    if (options.store_program_files) {
+        clean_kind("PF");
+    }
+    if (options.store_program_data) {
+        clean_kind("PD");
+    }
+}
+
+// An uncovered failure ends the run: the log gets it as its last line and is closed.
+void end_run(Context& context, RunReport& report, std::string where, std::string description) {
+    try {
+        if (context.log.is_open() && !where.empty()) {
+            context.log.write_line("Error in " + where + ": " + description);
+        }
+    } catch (const std::exception&) {
+        // The caller reports the failure itself; the log stays as far as it got.
+    }
+    context.log.close();
+    report.uncovered = UncoveredFailure{std::move(where), std::move(description)};
+}
+
+// Runs body with the context's observer behind a tally; an uncovered failure ends the run and
+// is named after the operation under way when it claimed no procedure of its own.
+template <class Body> RunReport tallied(Context& context, Body&& body) {
+    RunReport report;
+    Tally tally(context.observer, report);
+    Context counted{context.state, context.os, context.log, context.action, tally};
+    try {
+        body(counted, report);
+    } catch (const platform::Failure& failure) {
+        end_run(counted, report,
+                failure.where.empty() ? std::string(tally.operation()) : failure.where,
+                failure.what());
+    } catch (const std::exception& failure) {
+        end_run(counted, report, std::string(tally.operation()), failure.what());
+    }
+    return report;
+}
+
+} // namespace
+
+void CleanRegistrySettings(Context& context) {
+    MM_EnumVESKKeys(context);
+    MM_DeleteVESKKeys(context);
+}
+
+RunReport run_cleaning(Context& context, const CleaningOptions& options) {
+    const LineEcho echo(context.log, context.observer);
+    return tallied(context, [&](Context& counted, RunReport& report) {
+        counted.state.LogFileNo = counted.log.free_file_number();
+        report.log = LogStatus::NotCreated;
+        report.log_name = counted.log.open_new(counted.os.files, counted.state.VeskPath);
+        if (report.log_name.empty()) {
+            report.log = LogStatus::NoName;
+            return;
+        }
+        report.log = LogStatus::Open;
+        report.log_path = counted.state.VeskPath + "\\" + report.log_name;
+        run_operations(counted, options, report.log_name);
+    });
+}
+
+RunReport preview_cleaning(Context& context, const CleaningOptions& options) {
+    // The key search appends to KeyList: a preview works on a copy of the state.
+    SharedState state = context.state;
+    CleaningLog no_log;
+    PreviewAction preview;
+    Context previewing{state, context.os, no_log, preview, context.observer};
+    return tallied(previewing, [&](Context& counted, RunReport&) {
+        run_operations(counted, options, std::string());
+    });
+}

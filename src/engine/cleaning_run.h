@@ -1,0 +1,63 @@
+// A cleaning run apart from any window: the chosen options in, the operations in their fixed
+// order, a report out. What happens on the way reaches the caller's observer, so the window and
+// the console program each show it their own way.
+#pragma once
+
+#include "operations/context.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct CleaningOptions {
+    // The standard panel, in its order.
+    bool registry_settings = false;
+    bool configuration_settings = false;
+    bool temporary_files = false;
+    bool project_folders = false;
+    bool toolbar_settings = false;
+    bool opengl_settings = false;
+    // The advanced panel, in its order.
+    bool access_rights = false;
+    bool store_program_files = false;
+    bool store_program_data = false;
+};
+
+enum class LogStatus {
+    None,       // a preview keeps no log
+    Open,       // created; the caller closes it
+    NoName,     // every number taken, or the host folder cannot be listed: nothing ran
+    NotCreated, // the creation failed (see uncovered): nothing ran
+};
+
+// A failure that no operation trapped: it ended the run.
+struct UncoveredFailure {
+    std::string where; // the procedure it arose in; empty before any operation ran
+    std::string description;
+};
+
+struct RunReport {
+    LogStatus log = LogStatus::None;
+    std::string log_name;
+    std::string log_path;
+    // Items by outcome: done (deleted, or rights restored), previewed, refused, found gone.
+    std::size_t done = 0;
+    std::size_t previewed = 0;
+    std::size_t refused = 0;
+    std::size_t missing = 0;
+    std::vector<TrappedFailure> trapped;
+    std::optional<UncoveredFailure> uncovered;
+};
+
+// Cleans with the context's action: sets LogFileNo, creates a new log and runs the chosen
+// operations into it. The log is left open for the caller to close once it has told the user
+// (the window names the log while it is still open); an uncovered failure is logged, closes the
+// log and ends the run.
+RunReport run_cleaning(Context& context, const CleaningOptions& options);
+// Walks the targets run_cleaning would hand over, in the same order, and changes nothing: no
+// log, no log number, not even the shared state's key list.
+RunReport preview_cleaning(Context& context, const CleaningOptions& options);
+
+// The standard run's registry option: the search completes KeyList, then the keys go.
+void CleanRegistrySettings(Context& context);

@@ -1,0 +1,37 @@
+// How a run tells its caller what happens, without deciding how a person sees it: the window
+// shows a trapped failure in a box, the console program prints it.
+#pragma once
+
+#include "operations/targets.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+struct ItemEvent {
+    Target target;
+    ItemOutcome outcome;
+};
+
+// A failure that an operation caught, reported and got over: the run goes on.
+struct TrappedFailure {
+    std::string log_text; // the log line: "Error in MM_DeleteFiles: ..."
+    std::string box_text; // what the user is shown: "Error in MM_DeleteTempFiles: ..."
+};
+
+struct Progress {
+    std::size_t items_done = 0;
+    std::string_view operation; // the procedure under way
+};
+
+// Every method is called on the thread that runs the cleaning, and must return quickly: the
+// run waits for it between items.
+class RunObserver {
+public:
+    virtual ~RunObserver() = default;
+    virtual void operation_started(std::string_view /*procedure*/) {}
+    virtual void item_handled(const ItemEvent& /*item*/) {}
+    virtual void progress(const Progress& /*progress*/) {}
+    virtual void failure_trapped(const TrappedFailure& /*failure*/) {}
+    virtual void line_written(std::string_view /*line*/) {}
+};

@@ -1,0 +1,62 @@
+// What the operations find to clean, and what a run does with each find. An operation walks its
+// targets and hands each one to the run's action: the walk is the same whether the action
+// deletes, only lists (a preview), or backs up before it deletes.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+struct Context;
+
+enum class TargetKind {
+    Key,           // a program-settings key, with its subkeys and values
+    File,          // a settings, temporary or toolbar file
+    ProjectFolder, // a ".vk$" entry, removed through the shell with everything in it
+    ProjectLink,   // a ".vk$" entry that is a link: the link goes, never what it leads to
+    StoreFile,     // a file in a virtual-store folder
+    StoreFolder,   // a virtual-store folder that the walk must not or cannot enter
+    FolderRights,  // a data folder whose access rights the system's tool restores
+};
+
+struct Target {
+    TargetKind kind;
+    std::string path; // keys: below HKEY_CURRENT_USER; everything else: a file-system path
+};
+
+// What became of one target. Previewed: the action would have done it, and did nothing.
+enum class Outcome { Done, Previewed, Refused, Missing };
+struct ItemOutcome {
+    Outcome outcome = Outcome::Done;
+    std::string reason; // the platform's words, for Refused and Missing
+};
+
+// The path as a user reads it in the log and the console: keys with their root.
+std::string shown_path(const Target& target);
+
+class TargetAction {
+public:
+    virtual ~TargetAction() = default;
+    // Does to the target what the run is for. Expected refusals come back as outcomes; the
+    // unexpected throws platform::Failure.
+    virtual ItemOutcome apply(const Context& context, const Target& target) = 0;
+};
+
+// Deletes the target (restores the folder's rights), as a cleaning does.
+class DeleteAction final : public TargetAction {
+public:
+    ItemOutcome apply(const Context& context, const Target& target) override;
+};
+
+// Changes nothing: every target comes back as Previewed.
+class PreviewAction final : public TargetAction {
+public:
+    ItemOutcome apply(const Context& context, const Target& target) override;
+};
+
+// Hands the target to the run's action.
+ItemOutcome apply_action(const Context& context, const Target& target);
+// Writes the outcome's log line, when a log is open (a preview has none), and tells the run's
+// observer. A target found gone at its turn gets no line.
+void record(Context& context, const Target& target, const ItemOutcome& outcome);
+// apply_action, then record.
+ItemOutcome hand_over(Context& context, const Target& target);

@@ -1,0 +1,205 @@
+// The engine without a window: a preview walks exactly what a cleaning then does and changes
+// nothing, and one observer hears every item, the progress, every trapped failure and every
+// line of the log.
+#include "engine/cleaning_run.h"
+#include "operation_world.h"
+#include "operations/registry_settings.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::RegistryRoot;
+
+const std::string kBranch(kSettingsBranch);
+const std::string kLocal = "C:\\Users\\Ann\\AppData\\Local";
+const std::string kPfStore = kLocal + "\\VirtualStore\\Apps\\Veskpath";
+const std::string kPdStore = kLocal + "\\VirtualStore\\ProgramData\\TOLM\\VESK 4.4";
+
+std::string host(std::string_view name) {
+    return std::string(kHostFolder) + "\\" + std::string(name);
+}
+
+// Hears a run as the console program will: every event, in order.
+struct RecordingObserver final : RunObserver {
+    void operation_started(std::string_view procedure) override {
+        operations.emplace_back(procedure);
+    }
+    void item_handled(const ItemEvent& item) override {
+        items.push_back(shown_path(item.target));
+        outcomes.push_back(item.outcome.outcome);
+    }
+    void progress(const Progress& step) override {
+        steps.push_back(step.items_done);
+        EXPECT_EQ(step.operation, operations.back());
+    }
+    void failure_trapped(const TrappedFailure& failure) override {
+        trapped.push_back(failure.box_text);
+    }
+    void line_written(std::string_view line) override { lines.emplace_back(line); }
+
+    std::vector<std::string> operations;
+    std::vector<std::string> items;
+    std::vector<Outcome> outcomes;
+    std::vector<std::size_t> steps;
+    std::vector<std::string> trapped;
+    std::vector<std::string> lines;
+};
+
+CleaningOptions standard_options() {
+    CleaningOptions options;
+    options.registry_settings = options.configuration_settings = options.temporary_files =
+        options.project_folders = options.toolbar_settings = options.opengl_settings = true;
+    return options;
+}
+
+CleaningOptions every_option() {
+    CleaningOptions options = standard_options();
+    options.access_rights = options.store_program_files = options.store_program_data = true;
+    return options;
+}
+
+struct EngineWorld : InterposedWorld {
+    EngineWorld() {
+        fake.special_folders[platform::kCsidlLocalAppData] = kLocal;
+        state.ProgramPath = "C:\\Apps\\Vesk";
+        state.AppDataPath = kHostFolder;
+        state.AuxDataPath = "D:\\Aux";
+    }
+    // One leftover of every kind, with something refused and something to leave alone.
+    void add_leftovers() {
+        fake.set_value(RegistryRoot::CurrentUser, kBranch + "\\VeskTorp\\Recent", "File",
+                       fake::reg_sz("a.vsk"));
+        fake.add_key(RegistryRoot::CurrentUser, kBranch + "\\VESK 4.0");
+        fake.add_key(RegistryRoot::CurrentUser, kBranch + "\\Other");
+        fake.add_file(host("Vesk30.ini"), "settings");
+        fake.add_file(host("Pomb30.ini"), "", platform::attr::kReadOnly);
+        fake.add_file(host("a.$$$"));
+        fake.add_file(host("log.txt"));
+        fake.add_file(host("p.vk$\\Main.frm"));
+        fake.add_file("E:\\Work\\precious.frm");
+        fake.add_link(host("linked.vk$"), "E:\\Work");
+        fake.add_file(host("Main.tlb"));
+        fake.add_file(host("Keep.txt"), "not ours");
+        fake.add_file("C:\\WINDOWS\\veskhogl.ini");
+        fake.add_file(kPfStore + "\\Vesk.ini");
+        fake.add_file(kPfStore + "\\Sub\\Toolbar.tlb");
+        fake.add_file(kPdStore + "\\Deep\\Er\\Map.ini");
+    }
+    std::vector<std::string> mutating_calls() const {
+        std::vector<std::string> made;
+        for (const auto& call : fake.calls) {
+            if (!call.starts_with("box")) {
+                made.push_back(call);
+            }
+        }
+        return made;
+    }
+    RecordingObserver heard;
+    Context engine{state, {registry, files, fake, fake, fake}, log, deletion, heard};
+};
+
+class CleaningRunTest : public testing::Test, protected EngineWorld {};
+
+TEST_F(CleaningRunTest, APreviewChangesNothingAndListsWhatTheCleaningThenDoes) {
+    add_leftovers();
+    const std::vector<std::string> before = fake.whole_world();
+
+    const RunReport preview = preview_cleaning(engine, every_option());
+
+    EXPECT_EQ(fake.whole_world(), before);
+    EXPECT_EQ(mutating_calls(), std::vector<std::string>{});
+    EXPECT_TRUE(fake.starts.empty());
+    EXPECT_EQ(preview.log, LogStatus::None);
+    EXPECT_EQ(state.LogFileNo, 0);
+    EXPECT_EQ(state.KeyList.size(), 11u);
+    EXPECT_FALSE(preview.uncovered);
+    EXPECT_EQ(preview.previewed, heard.items.size());
+    EXPECT_TRUE(heard.lines.empty());
+    const std::vector<std::string> previewed = heard.items;
+    EXPECT_EQ(previewed, (std::vector<std::string>{
+                             "HKEY_CURRENT_USER\\" + kBranch + "\\VeskTorp",
+                             "HKEY_CURRENT_USER\\" + kBranch + "\\VESK 4.0", host("Vesk30.ini"),
+                             host("Pomb30.ini"), host("a.$$$"), host("log.txt"), host("linked.vk$"),
+                             host("p.vk$"), host("Main.tlb"), "C:\\WINDOWS\\veskhogl.ini",
+                             kHostFolder, "D:\\Aux", kPfStore + "\\Sub\\Toolbar.tlb",
+                             kPfStore + "\\Vesk.ini", kPdStore + "\\Deep\\Er\\Map.ini"}));
+
+    heard = {};
+    const RunReport cleaning = run_cleaning(engine, every_option());
+    log.close();
+
+    EXPECT_EQ(heard.items, previewed);
+    EXPECT_EQ(cleaning.done, previewed.size() - 1);
+    EXPECT_EQ(cleaning.refused, 1u); // the read-only settings file
+    EXPECT_EQ(heard.steps.size(), previewed.size());
+    EXPECT_EQ(heard.steps.back(), previewed.size());
+    EXPECT_EQ(heard.lines, lines_of(log_text()));
+    EXPECT_EQ(fake.tree(kHostFolder),
+              (std::vector<std::string>{"cleaning1.log", "keep.txt", "pomb30.ini"}));
+    EXPECT_TRUE(fake.exists("E:\\Work\\precious.frm"));
+    EXPECT_EQ(fake.tree(kPfStore), std::vector<std::string>{"sub"});
+}
+
+TEST_F(CleaningRunTest, EveryStandardItemIsOneLineOfTheLogAndOneStepOfProgress) {
+    add_leftovers();
+    const RunReport report = run_cleaning(engine, standard_options());
+    EXPECT_EQ(report.log, LogStatus::Open);
+    EXPECT_EQ(report.log_path, host("Cleaning1.log"));
+    EXPECT_TRUE(log.is_open()); // the caller closes it once it has told the user
+    log.close();
+
+    const std::vector<std::string> logged = lines_of(log_text());
+    EXPECT_EQ(heard.steps.back(), logged.size());
+    EXPECT_EQ(heard.lines, logged);
+    EXPECT_EQ(heard.operations,
+              (std::vector<std::string>{"CleanRegistrySettings", "MM_DeleteIniFiles",
+                                        "MM_DeleteTempFiles", "MM_DeleteTempDirs",
+                                        "MM_DeleteTempFiles", "MM_DeleteOpenGLSettings"}));
+}
+
+TEST_F(CleaningRunTest, TrappedAndUncoveredFailuresReachTheReportWithoutABox) {
+    add_leftovers();
+    const CallHook fail_file = fail_on("delete_file", host("a.$$$"));
+    const CallHook fail_opengl = fail_on("delete_file", "C:\\WINDOWS\\veskhogl.ini");
+    files.before = [&](std::string_view call, std::string_view path) {
+        fail_file(call, path);
+        fail_opengl(call, path);
+    };
+
+    const RunReport report = run_cleaning(engine, every_option());
+
+    EXPECT_TRUE(fake.boxes.empty());
+    const std::string why = "The device is not ready.";
+    EXPECT_EQ(heard.trapped, std::vector<std::string>{"Error in MM_DeleteTempFiles: " + why});
+    ASSERT_EQ(report.trapped.size(), 1u);
+    EXPECT_EQ(report.trapped[0].log_text, "Error in MM_DeleteFiles: " + why);
+    ASSERT_TRUE(report.uncovered);
+    EXPECT_EQ(report.uncovered->where, "MM_DeleteOpenGLSettings");
+    EXPECT_EQ(report.uncovered->description, why);
+    EXPECT_FALSE(log.is_open());
+    EXPECT_EQ(lines_of(log_text()).back(), "Error in MM_DeleteOpenGLSettings: " + why);
+    // The run ended there: the advanced options never started.
+    EXPECT_TRUE(fake.starts.empty());
+    EXPECT_TRUE(fake.exists(kPfStore + "\\Vesk.ini"));
+}
+
+TEST_F(CleaningRunTest, WithoutALogNothingRunsAndTheReportSaysWhy) {
+    add_leftovers();
+    const std::vector<std::string> before = fake.whole_world();
+    fake.make_unlistable(kHostFolder);
+    EXPECT_EQ(run_cleaning(engine, every_option()).log, LogStatus::NoName);
+
+    fake.unlistable_folders.clear();
+    fake.make_uncreatable(kHostFolder);
+    const RunReport refused = run_cleaning(engine, every_option());
+    EXPECT_EQ(refused.log, LogStatus::NotCreated);
+    ASSERT_TRUE(refused.uncovered);
+    EXPECT_EQ(refused.uncovered->where, "");
+    EXPECT_EQ(refused.uncovered->description, fake::kAccessDenied);
+
+    EXPECT_EQ(fake.whole_world(), before);
+    EXPECT_TRUE(heard.items.empty());
+}
+
+} // namespace

@@ -1,0 +1,157 @@
+// Links in the places the cleaning walks, against Wine's real file functions. Wine 8 makes no
+// junction or symbolic link of its own (CreateSymbolicLinkW succeeds and creates nothing, mklink
+// /j fails), but it lists a Unix symbolic link as a folder link (directory and reparse point),
+// so the tests make one with the Unix ln, started through Wine's start /unix.
+#include "operations/temp_files.h"
+#include "operations/virtual_store.h"
+#include "platform/win32/processes.h"
+#include "platform/win32/system.h"
+#include "platform/win32/text.h"
+#include "win32_support.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <windows.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using win32_test::write_file;
+
+// The Unix path of a Windows path, from Wine's own export; empty outside Wine.
+std::string unix_path(const fs::path& path) {
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    const auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!to_unix) {
+        return {};
+    }
+    char* converted = to_unix(path.wstring().c_str());
+    if (!converted) {
+        return {};
+    }
+    std::string result = converted;
+    HeapFree(GetProcessHeap(), 0, converted);
+    return result;
+}
+
+constexpr DWORD kFolderLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+
+// Runs a Unix program with Wine's start /unix, which does not wait for a Unix program's end:
+// the caller waits until attributes_of(path) reads done.
+void run_unix(const std::string& command_line, const fs::path& path, DWORD done) {
+    win32::Processes processes;
+    const platform::ProcessResult ran = processes.run_and_wait(
+        win32::System().system_directory() + "\\start.exe", "start /wait /unix " + command_line);
+    ASSERT_TRUE(ran.started) << ran.reason;
+    for (int tries = 0; tries < 100 && GetFileAttributesW(path.c_str()) != done; ++tries) {
+        Sleep(50);
+    }
+    ASSERT_EQ(GetFileAttributesW(path.c_str()), done) << command_line;
+}
+
+// A Unix symbolic link at link that leads to the folder target.
+void make_link(const fs::path& target, const fs::path& link) {
+    const std::string from = unix_path(target);
+    const std::string at = unix_path(link);
+    ASSERT_FALSE(from.empty() || at.empty()) << "not running under Wine";
+    // Wine lists it as a folder link: a directory that is a reparse point.
+    run_unix("/bin/ln -s \"" + from + "\" \"" + at + "\"", link, kFolderLink);
+}
+
+// Wine's own functions cannot remove a Unix link: the scratch tree goes with the Unix rm.
+void remove_scratch(const fs::path& folder) {
+    const std::string path = unix_path(folder);
+    ASSERT_FALSE(path.empty()) << "not running under Wine";
+    run_unix("/bin/rm -rf \"" + path + "\"", folder, INVALID_FILE_ATTRIBUTES);
+}
+
+// A scratch folder with a host folder, a store, and a folder elsewhere whose files must stay.
+class LinkTest : public testing::Test, protected win32_test::RealWorld {
+protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH + 1] = {};
+        ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
+        scratch_ = fs::path(temp) / (L"vesk-links-" + std::to_wstring(GetCurrentProcessId()));
+        remove_scratch(scratch_);
+        host_ = scratch_ / L"Host";
+        store_ = scratch_ / L"Store";
+        elsewhere_ = scratch_ / L"Elsewhere";
+        fs::create_directories(host_);
+        fs::create_directories(store_);
+        write_file(elsewhere_ / L"precious.frm", "not the suite's");
+        write_file(elsewhere_ / L"Deeper" / L"precious.ini", "not the suite's either");
+        state.VeskPath = win32::utf8(host_.wstring());
+        ASSERT_FALSE(log.open_new(files, state.VeskPath).empty());
+    }
+    void TearDown() override {
+        log.close();
+        remove_scratch(scratch_);
+    }
+    void link_to_elsewhere(const fs::path& link) { make_link(elsewhere_, link); }
+    void expect_elsewhere_untouched() const {
+        EXPECT_TRUE(fs::exists(elsewhere_ / L"precious.frm"));
+        EXPECT_TRUE(fs::exists(elsewhere_ / L"Deeper" / L"precious.ini"));
+    }
+    std::vector<std::string> closed_log_lines() {
+        log.close();
+        return lines_of(files.read_text_file(state.VeskPath + "\\Cleaning1.log"));
+    }
+
+    fs::path scratch_;
+    fs::path host_;
+    fs::path store_;
+    fs::path elsewhere_;
+};
+
+TEST_F(LinkTest, TheStoreWalkPassesALinkByAndEmptiesTheRest) {
+    write_file(store_ / L"Vesk.ini", "leftover");
+    write_file(store_ / L"Sub" / L"Main.tlb", "leftover");
+    link_to_elsewhere(store_ / L"Sub" / L"Linked");
+
+    MM_CleanVirtualStore(context, win32::utf8(store_.wstring()));
+
+    EXPECT_EQ(closed_log_lines(),
+              std::vector<std::string>{"Path cleaned: " + win32::utf8(store_.wstring())});
+    EXPECT_FALSE(fs::exists(store_ / L"Vesk.ini"));
+    EXPECT_FALSE(fs::exists(store_ / L"Sub" / L"Main.tlb"));
+    EXPECT_EQ(GetFileAttributesW((store_ / L"Sub" / L"Linked").c_str()), kFolderLink);
+    expect_elsewhere_untouched();
+}
+
+// Where the recycle bin cannot take a folder (here: no trash folder), Wine's shell deletes it
+// for good and follows the links in it. The links must go first; Wine cannot remove a Unix link
+// by itself, so the folder stays, refused, and so does everything behind the link.
+TEST_F(LinkTest, AProjectFolderWithALinkInsideNeverLosesWhatTheLinkLeadsTo) {
+    write_file(host_ / L"p.vk$" / L"Main.frm", "leftover");
+    fs::create_directories(host_ / L"p.vk$" / L"Sub");
+    link_to_elsewhere(host_ / L"p.vk$" / L"Sub" / L"Linked");
+
+    MM_DeleteTempDirs(context);
+
+    const std::vector<std::string> lines = closed_log_lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0].starts_with(pad_to_zone("Could not delete Directory:") +
+                                     win32::utf8((host_ / L"p.vk$").wstring()) + " (the link "))
+        << lines[0];
+    EXPECT_TRUE(fs::exists(host_ / L"p.vk$" / L"Main.frm"));
+    expect_elsewhere_untouched();
+}
+
+TEST_F(LinkTest, AProjectFolderThatIsALinkIsNeverEmptied) {
+    link_to_elsewhere(host_ / L"linked.vk$");
+
+    MM_DeleteTempDirs(context);
+
+    const std::vector<std::string> lines = closed_log_lines();
+    ASSERT_EQ(lines.size(), 1u);
+    // Wine's RemoveDirectoryW cannot remove a Unix link: the link stays, and so does its target.
+    EXPECT_TRUE(lines[0].starts_with(pad_to_zone("Could not delete Directory:") +
+                                     win32::utf8((host_ / L"linked.vk$").wstring()) + " ("))
+        << lines[0];
+    EXPECT_EQ(GetFileAttributesW((host_ / L"linked.vk$").c_str()), kFolderLink);
+    expect_elsewhere_untouched();
+}
+
+} // namespace
