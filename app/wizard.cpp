@@ -1,6 +1,7 @@
 // The program's entry: builds the Win32 platform, runs the start-up checks and, when they
 // pass, shows the wizard window until the user ends it.
 #include "log/cleaning_log.h"
+#include "platform/win32/com_scope.h"
 #include "platform/win32/file_system.h"
 #include "platform/win32/processes.h"
 #include "platform/win32/registry.h"
@@ -13,26 +14,9 @@
 #include "window/win32/form_view.h"
 
 #include <commctrl.h>
-#include <objbase.h>
 #include <windows.h>
 
 namespace {
-
-// The shell functions that the cleaning uses want COM on the calling thread.
-class ComScope {
-public:
-    ComScope() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
-    ~ComScope() {
-        if (initialised_) {
-            CoUninitialize();
-        }
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    bool initialised_;
-};
 
 void show_window(Form1& form, win32::UserInterface& ui, HINSTANCE instance, int show_command) {
     const HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_WIZARD));
@@ -43,7 +27,7 @@ void show_window(Form1& form, win32::UserInterface& ui, HINSTANCE instance, int 
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
-    const ComScope com;
+    const win32::ComScope com;
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 

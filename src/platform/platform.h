@@ -177,6 +177,12 @@ bool finds_entry(FileSystem& files, std::string_view path, Lookup kind);
 inline constexpr std::uint32_t kPlatformWin32Nt = 2;
 inline constexpr int kCsidlLocalAppData = 0x1C;
 
+// Held while one cleaning runs for this user; released when the object goes.
+class CleaningLock {
+public:
+    virtual ~CleaningLock() = default;
+};
+
 class System {
 public:
     virtual ~System() = default;
@@ -184,6 +190,11 @@ public:
     virtual std::string windows_directory() = 0; // empty when it cannot be had
     virtual std::string system_directory() = 0;  // empty when it cannot be had
     virtual std::optional<std::string> special_folder(int csidl) = 0;
+    // True when the program runs as the local system account, whose profile is no user's.
+    virtual bool runs_as_system_account() = 0;
+    // The lock that lets one cleaning run at a time in the user's logon session, window and
+    // console program alike; nullptr while another cleaning holds it.
+    virtual std::unique_ptr<CleaningLock> lock_cleaning() = 0;
 };
 
 struct ProcessResult {

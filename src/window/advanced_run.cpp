@@ -91,7 +91,8 @@ void Form1::Command2_Click() {
         if (context_.os.ui.message_box(message, platform::kMbQuestionYesNo) == platform::kIdNo) {
             return;
         }
-        if (!clean_and_tell(advanced_options(), "Command2_Click")) {
+        const auto lock = claim_cleaning();
+        if (!lock || !clean_and_tell(advanced_options(), "Command2_Click")) {
             return;
         }
     }

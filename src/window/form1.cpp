@@ -291,6 +291,15 @@ void Form1::Form_QueryUnload() {
     context_.log.close();
 }
 
+std::unique_ptr<platform::CleaningLock> Form1::claim_cleaning() {
+    auto lock = context_.os.system.lock_cleaning();
+    if (!lock) {
+        context_.os.ui.message_box("Another cleaning is running. Try again when it has finished.",
+                                   platform::kMbWarning);
+    }
+    return lock;
+}
+
 bool Form1::clean_and_tell(const CleaningOptions& options, std::string_view handler) {
     set_mouse_pointer(platform::kPointerHourglass);
     const RunReport report = run_cleaning(context_, options);

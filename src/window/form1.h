@@ -120,6 +120,9 @@ private:
     // uncovered failure has ended the program; handler names a failure that claimed no
     // procedure.
     bool clean_and_tell(const CleaningOptions& options, std::string_view handler);
+    // The lock that keeps a second cleaning (window or console) from running meanwhile; null,
+    // and the user told, while another cleaning holds it.
+    std::unique_ptr<platform::CleaningLock> claim_cleaning();
     void tell_outcome(const RunReport& report);
 
     Context context_;

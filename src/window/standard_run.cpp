@@ -20,7 +20,8 @@ void Form1::Command1_Click() {
         platform::kIdNo) {
         return;
     }
-    if (!clean_and_tell(standard_options(), "Command1_Click")) {
+    const auto lock = claim_cleaning();
+    if (!lock || !clean_and_tell(standard_options(), "Command1_Click")) {
         return;
     }
     for (int index = 0; index <= 5; ++index) {

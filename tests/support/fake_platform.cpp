@@ -631,6 +631,29 @@ std::optional<std::string> FakePlatform::special_folder(int csidl) {
     return found->second;
 }
 
+namespace {
+
+// Holds the fake's lock while it lives, as the named object lives while its handle is open.
+class FakeLock final : public platform::CleaningLock {
+public:
+    explicit FakeLock(bool& locked) : locked_(locked) { locked_ = true; }
+    ~FakeLock() override { locked_ = false; }
+    FakeLock(const FakeLock&) = delete;
+    FakeLock& operator=(const FakeLock&) = delete;
+
+private:
+    bool& locked_;
+};
+
+} // namespace
+
+std::unique_ptr<platform::CleaningLock> FakePlatform::lock_cleaning() {
+    if (cleaning_locked) {
+        return nullptr;
+    }
+    return std::make_unique<FakeLock>(cleaning_locked);
+}
+
 platform::ProcessResult FakePlatform::run_and_wait(std::string_view application,
                                                    std::string_view command_line) {
     calls.push_back("run " + std::string(command_line));

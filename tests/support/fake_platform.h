@@ -105,6 +105,8 @@ public:
     std::string windows_dir = "C:\\WINDOWS";
     std::string system_dir = "C:\\WINDOWS\\system32";
     std::map<int, std::string> special_folders;
+    bool system_account = false;
+    bool cleaning_locked = false; // another cleaning holds the lock
 
     // ---- What happened.
     std::vector<MessageBox> boxes;
@@ -136,6 +138,8 @@ public:
     std::string windows_directory() override { return windows_dir; }
     std::string system_directory() override { return system_dir; }
     std::optional<std::string> special_folder(int csidl) override;
+    bool runs_as_system_account() override { return system_account; }
+    std::unique_ptr<platform::CleaningLock> lock_cleaning() override;
 
     // ---- platform::Processes
     platform::ProcessResult run_and_wait(std::string_view application,

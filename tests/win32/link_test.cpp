@@ -39,7 +39,7 @@ std::string unix_path(const fs::path& path) {
 constexpr DWORD kFolderLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
 
 // Runs a Unix program with Wine's start /unix, which does not wait for a Unix program's end:
-// the caller waits until attributes_of(path) reads done.
+// this waits until the path's attributes read done.
 void run_unix(const std::string& command_line, const fs::path& path, DWORD done) {
     win32::Processes processes;
     const platform::ProcessResult ran = processes.run_and_wait(
@@ -73,8 +73,10 @@ protected:
     void SetUp() override {
         wchar_t temp[MAX_PATH + 1] = {};
         ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
-        scratch_ = fs::path(temp) / (L"vesk-links-" + std::to_wstring(GetCurrentProcessId()));
-        remove_scratch(scratch_);
+        // A folder of its own for every test: the Unix rm of the last one may still be at work.
+        static int tests = 0;
+        scratch_ = fs::path(temp) / (L"vesk-links-" + std::to_wstring(GetCurrentProcessId()) +
+                                     L"-" + std::to_wstring(++tests));
         host_ = scratch_ / L"Host";
         store_ = scratch_ / L"Store";
         elsewhere_ = scratch_ / L"Elsewhere";

@@ -18,11 +18,16 @@ platform::ProcessResult Processes::run_and_wait(std::string_view application,
     mutable_line.push_back(L'\0');
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWMINIMIZED;
+    DWORD flags = 0;
+    if (show_ == Show::Minimised) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_SHOWMINIMIZED;
+    } else {
+        flags = CREATE_NO_WINDOW;
+    }
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(program.c_str(), mutable_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
+    if (!CreateProcessW(program.c_str(), mutable_line.data(), nullptr, nullptr, FALSE, flags,
+                        nullptr, nullptr, &startup, &process)) {
         return {false, error_text(GetLastError()), 0};
     }
     const UniqueHandle process_handle(process.hProcess);

@@ -26,6 +26,16 @@ template <class Getter> std::string directory_from(Getter get) {
     return {};
 }
 
+// Lives as long as a handle to it is open: a cleaning that ends, or a program that is killed,
+// lets go of it, and no thread owns it.
+class NamedLock final : public platform::CleaningLock {
+public:
+    explicit NamedLock(UniqueHandle handle) : handle_(std::move(handle)) {}
+
+private:
+    UniqueHandle handle_;
+};
+
 } // namespace
 
 std::uint32_t System::platform_id() {
@@ -74,6 +84,31 @@ std::optional<std::string> System::special_folder(int csidl) {
         return std::nullopt;
     }
     return utf8(buffer.data());
+}
+
+bool System::runs_as_system_account() {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {
+        return false;
+    }
+    const UniqueHandle token(raw);
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    std::vector<std::uint8_t> buffer(size);
+    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) {
+        return false;
+    }
+    const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.data());
+    return IsWellKnownSid(user->User.Sid, WinLocalSystemSid) != FALSE;
+}
+
+std::unique_ptr<platform::CleaningLock> System::lock_cleaning() {
+    auto handle = UniqueHandle(CreateMutexW(nullptr, FALSE, kCleaningLockName));
+    // A mutex that exists already is another cleaning's: ours would only be a second handle.
+    if (!handle || GetLastError() == ERROR_ALREADY_EXISTS) {
+        return nullptr;
+    }
+    return std::make_unique<NamedLock>(std::move(handle));
 }
 
 } // namespace win32

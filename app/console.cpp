@@ -1,0 +1,36 @@
+// The console program's entry: the Win32 platform with standard output and standard error in
+// place of boxes, and the command line run to an exit code.
+#include "console/console_run.h"
+#include "console/win32/standard_streams.h"
+#include "platform/win32/com_scope.h"
+#include "platform/win32/file_system.h"
+#include "platform/win32/processes.h"
+#include "platform/win32/registry.h"
+#include "platform/win32/system.h"
+#include "platform/win32/text.h"
+
+#include <exception>
+#include <string>
+#include <vector>
+#include <windows.h>
+
+int wmain(int argc, wchar_t** argv) {
+    const win32::ComScope com;
+    win32::StandardStreams streams;
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.push_back(win32::utf8(argv[i]));
+    }
+    win32::Registry registry;
+    win32::FileSystem files;
+    win32::System system;
+    win32::Processes processes(win32::Processes::Show::Hidden);
+    ConsoleUserInterface ui(streams);
+    const platform::Platform os{registry, files, system, processes, ui};
+    try {
+        return run_console(arguments, os, streams);
+    } catch (const std::exception& failure) {
+        streams.err(std::string("VeskClean: ") + failure.what());
+        return kExitSomethingLeft;
+    }
+}

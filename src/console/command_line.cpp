@@ -1,0 +1,113 @@
+#include "console/command_line.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace {
+
+using Option = bool CleaningOptions::*;
+
+// The options in the runs' fixed order: the standard panel's, then the advanced panel's.
+constexpr std::array<std::pair<std::string_view, Option>, 9> kOptions = {{
+    {"registry", &CleaningOptions::registry_settings},
+    {"settings", &CleaningOptions::configuration_settings},
+    {"temp", &CleaningOptions::temporary_files},
+    {"projects", &CleaningOptions::project_folders},
+    {"toolbar", &CleaningOptions::toolbar_settings},
+    {"opengl", &CleaningOptions::opengl_settings},
+    {"rights", &CleaningOptions::access_rights},
+    {"store-pf", &CleaningOptions::store_program_files},
+    {"store-pd", &CleaningOptions::store_program_data},
+}};
+
+std::string lower_ascii(std::string_view text) {
+    std::string lower(text);
+    std::ranges::transform(lower, lower.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    return lower;
+}
+
+bool any_chosen(const CleaningOptions& options) {
+    return std::ranges::any_of(kOptions,
+                               [&](const auto& option) { return options.*option.second; });
+}
+
+// Sets what the switch names; false when it names nothing.
+bool apply_switch(std::string_view name, ConsoleRequest& request) {
+    if (name == "preview") {
+        request.mode = ConsoleMode::Preview;
+    } else if (name == "json") {
+        request.json = true;
+    } else if (name == "quiet") {
+        request.quiet = true;
+    } else if (name == "standard") {
+        // The window's first choice.
+        request.options.temporary_files = request.options.project_folders = true;
+    } else if (name == "all") {
+        for (const auto& option : kOptions) {
+            request.options.*option.second = true;
+        }
+    } else {
+        const auto found = std::ranges::find(kOptions, name, [](const auto& o) { return o.first; });
+        if (found == kOptions.end()) {
+            return false;
+        }
+        request.options.*found->second = true;
+    }
+    return true;
+}
+
+} // namespace
+
+ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments) {
+    ConsoleRequest request;
+    for (const std::string& argument : arguments) {
+        if (argument.size() < 2 || (argument.front() != '/' && argument.front() != '-')) {
+            return {std::nullopt, "not a switch: \"" + argument + "\""};
+        }
+        const std::string name = lower_ascii(std::string_view(argument).substr(1));
+        if (name == "?") {
+            request.mode = ConsoleMode::Help;
+            return {request, {}};
+        }
+        if (!apply_switch(name, request)) {
+            return {std::nullopt, "unknown switch: \"" + argument + "\""};
+        }
+    }
+    if (!any_chosen(request.options)) {
+        return {std::nullopt, "no option given: say what to clean"};
+    }
+    return {request, {}};
+}
+
+std::vector<std::string_view> usage_lines() {
+    return {
+        "Cleans the VESK suite's per-user state, as the VESK Cleaning Wizard does, without a "
+        "window.",
+        "",
+        "VeskClean [/preview] OPTION... [/json] [/quiet]",
+        "VeskClean /?",
+        "",
+        "OPTION:  /registry   the suite's program-settings keys",
+        "         /settings   the suite's settings files",
+        "         /temp       temporary files",
+        "         /projects   temporary project folders",
+        "         /toolbar    toolbar settings",
+        "         /opengl     the OpenGL settings file",
+        "         /rights     restore the access rights of the data folders",
+        "         /store-pf   the virtual-store copy of the program files",
+        "         /store-pd   the virtual-store copy of the program data",
+        "         /standard   = /temp /projects",
+        "         /all        every option",
+        "/preview lists what would be done and changes nothing.",
+        "/json    prints one JSON object a line: each item, then a summary.",
+        "/quiet   prints nothing on standard output; errors still go to standard error.",
+        "Switches may also begin with \"-\"; letter case does not matter.",
+        "",
+        "Exit codes: 0 done, nothing refused; 1 done, something refused or failed (see the log);",
+        "2 host folder not found; 3 no cleaning log could be created; 4 wrong command line;",
+        "5 running as the system account; 6 another cleaning is running.",
+    };
+}

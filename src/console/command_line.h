@@ -1,0 +1,28 @@
+// The console program's command line: which options, whether to preview, how to print.
+#pragma once
+
+#include "engine/cleaning_run.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class ConsoleMode { Help, Clean, Preview };
+
+struct ConsoleRequest {
+    ConsoleMode mode = ConsoleMode::Clean;
+    CleaningOptions options;
+    bool json = false;  // one JSON object a line instead of text
+    bool quiet = false; // nothing on standard output
+};
+
+// The request, or why the command line is wrong. Switches begin with "/" or "-", in any case.
+struct ParsedCommandLine {
+    std::optional<ConsoleRequest> request;
+    std::string error;
+};
+ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments);
+
+// What "VeskClean /?" prints, one line an element.
+std::vector<std::string_view> usage_lines();

@@ -1,0 +1,233 @@
+#include "console/console_run.h"
+
+#include "console/command_line.h"
+#include "console/json.h"
+#include "startup/main.h"
+
+#include <cstdint>
+
+namespace {
+
+constexpr std::string_view kBusy = "Another cleaning is running. Try again when it has finished.";
+constexpr std::string_view kSystemAccount =
+    "VeskClean runs as the local system account, whose profile is no user's: nothing was done. "
+    "Run it in the signed-in user's context.";
+
+std::string_view kind_name(TargetKind kind) {
+    switch (kind) {
+    case TargetKind::Key:
+        return "key";
+    case TargetKind::File:
+        return "file";
+    case TargetKind::ProjectFolder:
+        return "project folder";
+    case TargetKind::ProjectLink:
+        return "project link";
+    case TargetKind::StoreFile:
+        return "store file";
+    case TargetKind::StoreFolder:
+        return "store folder";
+    case TargetKind::FolderRights:
+        break;
+    }
+    return "folder rights";
+}
+
+std::string_view outcome_name(const ItemEvent& item) {
+    const bool rights = item.target.kind == TargetKind::FolderRights;
+    switch (item.outcome.outcome) {
+    case Outcome::Done:
+        return rights ? "permissions set" : "deleted";
+    case Outcome::Previewed:
+        return rights ? "would set permissions" : "would delete";
+    case Outcome::Refused:
+        return "refused";
+    case Outcome::Missing:
+        break;
+    }
+    return "missing";
+}
+
+// The preview's line for an item: what would be done, or what would not and why.
+std::string preview_line(const ItemEvent& item) {
+    const std::string path = shown_path(item.target);
+    const bool rights = item.target.kind == TargetKind::FolderRights;
+    if (item.outcome.outcome == Outcome::Previewed) {
+        return (rights ? "Would set permissions for: " : "Would delete ") + path;
+    }
+    const std::string_view verb = rights ? "Would not set permissions for: "
+                                  : item.target.kind == TargetKind::StoreFolder
+                                      ? "Would not clean "
+                                      : "Would not delete ";
+    return std::string(verb) + path + " (" + item.outcome.reason + ")";
+}
+
+// Tells the run as the command line asked: text, JSON or nothing on standard output; errors on
+// standard error in every case.
+class ConsoleReporter final : public RunObserver {
+public:
+    ConsoleReporter(const ConsoleRequest& request, ConsoleStreams& streams)
+        : request_(request), streams_(streams) {}
+
+    void item_handled(const ItemEvent& item) override {
+        if (request_.json) {
+            JsonObject object;
+            object.add("type", "item")
+                .add("outcome", outcome_name(item))
+                .add("kind", kind_name(item.target.kind))
+                .add("path", shown_path(item.target));
+            if (!item.outcome.reason.empty()) {
+                object.add("reason", item.outcome.reason);
+            }
+            out(object.text());
+        } else if (request_.mode == ConsoleMode::Preview &&
+                   item.outcome.outcome != Outcome::Missing) {
+            out(preview_line(item));
+        }
+    }
+    void failure_trapped(const TrappedFailure& failure) override {
+        streams_.err(failure.box_text);
+        if (request_.json) {
+            out(JsonObject().add("type", "failure").add("message", failure.box_text).text());
+        }
+    }
+    void line_written(std::string_view line) override {
+        if (!request_.json) {
+            out(line);
+        }
+    }
+
+    // A closing line of the text output.
+    void say(std::string_view line) {
+        if (!request_.json) {
+            out(line);
+        }
+    }
+    void error(std::string_view line) { streams_.err(line); }
+    // The JSON output's last object.
+    int finish(int exit_code, const RunReport& report, std::string_view error = {}) {
+        if (request_.json) {
+            JsonObject summary;
+            summary.add("type", "summary")
+                .add("mode", request_.mode == ConsoleMode::Preview ? "preview" : "clean")
+                .add("done", report.done)
+                .add("previewed", report.previewed)
+                .add("refused", report.refused)
+                .add("missing", report.missing)
+                .add("failures", report.trapped.size() + (report.uncovered ? 1u : 0u));
+            if (report.log_path.empty()) {
+                summary.add_null("log");
+            } else {
+                summary.add("log", report.log_path);
+            }
+            if (!error.empty()) {
+                summary.add("error", error);
+            }
+            out(summary.add("exit_code", static_cast<std::uint64_t>(exit_code)).text());
+        }
+        return exit_code;
+    }
+
+private:
+    void out(std::string_view line) {
+        if (!request_.quiet) {
+            streams_.out(line);
+        }
+    }
+
+    const ConsoleRequest& request_;
+    ConsoleStreams& streams_;
+};
+
+int after_preview(ConsoleReporter& reporter, const RunReport& report) {
+    const std::size_t items = report.previewed + report.refused;
+    reporter.say(std::to_string(items) + (items == 1 ? " item" : " items") +
+                 " would be cleaned; nothing was changed.");
+    const bool clean = report.refused == 0 && report.trapped.empty() && !report.uncovered;
+    return reporter.finish(clean ? kExitDone : kExitSomethingLeft, report);
+}
+
+int after_cleaning(ConsoleReporter& reporter, const SharedState& state, const RunReport& report,
+                   platform::UserInterface& ui) {
+    if (report.log == LogStatus::NoName || report.log == LogStatus::NotCreated) {
+        const std::string why =
+            report.uncovered ? " (" + report.uncovered->description + ")" : std::string();
+        const std::string error = "No cleaning log could be created in: " + state.VeskPath + why;
+        reporter.error(error);
+        reporter.error("Nothing was cleaned.");
+        return reporter.finish(kExitNoLog, report, error);
+    }
+    if (report.uncovered) {
+        report_fatal_failure(ui, report.uncovered->where, report.uncovered->description);
+        reporter.say("The cleaning ended early. Log file has been written to: " + report.log_path);
+        return reporter.finish(kExitSomethingLeft, report, report.uncovered->description);
+    }
+    if (report.refused > 0) {
+        reporter.say("Some items could not be cleaned; the log lists them.");
+    }
+    reporter.say("Cleaning finished. Log file has been written to: " + report.log_path);
+    const bool clean = report.refused == 0 && report.trapped.empty();
+    return reporter.finish(clean ? kExitDone : kExitSomethingLeft, report);
+}
+
+int run_request(const ConsoleRequest& request, const platform::Platform& os,
+                ConsoleStreams& streams) {
+    ConsoleReporter reporter(request, streams);
+    if (os.system.runs_as_system_account()) {
+        reporter.error(kSystemAccount);
+        return reporter.finish(kExitSystemAccount, {}, kSystemAccount);
+    }
+    // A preview changes nothing and may look while a cleaning runs.
+    std::unique_ptr<platform::CleaningLock> lock;
+    if (request.mode == ConsoleMode::Clean && !(lock = os.system.lock_cleaning())) {
+        reporter.error(kBusy);
+        return reporter.finish(kExitBusy, {}, kBusy);
+    }
+    SharedState state;
+    if (!Main(state, os)) {
+        return reporter.finish(kExitNoHostFolder, {}, "the host folder was not found");
+    }
+    CleaningLog log;
+    DeleteAction deletion;
+    Context context{state, os, log, deletion, reporter};
+    if (request.mode == ConsoleMode::Preview) {
+        return after_preview(reporter, preview_cleaning(context, request.options));
+    }
+    const RunReport report = run_cleaning(context, request.options);
+    log.close();
+    return after_cleaning(reporter, state, report, os.ui);
+}
+
+} // namespace
+
+int ConsoleUserInterface::message_box(std::string_view text, int style) {
+    while (true) {
+        const auto end = text.find("\r\n");
+        streams_.err(text.substr(0, end));
+        if (end == std::string_view::npos) {
+            break;
+        }
+        text.remove_prefix(end + 2);
+    }
+    // Nobody can answer: a question is never taken as a yes.
+    return style == platform::kMbQuestionYesNo ? platform::kIdNo : platform::kIdOk;
+}
+
+int run_console(const std::vector<std::string>& arguments, const platform::Platform& os,
+                ConsoleStreams& streams) {
+    const ParsedCommandLine parsed = parse_command_line(arguments);
+    if (!parsed.request) {
+        streams.err("VeskClean: " + parsed.error);
+        for (const std::string_view line : usage_lines()) {
+            streams.err(line);
+        }
+        return kExitWrongCommandLine;
+    }
+    if (parsed.request->mode == ConsoleMode::Help) {
+        for (const std::string_view line : usage_lines()) {
+            streams.out(line);
+        }
+        return kExitDone;
+    }
+    return run_request(*parsed.request, os, streams);
+}

@@ -1,0 +1,24 @@
+// The console program: the same engine as the window, a command line instead of boxes, and an
+// exit code that a deployment tool can act on.
+#pragma once
+
+#include "console/console_streams.h"
+#include "platform/platform.h"
+
+#include <string>
+#include <vector>
+
+enum ExitCode : int {
+    kExitDone = 0,          // nothing refused, no failure trapped (a preview: listed)
+    kExitSomethingLeft = 1, // something refused or failed; the log lists it
+    kExitNoHostFolder = 2,
+    kExitNoLog = 3, // nothing was cleaned
+    kExitWrongCommandLine = 4,
+    kExitSystemAccount = 5, // it would clean the wrong profile; nothing done
+    kExitBusy = 6,          // another cleaning is running for this user; nothing done
+};
+
+// Runs the command line (without the program's name) against the platform, whose user
+// interface should be a ConsoleUserInterface over the same streams. Never waits for input.
+int run_console(const std::vector<std::string>& arguments, const platform::Platform& os,
+                ConsoleStreams& streams);

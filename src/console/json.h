@@ -1,0 +1,23 @@
+// Just enough JSON for the console program's output: objects of strings and numbers, one a line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The text as a JSON string, quotes included. UTF-8 passes through; quotes, backslashes and
+// control characters are escaped.
+std::string json_string(std::string_view utf8);
+
+// Builds {"name":value,...} in the order the members are added.
+class JsonObject {
+public:
+    JsonObject& add(std::string_view name, std::string_view text);
+    JsonObject& add(std::string_view name, std::uint64_t number);
+    JsonObject& add_null(std::string_view name);
+    std::string text() const { return body_ + "}"; }
+
+private:
+    void name(std::string_view member);
+    std::string body_ = "{";
+};

@@ -1,0 +1,285 @@
+#!/usr/bin/env bash
+# The console program under Wine, without a display: a preview that changes nothing followed by
+# a cleaning that does exactly what it listed, the text and JSON it prints, every exit code it
+# can reach here, and the lock it shares with the window (that case with a display).
+# Usage: console_test.sh CASE
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/worlds.sh"
+: "${VESK_CLEAN:?VESK_CLEAN must name VeskClean.exe}"
+: "${VESK_LOCK_HOLDER:?VESK_LOCK_HOLDER must name the lock holder}"
+
+CASE=${1:?usage: console_test.sh CASE}
+[ "$CASE" != lock ] || run_under_xvfb "$@"
+
+# Runs the console program with the arguments given; its standard output, standard error and
+# exit code land in $SCRATCH/NAME.out, .err and .code. Output goes to files, never into $(...):
+# a Wine helper process can outlive the program and hold a captured pipe open.
+clean() {
+    local name=$1
+    shift
+    local code=0
+    wine "$VESK_CLEAN" "$@" >"$SCRATCH/$name.out" 2>"$SCRATCH/$name.err" || code=$?
+    echo "$code" >"$SCRATCH/$name.code"
+}
+
+expect_code() {
+    local name=$1 expected=$2
+    local code
+    code=$(cat "$SCRATCH/$name.code")
+    [ "$code" = "$expected" ] || {
+        echo "standard output:" >&2
+        cat "$SCRATCH/$name.out" >&2
+        echo "standard error:" >&2
+        cat "$SCRATCH/$name.err" >&2
+        fail "$name: exit code $code, expected $expected"
+    }
+}
+
+# Standard output as lines without their CR LF.
+out_lines() {
+    sed 's/\r$//' "$SCRATCH/$1.out"
+}
+
+err_lines() {
+    sed 's/\r$//' "$SCRATCH/$1.err"
+}
+
+# The host key with all three values, and a store of each kind with files in it.
+setup_installation() {
+    local host=$1 aux=$2
+    set_host_key "$host"
+    wine_quiet reg add 'HKLM\Software\TOLM\VESK 4.0' /v "AuxData Path" /d "$(windows_path "$aux")" \
+        /f /reg:32 || fail "cannot write the host key"
+    wine_quiet reg add 'HKLM\Software\TOLM\VESK 4.0' /v "Program Path" \
+        /d 'C:\Program Files\TOLM\VESK\bin' /f /reg:32 || fail "cannot write the host key"
+    local local_app_data
+    local_app_data=$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
+    STORES=$(winepath -u "$local_app_data\\VirtualStore" 2>/dev/null) || fail "no virtual store"
+    rm -rf "$STORES/ProgramData" "$STORES/Program Files/TOLM"
+    put "$STORES/Program Files/TOLM/VESK/Veskpath/VeskMain.ini"
+    put "$STORES/Program Files/TOLM/VESK/Veskpath/Toolbars/Main.tlb"
+    put "$STORES/ProgramData/TOLM/VESK 4.4/Maps/World.ini"
+}
+
+# Everything the programs could touch, in one file: host, data folders, stores, settings branch,
+# the OpenGL settings file.
+snapshot() {
+    local out=$1 host=$2 aux=$3
+    {
+        manifest "$host"
+        manifest "$aux"
+        manifest "$STORES"
+        export_branch "$SCRATCH/branch"
+        cat "$SCRATCH/branch"
+        ls -l "$WINEPREFIX/drive_c/windows/veskhogl.ini" 2>&1 | cut -d' ' -f5-
+    } >"$out"
+}
+
+# The items of a JSON output as "outcome<TAB>path", in order; fails on any line that is not a
+# JSON object, and checks the summary's exit code.
+json_items() {
+    local name=$1 exit_code=$2
+    python3 - "$SCRATCH/$name.out" "$exit_code" <<'EOF'
+import json, sys
+path, exit_code = sys.argv[1], int(sys.argv[2])
+with open(path, encoding="utf-8") as stream:
+    objects = [json.loads(line) for line in stream]
+summary = objects.pop()
+assert summary["type"] == "summary", summary
+assert summary["exit_code"] == exit_code, summary
+for item in objects:
+    if item["type"] == "item":
+        print(f'{item["outcome"]}\t{item["path"]}')
+EOF
+}
+
+case_preview_then_clean() {
+    start_scratch
+    prepare_prefix
+    local host aux
+    host=$(make_host_folder "$CASE")
+    aux="$host-aux"
+    rm -rf "$aux"
+    put "$aux/keep.txt"
+    put_lookalikes "$host"
+    manifest "$host" >"$SCRATCH/lookalikes"
+    put_targets "$host" "$WINEPREFIX/drive_c/windows"
+    put "$host/Данные.\$\$\$"
+    import_lookalike_keys
+    export_branch "$SCRATCH/lookalike-keys"
+    import_target_keys
+    setup_installation "$host" "$aux"
+    snapshot "$SCRATCH/before" "$host" "$aux"
+
+    clean preview-text /preview /all
+    expect_code preview-text 0
+    clean preview /PREVIEW -all /json
+    expect_code preview 0
+    snapshot "$SCRATCH/after-preview" "$host" "$aux"
+    diff -u "$SCRATCH/before" "$SCRATCH/after-preview" >&2 || fail "the preview changed something"
+    [ -z "$(find "$host" -name 'Cleaning*.log')" ] || fail "the preview made a log"
+
+    # Every text line but the last says what would be done.
+    local bad
+    bad=$(out_lines preview-text | sed '$d' | grep -Ev '^(Would delete |Would set permissions for: )' || true)
+    [ -z "$bad" ] || fail "preview lines that say nothing would be done:$(echo; echo "$bad")"
+    grep -qxF "Would delete $(windows_path "$host")\\Данные.\$\$\$" <(out_lines preview-text) ||
+        fail "the non-ANSI name did not come out intact"
+    json_items preview 0 >"$SCRATCH/previewed"
+    [ "$(out_lines preview-text | sed '$d' | wc -l)" = "$(wc -l <"$SCRATCH/previewed")" ] ||
+        fail "text and JSON previews list different numbers of items"
+
+    clean cleaning /all /json
+    # The read-only settings file is refused.
+    expect_code cleaning 1
+    json_items cleaning 1 >"$SCRATCH/cleaned"
+    diff -u <(cut -f2 "$SCRATCH/previewed") <(cut -f2 "$SCRATCH/cleaned") >&2 ||
+        fail "the cleaning did not handle exactly the previewed targets, in order"
+    [ "$(cut -f1 "$SCRATCH/previewed" | sort -u)" = $'would delete\nwould set permissions' ] ||
+        fail "unexpected preview outcomes: $(cut -f1 "$SCRATCH/previewed" | sort -u)"
+    [ "$(grep -c '^refused' "$SCRATCH/cleaned")" = 1 ] &&
+        grep -qxF $'refused\t'"$(windows_path "$host")\\VeskTree.ini" "$SCRATCH/cleaned" ||
+        fail "not exactly the read-only settings file was refused"
+
+    manifest "$host" | grep -v ' ./Cleaning1.log ' >"$SCRATCH/host-after"
+    diff -u "$SCRATCH/lookalikes" "$SCRATCH/host-after" >&2 ||
+        fail "the host folder is not exactly its look-alikes (- expected, + found)"
+    export_branch "$SCRATCH/branch-after"
+    diff -u "$SCRATCH/lookalike-keys" "$SCRATCH/branch-after" >&2 ||
+        fail "the settings branch is not exactly its look-alike keys"
+    [ -z "$(find "$STORES" -type f)" ] || fail "files left in the stores"
+    [ ! -e "$WINEPREFIX/drive_c/windows/veskhogl.ini" ] || fail "veskhogl.ini is still there"
+}
+
+case_standard() {
+    start_scratch
+    prepare_prefix
+    local host vesk_path
+    host=$(make_host_folder "$CASE")
+    vesk_path=$(windows_path "$host")
+    put "$host/a.\$\$\$"
+    put "$host/log1.txt"
+    put "$host/p.vk\$/Main.frm"
+    put "$host/Main.tlb"
+    set_host_key "$host"
+
+    clean standard /standard
+    expect_code standard 0
+    [ -z "$(cat "$SCRATCH/standard.err")" ] || fail "standard error: $(cat "$SCRATCH/standard.err")"
+    out_lines standard >"$SCRATCH/printed"
+    [ "$(tail -n 1 "$SCRATCH/printed")" = "$CLOSING $vesk_path\\Cleaning1.log" ] ||
+        fail "the last line does not name the log: $(tail -n 1 "$SCRATCH/printed")"
+    diff -u <(sed '$d' "$SCRATCH/printed") <(sed 's/\r$//' "$host/Cleaning1.log") >&2 ||
+        fail "the printed lines are not the log's"
+    expect_log "$host/Cleaning1.log" <<EOF
+~ $DELETED_FILE$vesk_path\\a.\$\$\$
+~ $DELETED_FILE$vesk_path\\log1.txt
+= $DELETED_DIR$vesk_path\\p.vk\$
+EOF
+    [ "$(ls "$host")" = $'Cleaning1.log\nMain.tlb' ] || fail "left in the host folder: $(ls "$host")"
+
+    clean quiet /standard /quiet
+    expect_code quiet 0
+    [ ! -s "$SCRATCH/quiet.out" ] || fail "/quiet printed: $(cat "$SCRATCH/quiet.out")"
+    [ -f "$host/Cleaning2.log" ] || fail "the quiet run wrote no log"
+}
+
+case_exit_codes() {
+    start_scratch
+    prepare_prefix
+    local host
+    host=$(make_host_folder "$CASE")
+
+    clean help /?
+    expect_code help 0
+    grep -q '^VeskClean \[/preview\] OPTION\.\.\. \[/json\] \[/quiet\]' <(out_lines help) ||
+        fail "/? printed no usage"
+    clean wrong /temp /tmp
+    expect_code wrong 4
+    clean nothing /preview /json
+    expect_code nothing 4
+    [ ! -s "$SCRATCH/wrong.out" ] && grep -q 'unknown switch' "$SCRATCH/wrong.err" &&
+        grep -q 'no option given' "$SCRATCH/nothing.err" || fail "usage errors not on standard error"
+
+    clean no-pointer /standard
+    expect_code no-pointer 2
+    [ "$(err_lines no-pointer)" = "VESK40.DIR not found!" ] || fail "$(cat "$SCRATCH/no-pointer.err")"
+    set_host_key "$host-gone"
+    clean gone /standard /json
+    expect_code gone 2
+    [ "$(err_lines gone)" = "Veskpath not found!" ] || fail "$(cat "$SCRATCH/gone.err")"
+    json_items gone 2 >/dev/null
+
+    # A folder that takes no new file (Wine runs as root: only the kernel's folders refuse).
+    wine_quiet reg add 'HKLM\Software\TOLM\VESK 4.0' /v "AppData Path" /d 'Z:\sys\kernel' /f \
+        /reg:32 || fail "cannot write the host key"
+    clean no-log /all /json
+    expect_code no-log 3
+    grep -q '^No cleaning log could be created in: Z:\\sys\\kernel' <(err_lines no-log) ||
+        fail "$(cat "$SCRATCH/no-log.err")"
+    json_items no-log 3 >/dev/null
+
+    # Exit code 5 needs the system account, which Wine has not: the unit tests reach it.
+}
+
+# Starts the lock holder; returns once it holds the lock.
+hold_lock() {
+    "$VESK_SCRIPTS/wine-run" "$VESK_LOCK_HOLDER" 120 >"$SCRATCH/holder.out" 2>&1 &
+    HOLDER_PID=$!
+    local tries=100
+    until grep -q held "$SCRATCH/holder.out" 2>/dev/null; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || fail "the lock holder never held the lock"
+        sleep 0.1
+    done
+}
+
+case_lock() {
+    start_scratch
+    prepare_prefix
+    local host
+    host=$(make_host_folder "$CASE")
+    put "$host/a.\$\$\$"
+    set_host_key "$host"
+
+    # Another program holds the lock: the console program does nothing and does not wait...
+    hold_lock
+    local started=$SECONDS
+    clean busy /standard
+    expect_code busy 6
+    [ $((SECONDS - started)) -lt 15 ] || fail "the console program waited for the lock"
+    [ "$(err_lines busy)" = "Another cleaning is running. Try again when it has finished." ] ||
+        fail "$(cat "$SCRATCH/busy.err")"
+    # ...and the window warns once and does nothing either.
+    start_wizard
+    driver wait-window >/dev/null || fail "the window did not open"
+    driver click "Go!" >/dev/null
+    read_box "$SCRATCH/confirmation"
+    driver press-box yes >/dev/null || fail "cannot answer Yes"
+    read_box "$SCRATCH/warning"
+    [ "$(cat "$SCRATCH/warning")" = "Another cleaning is running. Try again when it has finished." ] ||
+        fail "the window said: $(cat "$SCRATCH/warning")"
+    driver press-box ok >/dev/null || fail "cannot dismiss the warning"
+    driver no-box || fail "a second box followed the warning"
+    [ -f "$host/a.\$\$\$" ] && [ ! -e "$host/Cleaning1.log" ] || fail "the window cleaned anyway"
+    kill "$HOLDER_PID" 2>/dev/null || true
+    wait "$HOLDER_PID" 2>/dev/null || true
+
+    # The window holds the lock from its Yes until its log is closed.
+    driver click "Go!" >/dev/null
+    read_box "$SCRATCH/confirmation-2"
+    driver press-box yes >/dev/null || fail "cannot answer Yes"
+    read_box "$SCRATCH/closing" 60
+    clean window-busy /standard
+    expect_code window-busy 6
+    driver press-box ok >/dev/null || fail "cannot dismiss the closing message"
+    [ ! -e "$host/a.\$\$\$" ] || fail "the window did not clean"
+    clean free /standard
+    expect_code free 0
+    driver click "Done" >/dev/null || fail "cannot click Done"
+    wait_wizard_end
+}
+
+"case_$CASE"
+echo "PASS: $CASE"

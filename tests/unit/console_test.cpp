@@ -1,0 +1,220 @@
+// The console program against the in-memory Windows: its command line, every exit code, what
+// it prints as text, as JSON and when quiet, and the lock it shares with the window.
+#include "console/command_line.h"
+#include "console/console_run.h"
+#include "console/json.h"
+#include "operation_world.h"
+#include "startup/host_discovery.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::RegistryRoot;
+using Lines = std::vector<std::string>;
+
+TEST(CommandLineTest, SwitchesInAnyCaseWithEitherPrefixAddUp) {
+    const ParsedCommandLine parsed =
+        parse_command_line({"-Preview", "/REGISTRY", "/temp", "-json"});
+    ASSERT_TRUE(parsed.request) << parsed.error;
+    const ConsoleRequest& request = *parsed.request;
+    EXPECT_EQ(request.mode, ConsoleMode::Preview);
+    EXPECT_TRUE(request.json);
+    EXPECT_FALSE(request.quiet);
+    EXPECT_TRUE(request.options.registry_settings);
+    EXPECT_TRUE(request.options.temporary_files);
+    EXPECT_FALSE(request.options.configuration_settings);
+    EXPECT_FALSE(request.options.access_rights);
+}
+
+TEST(CommandLineTest, StandardIsTheWindowsFirstChoiceAndAllIsEveryOption) {
+    const CleaningOptions standard = parse_command_line({"/standard"}).request->options;
+    EXPECT_TRUE(standard.temporary_files && standard.project_folders);
+    EXPECT_FALSE(standard.registry_settings || standard.configuration_settings ||
+                 standard.toolbar_settings || standard.opengl_settings || standard.access_rights ||
+                 standard.store_program_files || standard.store_program_data);
+    const CleaningOptions all = parse_command_line({"/all", "/quiet"}).request->options;
+    EXPECT_TRUE(all.registry_settings && all.configuration_settings && all.temporary_files &&
+                all.project_folders && all.toolbar_settings && all.opengl_settings &&
+                all.access_rights && all.store_program_files && all.store_program_data);
+    const CleaningOptions stores = parse_command_line({"/store-PF", "/store-pd"}).request->options;
+    EXPECT_TRUE(stores.store_program_files && stores.store_program_data);
+}
+
+TEST(CommandLineTest, WrongLinesSayWhy) {
+    for (const Lines& line :
+         {Lines{}, Lines{"/preview"}, Lines{"/json", "/quiet"}, Lines{"/temp", "x"},
+          Lines{"/temp", "/tmp"}, Lines{"/temp", "/"}, Lines{"/temp", ""}, Lines{"temp"},
+          Lines{"//temp"}, Lines{"/store"}}) {
+        const ParsedCommandLine parsed = parse_command_line(line);
+        EXPECT_FALSE(parsed.request) << testing::PrintToString(line);
+        EXPECT_FALSE(parsed.error.empty());
+    }
+    EXPECT_EQ(parse_command_line({"/all", "/?"}).request->mode, ConsoleMode::Help);
+}
+
+TEST(JsonTest, QuotesBackslashesAndControlCharactersAreEscapedAndUtf8Kept) {
+    EXPECT_EQ(json_string("C:\\a \"b\"\r\n\t\x01 Данные ☃"),
+              "\"C:\\\\a \\\"b\\\"\\r\\n\\t\\u0001 Данные ☃\"");
+    EXPECT_EQ(JsonObject().add("n", "v").add("count", 3u).add_null("log").text(),
+              "{\"n\":\"v\",\"count\":3,\"log\":null}");
+}
+
+struct RecordingStreams final : ConsoleStreams {
+    void out(std::string_view line) override { output.emplace_back(line); }
+    void err(std::string_view line) override { errors.emplace_back(line); }
+    Lines output;
+    Lines errors;
+};
+
+class ConsoleTest : public testing::Test, protected InterposedWorld {
+protected:
+    ConsoleTest() {
+        fake.set_value(RegistryRoot::LocalMachine, kHostKey, "AppData Path",
+                       fake::reg_sz(kHostFolder), platform::RegistryView::Wow64_32);
+        fake.add_file(host("a.$$$"), "temporary");
+        fake.add_file(host("Main.tlb"), "toolbar");
+        fake.add_file(host("Данные.$$$"), "temporary");
+    }
+    static std::string host(std::string_view name) {
+        return std::string(kHostFolder) + "\\" + std::string(name);
+    }
+    int run(const Lines& arguments) { return run_console(arguments, console_os, streams); }
+
+    RecordingStreams streams;
+    ConsoleUserInterface console_ui{streams};
+    platform::Platform console_os{registry, files, fake, fake, console_ui};
+};
+
+TEST_F(ConsoleTest, APreviewListsAndChangesNothingThenTheCleaningDoesJustThat) {
+    const std::vector<std::string> before = fake.whole_world();
+    EXPECT_EQ(run({"/preview", "/temp", "/toolbar"}), kExitDone);
+    EXPECT_EQ(fake.whole_world(), before);
+    EXPECT_EQ(streams.output,
+              (Lines{"Would delete " + host("a.$$$"), "Would delete " + host("Данные.$$$"),
+                     "Would delete " + host("Main.tlb"),
+                     "3 items would be cleaned; nothing was changed."}));
+    EXPECT_TRUE(streams.errors.empty());
+
+    streams.output.clear();
+    EXPECT_EQ(run({"/temp", "/toolbar"}), kExitDone);
+    EXPECT_EQ(streams.output,
+              (Lines{"Deleted File: " + host("a.$$$"), "Deleted File: " + host("Данные.$$$"),
+                     "Deleted File: " + host("Main.tlb"),
+                     "Cleaning finished. Log file has been written to: " + host("Cleaning1.log")}));
+    EXPECT_EQ(lines_of(log_text()), Lines(streams.output.begin(), streams.output.end() - 1));
+    EXPECT_EQ(fake.tree(kHostFolder), Lines{"cleaning1.log"});
+    EXPECT_TRUE(fake.boxes.empty());
+    EXPECT_FALSE(fake.cleaning_locked);
+}
+
+TEST_F(ConsoleTest, RefusalsAndTrappedFailuresEndWithOneAndGoToStandardError) {
+    fake.entry(host("Main.tlb"))->attributes = platform::attr::kReadOnly;
+    files.before = fail_on("delete_file", host("a.$$$"));
+    EXPECT_EQ(run({"/temp", "/toolbar"}), kExitSomethingLeft);
+    EXPECT_EQ(
+        streams.output,
+        (Lines{"Error in MM_DeleteFiles: The device is not ready.",
+               "Could not delete File:      " + host("Main.tlb") + " (" + fake::kAccessDenied + ")",
+               "Some items could not be cleaned; the log lists them.",
+               "Cleaning finished. Log file has been written to: " + host("Cleaning1.log")}));
+    EXPECT_EQ(streams.errors, Lines{"Error in MM_DeleteTempFiles: The device is not ready."});
+    EXPECT_TRUE(fake.boxes.empty());
+}
+
+TEST_F(ConsoleTest, JsonGivesOneObjectAnItemAndASummary) {
+    fake.entry(host("Main.tlb"))->attributes = platform::attr::kReadOnly;
+    EXPECT_EQ(run({"/standard", "/toolbar", "/json"}), kExitSomethingLeft);
+    EXPECT_EQ(streams.output,
+              (Lines{"{\"type\":\"item\",\"outcome\":\"deleted\",\"kind\":\"file\",\"path\":\"D:"
+                     "\\\\Host\\\\a.$$$\"}",
+                     "{\"type\":\"item\",\"outcome\":\"deleted\",\"kind\":\"file\",\"path\":\"D:"
+                     "\\\\Host\\\\Данные.$$$\"}",
+                     "{\"type\":\"item\",\"outcome\":\"refused\",\"kind\":\"file\",\"path\":\"D:"
+                     "\\\\Host\\\\Main.tlb\",\"reason\":\"Access is denied.\"}",
+                     "{\"type\":\"summary\",\"mode\":\"clean\",\"done\":2,\"previewed\":0,"
+                     "\"refused\":1,\"missing\":0,\"failures\":0,\"log\":\"D:\\\\Host\\\\Cleaning1."
+                     "log\",\"exit_code\":1}"}));
+}
+
+TEST_F(ConsoleTest, QuietPrintsNothingButErrors) {
+    fake.make_uncreatable(kHostFolder);
+    EXPECT_EQ(run({"/temp", "/quiet", "/json"}), kExitNoLog);
+    EXPECT_TRUE(streams.output.empty());
+    EXPECT_EQ(streams.errors,
+              (Lines{"No cleaning log could be created in: D:\\Host (Access is denied.)",
+                     "Nothing was cleaned."}));
+    EXPECT_TRUE(fake.exists(host("a.$$$")));
+}
+
+TEST_F(ConsoleTest, EveryOtherExitCode) {
+    EXPECT_EQ(run({"/temp", "/nonsense"}), kExitWrongCommandLine);
+    EXPECT_EQ(streams.errors.front(), "VeskClean: unknown switch: \"/nonsense\"");
+    EXPECT_TRUE(streams.output.empty());
+
+    streams = {};
+    EXPECT_EQ(run({"/?"}), kExitDone);
+    EXPECT_EQ(streams.output.front(), "Cleans the VESK suite's per-user state, as the VESK "
+                                      "Cleaning Wizard does, without a window.");
+
+    streams = {};
+    fake.system_account = true;
+    EXPECT_EQ(run({"/all"}), kExitSystemAccount);
+    ASSERT_EQ(streams.errors.size(), 1u);
+    EXPECT_NE(streams.errors[0].find("Run it in the signed-in user's context."), std::string::npos);
+    fake.system_account = false;
+
+    streams = {};
+    fake.cleaning_locked = true;
+    EXPECT_EQ(run({"/all", "/json"}), kExitBusy);
+    EXPECT_EQ(streams.errors,
+              Lines{"Another cleaning is running. Try again when it has finished."});
+    EXPECT_EQ(run({"/preview", "/temp"}), kExitDone) << "a preview changes nothing: no lock";
+    fake.cleaning_locked = false;
+
+    streams = {};
+    fake.set_value(RegistryRoot::LocalMachine, kHostKey, "AppData Path", fake::reg_sz("D:\\Gone"),
+                   platform::RegistryView::Wow64_32);
+    EXPECT_EQ(run({"/all"}), kExitNoHostFolder);
+    EXPECT_EQ(streams.errors, Lines{"Veskpath not found!"});
+
+    streams = {};
+    for (int n = 1; n <= kLastLogNumber; ++n) {
+        fake.add_file(host("Cleaning" + std::to_string(n) + ".log"));
+    }
+    fake.set_value(RegistryRoot::LocalMachine, kHostKey, "AppData Path", fake::reg_sz(kHostFolder),
+                   platform::RegistryView::Wow64_32);
+    EXPECT_EQ(run({"/temp"}), kExitNoLog);
+    EXPECT_EQ(streams.errors,
+              (Lines{"No cleaning log could be created in: D:\\Host", "Nothing was cleaned."}));
+    EXPECT_TRUE(fake.boxes.empty());
+}
+
+// The window and the console program share one lock: while either cleans, the other does not.
+TEST_F(ConsoleTest, TheWindowWarnsOnceAndDoesNothingWhileAnotherCleaningRuns) {
+    FormWorld window;
+    window.fake.cleaning_locked = true;
+    window.fake.add_file(std::string(kHostFolder) + "\\a.$$$");
+    window.form.click(ControlId::Command1);
+    ASSERT_EQ(window.fake.boxes.size(), 2u);
+    EXPECT_EQ(window.fake.boxes[1].text,
+              "Another cleaning is running. Try again when it has finished.");
+    EXPECT_EQ(window.fake.boxes[1].style, platform::kMbWarning);
+    EXPECT_TRUE(window.fake.exists(std::string(kHostFolder) + "\\a.$$$"));
+    EXPECT_FALSE(window.fake.exists(std::string(kHostFolder) + "\\Cleaning1.log"));
+    EXPECT_EQ(window.form.control(ControlId::Command1).caption, "Go!");
+    EXPECT_EQ(window.form.control(Form1::Check1(2)).value, 1);
+
+    window.fake.cleaning_locked = false;
+    bool locked_while_shown = false;
+    window.fake.on_message_box = [&](const fake::MessageBox& box) {
+        if (box.style == platform::kMbInformation) {
+            locked_while_shown = window.fake.cleaning_locked;
+        }
+    };
+    window.form.click(ControlId::Command1);
+    EXPECT_TRUE(locked_while_shown) << "held until the log is closed";
+    EXPECT_FALSE(window.fake.cleaning_locked);
+}
+
+} // namespace
