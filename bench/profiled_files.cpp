@@ -76,6 +76,23 @@ std::string ProfiledFileSystem::read_text_file(std::string_view path) {
     return tallied(others, [&] { return inner_.read_text_file(path); });
 }
 
+platform::BinaryCreateResult ProfiledFileSystem::create_new_binary_file(std::string_view path) {
+    return tallied(others, [&] { return inner_.create_new_binary_file(path); });
+}
+
+std::string ProfiledFileSystem::read_binary_file(std::string_view path) {
+    return tallied(others, [&] { return inner_.read_binary_file(path); });
+}
+
+platform::FolderResult ProfiledFileSystem::create_folder(std::string_view path) {
+    return tallied(others, [&] { return inner_.create_folder(path); });
+}
+
+std::optional<std::string> ProfiledFileSystem::copy_file(std::string_view from,
+                                                         std::string_view to) {
+    return tallied(others, [&] { return inner_.copy_file(from, to); });
+}
+
 std::string ProfiledFileSystem::summary() const {
     std::string text;
     append(text, "`find` (FindFirstFileExW)", finds);

@@ -23,6 +23,10 @@ public:
     platform::RemovalResult remove_link(std::string_view path) override;
     platform::CreateResult create_new_text_file(std::string_view path) override;
     std::string read_text_file(std::string_view path) override;
+    platform::BinaryCreateResult create_new_binary_file(std::string_view path) override;
+    std::string read_binary_file(std::string_view path) override;
+    platform::FolderResult create_folder(std::string_view path) override;
+    std::optional<std::string> copy_file(std::string_view from, std::string_view to) override;
 
     // "find: N calls, S s; next: ...; delete_file: ..." for the kinds that were called.
     std::string summary() const;

@@ -1,5 +1,7 @@
 #include "console/command_line.h"
 
+#include "log/cleaning_log.h"
+
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -29,6 +31,19 @@ std::string lower_ascii(std::string_view text) {
     return lower;
 }
 
+constexpr std::string_view kRestore = "restore:";
+
+// The N of "restore:N": a log's number, 1 to 32767, in plain decimal digits; 0 when it is not.
+int restore_number_of(std::string_view name) {
+    const std::string_view digits = name.substr(kRestore.size());
+    if (digits.empty() || digits.size() > 5 || digits.front() == '0' ||
+        !std::ranges::all_of(digits, [](char c) { return c >= '0' && c <= '9'; })) {
+        return 0;
+    }
+    const int number = std::stoi(std::string(digits));
+    return number <= kLastLogNumber ? number : 0;
+}
+
 bool any_chosen(const CleaningOptions& options) {
     return std::ranges::any_of(kOptions,
                                [&](const auto& option) { return options.*option.second; });
@@ -45,6 +60,9 @@ bool apply_switch(std::string_view name, ConsoleRequest& request) {
     } else if (name == "standard") {
         // The window's first choice.
         request.options.temporary_files = request.options.project_folders = true;
+    } else if (name.starts_with(kRestore)) {
+        request.restore_number = restore_number_of(name);
+        return request.restore_number != 0;
     } else if (name == "all") {
         for (const auto& option : kOptions) {
             request.options.*option.second = true;
@@ -76,6 +94,13 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments) 
             return {std::nullopt, "unknown switch: \"" + argument + "\""};
         }
     }
+    if (request.restore_number != 0) {
+        if (any_chosen(request.options) || request.mode == ConsoleMode::Preview) {
+            return {std::nullopt, "a restore takes no option and no /preview"};
+        }
+        request.mode = ConsoleMode::Restore;
+        return {request, {}};
+    }
     if (!any_chosen(request.options)) {
         return {std::nullopt, "no option given: say what to clean"};
     }
@@ -88,6 +113,7 @@ std::vector<std::string_view> usage_lines() {
         "window.",
         "",
         "VeskClean [/preview] OPTION... [/json] [/quiet]",
+        "VeskClean /restore:N [/json] [/quiet]",
         "VeskClean /?",
         "",
         "OPTION:  /registry   the suite's program-settings keys",
@@ -104,10 +130,13 @@ std::vector<std::string_view> usage_lines() {
         "/preview lists what would be done and changes nothing.",
         "/json    prints one JSON object a line: each item, then a summary.",
         "/quiet   prints nothing on standard output; errors still go to standard error.",
+        "/restore:N puts back the keys and settings files that cleaning N backed up, where",
+        "         their places are free, from CleaningN.backup beside the log.",
         "Switches may also begin with \"-\"; letter case does not matter.",
         "",
         "Exit codes: 0 done, nothing refused; 1 done, something refused or failed (see the log);",
-        "2 host folder not found; 3 no cleaning log could be created; 4 wrong command line;",
+        "2 host folder not found; 3 no cleaning log could be created; 4 wrong command line",
+        "(or no such backup, or one that is not understood; nothing changed);",
         "5 running as the system account; 6 another cleaning is running.",
     };
 }

@@ -8,13 +8,14 @@
 #include <string_view>
 #include <vector>
 
-enum class ConsoleMode { Help, Clean, Preview };
+enum class ConsoleMode { Help, Clean, Preview, Restore };
 
 struct ConsoleRequest {
     ConsoleMode mode = ConsoleMode::Clean;
     CleaningOptions options;
-    bool json = false;  // one JSON object a line instead of text
-    bool quiet = false; // nothing on standard output
+    bool json = false;      // one JSON object a line instead of text
+    bool quiet = false;     // nothing on standard output
+    int restore_number = 0; // the cleaning whose backup a restore puts back
 };
 
 // The request, or why the command line is wrong. Switches begin with "/" or "-", in any case.

@@ -2,6 +2,7 @@
 
 #include "console/command_line.h"
 #include "console/json.h"
+#include "engine/restore_run.h"
 #include "startup/main.h"
 
 #include <cstdint>
@@ -17,6 +18,8 @@ std::string_view kind_name(TargetKind kind) {
     switch (kind) {
     case TargetKind::Key:
         return "key";
+    case TargetKind::SettingsFile:
+        return "settings file";
     case TargetKind::File:
         return "file";
     case TargetKind::ProjectFolder:
@@ -33,7 +36,10 @@ std::string_view kind_name(TargetKind kind) {
     return "folder rights";
 }
 
-std::string_view outcome_name(const ItemEvent& item) {
+std::string_view outcome_name(const ItemEvent& item, ConsoleMode mode) {
+    if (mode == ConsoleMode::Restore) {
+        return item.outcome.outcome == Outcome::Done ? "restored" : "not restored";
+    }
     const bool rights = item.target.kind == TargetKind::FolderRights;
     switch (item.outcome.outcome) {
     case Outcome::Done:
@@ -42,6 +48,8 @@ std::string_view outcome_name(const ItemEvent& item) {
         return rights ? "would set permissions" : "would delete";
     case Outcome::Refused:
         return "refused";
+    case Outcome::NotBackedUp:
+        return "not backed up";
     case Outcome::Missing:
         break;
     }
@@ -73,7 +81,7 @@ public:
         if (request_.json) {
             JsonObject object;
             object.add("type", "item")
-                .add("outcome", outcome_name(item))
+                .add("outcome", outcome_name(item, request_.mode))
                 .add("kind", kind_name(item.target.kind))
                 .add("path", shown_path(item.target));
             if (!item.outcome.reason.empty()) {
@@ -115,15 +123,26 @@ public:
                 .add("refused", report.refused)
                 .add("missing", report.missing)
                 .add("failures", report.trapped.size() + (report.uncovered ? 1u : 0u));
-            if (report.log_path.empty()) {
-                summary.add_null("log");
-            } else {
-                summary.add("log", report.log_path);
-            }
-            if (!error.empty()) {
-                summary.add("error", error);
-            }
-            out(summary.add("exit_code", static_cast<std::uint64_t>(exit_code)).text());
+            add_path(summary, "log", report.log_path);
+            add_path(summary, "backup", report.backup_folder);
+            finish_summary(summary, exit_code, error);
+        }
+        return exit_code;
+    }
+    // The summary of a run that ended before it began.
+    int finish_early(int exit_code, std::string_view error) {
+        return request_.mode == ConsoleMode::Restore ? finish(exit_code, RestoreReport{}, error)
+                                                     : finish(exit_code, RunReport{}, error);
+    }
+    int finish(int exit_code, const RestoreReport& report, std::string_view error = {}) {
+        if (request_.json) {
+            JsonObject summary;
+            summary.add("type", "summary")
+                .add("mode", "restore")
+                .add("restored", report.restored)
+                .add("left", report.left);
+            add_path(summary, "log", report.log_path);
+            finish_summary(summary, exit_code, error);
         }
         return exit_code;
     }
@@ -133,6 +152,19 @@ private:
         if (!request_.quiet) {
             streams_.out(line);
         }
+    }
+    static void add_path(JsonObject& summary, std::string_view name, const std::string& path) {
+        if (path.empty()) {
+            summary.add_null(name);
+        } else {
+            summary.add(name, path);
+        }
+    }
+    void finish_summary(JsonObject& summary, int exit_code, std::string_view error) {
+        if (!error.empty()) {
+            summary.add("error", error);
+        }
+        out(summary.add("exit_code", static_cast<std::uint64_t>(exit_code)).text());
     }
 
     const ConsoleRequest& request_;
@@ -170,28 +202,56 @@ int after_cleaning(ConsoleReporter& reporter, const SharedState& state, const Ru
     return reporter.finish(clean ? kExitDone : kExitSomethingLeft, report);
 }
 
+int after_restore(ConsoleReporter& reporter, const SharedState& state, const RestoreReport& report,
+                  platform::UserInterface& ui) {
+    if (report.unusable) {
+        const std::string error = "The backup cannot be restored: " + *report.unusable;
+        reporter.error(error);
+        reporter.error("Nothing was changed.");
+        return reporter.finish(kExitWrongCommandLine, report, error);
+    }
+    if (report.log == LogStatus::NoName || report.log == LogStatus::NotCreated) {
+        const std::string error = "No log could be created in: " + state.VeskPath;
+        reporter.error(error);
+        reporter.error("Nothing was restored.");
+        return reporter.finish(kExitNoLog, report, error);
+    }
+    if (report.uncovered) {
+        report_fatal_failure(ui, report.uncovered->where, report.uncovered->description);
+        reporter.say("The restore ended early. Log file has been written to: " + report.log_path);
+        return reporter.finish(kExitSomethingLeft, report, report.uncovered->description);
+    }
+    reporter.say("Restore finished. Log file has been written to: " + report.log_path);
+    return reporter.finish(report.left == 0 ? kExitDone : kExitSomethingLeft, report);
+}
+
 int run_request(const ConsoleRequest& request, const platform::Platform& os,
                 ConsoleStreams& streams) {
     ConsoleReporter reporter(request, streams);
     if (os.system.runs_as_system_account()) {
         reporter.error(kSystemAccount);
-        return reporter.finish(kExitSystemAccount, {}, kSystemAccount);
+        return reporter.finish_early(kExitSystemAccount, kSystemAccount);
     }
     // A preview changes nothing and may look while a cleaning runs.
     std::unique_ptr<platform::CleaningLock> lock;
-    if (request.mode == ConsoleMode::Clean && !(lock = os.system.lock_cleaning())) {
+    if (request.mode != ConsoleMode::Preview && !(lock = os.system.lock_cleaning())) {
         reporter.error(kBusy);
-        return reporter.finish(kExitBusy, {}, kBusy);
+        return reporter.finish_early(kExitBusy, kBusy);
     }
     SharedState state;
     if (!Main(state, os)) {
-        return reporter.finish(kExitNoHostFolder, {}, "the host folder was not found");
+        return reporter.finish_early(kExitNoHostFolder, "the host folder was not found");
     }
     CleaningLog log;
     DeleteAction deletion;
     Context context{state, os, log, deletion, reporter};
     if (request.mode == ConsoleMode::Preview) {
         return after_preview(reporter, preview_cleaning(context, request.options));
+    }
+    if (request.mode == ConsoleMode::Restore) {
+        const RestoreReport report = run_restore(context, request.restore_number);
+        log.close();
+        return after_restore(reporter, state, report, os.ui);
     }
     const RunReport report = run_cleaning(context, request.options);
     log.close();

@@ -1,5 +1,7 @@
 #include "engine/cleaning_run.h"
 
+#include "backup/backup_action.h"
+#include "engine/line_echo.h"
 #include "operations/access_rights.h"
 #include "operations/registry_settings.h"
 #include "operations/settings_files.h"
@@ -40,6 +42,7 @@ private:
             ++report_.previewed;
             break;
         case Outcome::Refused:
+        case Outcome::NotBackedUp:
             ++report_.refused;
             break;
         case Outcome::Missing:
@@ -52,20 +55,6 @@ private:
     RunReport& report_;
     std::string_view operation_;
     std::size_t items_done_ = 0;
-};
-
-// Every line the log takes reaches the observer too, for as long as the run lasts.
-class LineEcho {
-public:
-    LineEcho(CleaningLog& log, RunObserver& observer) : log_(log) {
-        log_.set_line_listener([&observer](std::string_view line) { observer.line_written(line); });
-    }
-    ~LineEcho() { log_.set_line_listener({}); }
-    LineEcho(const LineEcho&) = delete;
-    LineEcho& operator=(const LineEcho&) = delete;
-
-private:
-    CleaningLog& log_;
 };
 
 template <class Body>
@@ -114,7 +103,7 @@ void run_operations(Context& context, const CleaningOptions& options, const std:
     }
 }
 
-// An uncovered failure ends the run: the log gets it as its last line and is closed.
+// An uncovered failure ends the run: the log gets it as a line of its own.
 void end_run(Context& context, RunReport& report, std::string where, std::string description) {
     try {
         if (context.log.is_open() && !where.empty()) {
@@ -123,16 +112,16 @@ void end_run(Context& context, RunReport& report, std::string where, std::string
     } catch (const std::exception&) {
         // The caller reports the failure itself; the log stays as far as it got.
     }
-    context.log.close();
     report.uncovered = UncoveredFailure{std::move(where), std::move(description)};
 }
 
-// Runs body with the context's observer behind a tally; an uncovered failure ends the run and
-// is named after the operation under way when it claimed no procedure of its own.
-template <class Body> RunReport tallied(Context& context, Body&& body) {
+// Runs body with the context's observer behind a tally and action as the run's action; an
+// uncovered failure ends the run and is named after the operation under way when it claimed no
+// procedure of its own.
+template <class Body> RunReport tallied(Context& context, TargetAction& action, Body&& body) {
     RunReport report;
     Tally tally(context.observer, report);
-    Context counted{context.state, context.os, context.log, context.action, tally};
+    Context counted{context.state, context.os, context.log, action, tally};
     try {
         body(counted, report);
     } catch (const platform::Failure& failure) {
@@ -154,18 +143,34 @@ void CleanRegistrySettings(Context& context) {
 
 RunReport run_cleaning(Context& context, const CleaningOptions& options) {
     const LineEcho echo(context.log, context.observer);
-    return tallied(context, [&](Context& counted, RunReport& report) {
+    BackupAction backup(context.action);
+    RunReport report = tallied(context, backup, [&](Context& counted, RunReport& run) {
         counted.state.LogFileNo = counted.log.free_file_number();
-        report.log = LogStatus::NotCreated;
-        report.log_name = counted.log.open_new(counted.os.files, counted.state.VeskPath);
-        if (report.log_name.empty()) {
-            report.log = LogStatus::NoName;
+        run.log = LogStatus::NotCreated;
+        run.log_name = counted.log.open_new(counted.os.files, counted.state.VeskPath);
+        if (run.log_name.empty()) {
+            run.log = LogStatus::NoName;
             return;
         }
-        report.log = LogStatus::Open;
-        report.log_path = counted.state.VeskPath + "\\" + report.log_name;
-        run_operations(counted, options, report.log_name);
+        run.log = LogStatus::Open;
+        run.log_path = counted.state.VeskPath + "\\" + run.log_name;
+        backup.set_folder(backup_folder_of(counted.state.VeskPath, run.log_name));
+        run_operations(counted, options, run.log_name);
     });
+    if (backup.made()) {
+        report.backup_folder = backup.folder();
+        try {
+            context.log.write_line("Backed up to: ", backup.folder());
+        } catch (const std::exception& failure) {
+            if (!report.uncovered) {
+                report.uncovered = UncoveredFailure{{}, failure.what()};
+            }
+        }
+    }
+    if (report.uncovered) {
+        context.log.close();
+    }
+    return report;
 }
 
 RunReport preview_cleaning(Context& context, const CleaningOptions& options) {
@@ -174,7 +179,7 @@ RunReport preview_cleaning(Context& context, const CleaningOptions& options) {
     CleaningLog no_log;
     PreviewAction preview;
     Context previewing{state, context.os, no_log, preview, context.observer};
-    return tallied(previewing, [&](Context& counted, RunReport&) {
+    return tallied(previewing, preview, [&](Context& counted, RunReport&) {
         run_operations(counted, options, std::string());
     });
 }

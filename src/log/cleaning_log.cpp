@@ -91,6 +91,9 @@ std::string pad_to_zone(std::string_view label) {
     const std::size_t remainder = padded.size() % CleaningLog::kZoneWidth;
     if (remainder != 0) {
         padded.append(CleaningLog::kZoneWidth - remainder, ' ');
+    } else if (!padded.empty() && padded.back() != ' ') {
+        // A label that fills its zone without a blank of its own would run into its value.
+        padded.append(CleaningLog::kZoneWidth, ' ');
     }
     return padded;
 }

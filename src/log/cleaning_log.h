@@ -52,5 +52,6 @@ private:
     std::function<void(std::string_view)> line_listener_;
 };
 
-// The label followed by blanks up to the next multiple of the zone width.
+// The label followed by blanks up to the next multiple of the zone width; never run into the
+// value that follows.
 std::string pad_to_zone(std::string_view label);

@@ -2,7 +2,9 @@
 
 #include "operations/trapped_error.h"
 #include "platform/text.h"
+#include "startup/name_tables.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -79,6 +81,15 @@ void delete_listed_keys(Context& context) {
 }
 
 } // namespace
+
+bool is_program_settings_key(std::string_view name) {
+    SharedState built_in;
+    MF_FillKeyList(built_in);
+    return is_versioned_key(name) ||
+           std::ranges::any_of(built_in.KeyList, [&](const std::string& row) {
+               return platform::iequals(row, name);
+           });
+}
 
 void MM_EnumVESKKeys(Context& context) {
     trap_failures(context, "Error in MM_EnumVESKKeys: ", "Error in MM_EnumVESKKeys: ", [&] {

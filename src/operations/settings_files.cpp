@@ -10,7 +10,7 @@ namespace {
 // Hidden and system files and folders of the same name count as absent and are left alone.
 void delete_if_ordinary_file(Context& context, const std::string& path) {
     if (platform::finds_entry(context.os.files, path, platform::Lookup::OrdinaryFiles)) {
-        hand_over(context, {TargetKind::File, path});
+        hand_over(context, {TargetKind::SettingsFile, path});
     }
 }
 

@@ -38,6 +38,7 @@ Labels labels_of(TargetKind kind) {
     switch (kind) {
     case TargetKind::Key:
         return {"Deleted Key:", "Could not delete Key:"};
+    case TargetKind::SettingsFile:
     case TargetKind::File:
         return {"Deleted File:", "Could not delete File:"};
     case TargetKind::ProjectFolder:
@@ -64,6 +65,11 @@ void write_log_line(CleaningLog& log, const Target& target, const ItemOutcome& o
     case Outcome::Refused:
         log.write_refusal(labels.refused, shown_path(target), outcome.reason);
         break;
+    case Outcome::NotBackedUp:
+        log.write_refusal(target.kind == TargetKind::Key ? "Could not back up Key:"
+                                                         : "Could not back up File:",
+                          shown_path(target), outcome.reason);
+        break;
     case Outcome::Previewed:
     case Outcome::Missing:
         break;
@@ -83,6 +89,7 @@ ItemOutcome DeleteAction::apply(const Context& context, const Target& target) {
     switch (target.kind) {
     case TargetKind::Key:
         return outcome_of(delete_key(context, target.path));
+    case TargetKind::SettingsFile:
     case TargetKind::File:
     case TargetKind::StoreFile:
         return outcome_of(context.os.files.delete_file(target.path));

@@ -10,7 +10,8 @@ struct Context;
 
 enum class TargetKind {
     Key,           // a program-settings key, with its subkeys and values
-    File,          // a settings, temporary or toolbar file
+    SettingsFile,  // a settings file of the host folder, or the OpenGL settings file
+    File,          // a temporary or toolbar file
     ProjectFolder, // a ".vk$" entry, removed through the shell with everything in it
     ProjectLink,   // a ".vk$" entry that is a link: the link goes, never what it leads to
     StoreFile,     // a file in a virtual-store folder
@@ -24,7 +25,8 @@ struct Target {
 };
 
 // What became of one target. Previewed: the action would have done it, and did nothing.
-enum class Outcome { Done, Previewed, Refused, Missing };
+// NotBackedUp: its backup failed, so it was left as it was.
+enum class Outcome { Done, Previewed, Refused, NotBackedUp, Missing };
 struct ItemOutcome {
     Outcome outcome = Outcome::Done;
     std::string reason; // the platform's words, for Refused and Missing

@@ -69,6 +69,11 @@ struct SubkeyEntry {
     EnumStatus status = EnumStatus::NoMoreItems;
     std::string name; // set for Found only
 };
+struct ValueEntry {
+    EnumStatus status = EnumStatus::NoMoreItems;
+    std::string name; // set for Found only; empty for the key's default value
+    RegistryValue value;
+};
 
 // An open key; closed when the object goes.
 class RegistryKey {
@@ -78,6 +83,17 @@ public:
     virtual std::optional<RegistryValue> query_value(std::string_view name) const = 0;
     // The subkey at index; names longer than max_name_chars characters give NameTooLong.
     virtual SubkeyEntry enum_subkey(std::uint32_t index, std::size_t max_name_chars) const = 0;
+    // The value at index, in the registry's own order, with its type and data.
+    virtual ValueEntry enum_value(std::uint32_t index) const = 0;
+    // Sets the value to exactly this type and data; the platform's reason when it cannot.
+    virtual std::optional<std::string> set_value(std::string_view name,
+                                                 const RegistryValue& value) = 0;
+};
+
+struct CreatedKey {
+    std::unique_ptr<RegistryKey> key; // null when it could be neither created nor opened
+    bool existed = false;             // it was there already: opened, not created
+    std::string reason;
 };
 
 class Registry {
@@ -91,6 +107,9 @@ public:
     virtual RemovalResult delete_key_tree(RegistryRoot root, std::string_view path) = 0;
     // Deletes the key at the full path only if it has no subkeys.
     virtual RemovalResult delete_key(RegistryRoot root, std::string_view path) = 0;
+    // Creates the key at the full path, and the keys above it that are missing, or opens it
+    // where it exists; with full access either way.
+    virtual CreatedKey create_key(RegistryRoot root, std::string_view path) = 0;
 };
 
 // ---- File system ----------------------------------------------------------------------------
@@ -149,6 +168,22 @@ struct CreateResult {
     std::string reason;
 };
 
+// A file written byte for byte; each write reaches the system before it returns.
+class BinaryFile {
+public:
+    virtual ~BinaryFile() = default;
+    virtual void write(std::string_view bytes) = 0; // throws Failure
+};
+struct BinaryCreateResult {
+    std::unique_ptr<BinaryFile> file;
+    CreateStatus status = CreateStatus::Failed;
+    std::string reason;
+};
+struct FolderResult {
+    CreateStatus status = CreateStatus::Failed;
+    std::string reason;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -164,6 +199,14 @@ public:
     virtual CreateResult create_new_text_file(std::string_view path) = 0;
     // The whole file, converted from the ANSI code page. Throws Failure when it cannot be read.
     virtual std::string read_text_file(std::string_view path) = 0;
+    // Creates a file that must not exist yet, to be written byte for byte.
+    virtual BinaryCreateResult create_new_binary_file(std::string_view path) = 0;
+    // The whole file as it is stored. Throws Failure when it cannot be read.
+    virtual std::string read_binary_file(std::string_view path) = 0;
+    virtual FolderResult create_folder(std::string_view path) = 0;
+    // Copies a file, bytes and attributes, to a place that must be free; the platform's reason
+    // when it cannot.
+    virtual std::optional<std::string> copy_file(std::string_view from, std::string_view to) = 0;
 };
 
 // Exact look-ups, the two kinds the program uses as existence tests. Neither sees hidden or

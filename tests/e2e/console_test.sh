@@ -142,7 +142,7 @@ case_preview_then_clean() {
         grep -qxF $'refused\t'"$(windows_path "$host")\\VeskTree.ini" "$SCRATCH/cleaned" ||
         fail "not exactly the read-only settings file was refused"
 
-    manifest "$host" | grep -v ' ./Cleaning1.log ' >"$SCRATCH/host-after"
+    manifest "$host" | grep -Ev ' \./Cleaning1\.(log|backup)( |/|$)' >"$SCRATCH/host-after"
     diff -u "$SCRATCH/lookalikes" "$SCRATCH/host-after" >&2 ||
         fail "the host folder is not exactly its look-alikes (- expected, + found)"
     export_branch "$SCRATCH/branch-after"

@@ -99,12 +99,18 @@ case_standard() {
 ~ $DELETED_DIR$vesk_path\\B Project.vk\$
 = $DELETED_FILE$vesk_path\\Main.tlb
 = ${DELETED_FILE}C:\\windows\\veskhogl.ini
+= ${BACKED_UP}$vesk_path\\Cleaning1.backup
 EOF
 
     eventually driver seen "Done"
     expect_reset $'Advanced Options\nDone\nDone'
 
-    manifest "$host" | grep -v ' ./Cleaning1.log ' >"$SCRATCH/files-after"
+    # Every key and settings file deleted was backed up first; the read-only one was backed up
+    # too, though its deletion was refused.
+    [ "$(cd "$host/Cleaning1.backup" && ls | sort)" = \
+        $'Pomb30.ini\nQult30.ini\nVeskMain.ini\nVeskTree.ini\nregistry.reg\nveskhogl.ini' ] ||
+        fail "the backup holds: $(ls "$host/Cleaning1.backup")"
+    manifest "$host" | grep -Ev ' \./Cleaning1\.(log|backup)( |/|$)' >"$SCRATCH/files-after"
     diff -u "$SCRATCH/files-before" "$SCRATCH/files-after" >&2 ||
         fail "the host folder is not exactly its look-alikes (- expected, + found)"
     [ ! -e "$windows_dir/veskhogl.ini" ] || fail "veskhogl.ini is still in the Windows directory"

@@ -11,6 +11,7 @@ readonly NOT_DELETED_FILE='Could not delete File:      '
 readonly DELETED_DIR='Deleted Directory:          '
 readonly PERMISSIONS_SET='Permissions Set For:        '
 readonly PATH_CLEANED='Path cleaned: '
+readonly BACKED_UP='Backed up to: '
 # Wine's text for ERROR_ACCESS_DENIED, which DeleteFileW gives for a read-only file.
 readonly ACCESS_DENIED='Access denied.'
 readonly CLOSING='Cleaning finished. Log file has been written to:'

@@ -149,6 +149,30 @@ public:
         return {platform::EnumStatus::Found, it->second.name};
     }
 
+    platform::ValueEntry enum_value(std::uint32_t index) const override {
+        const RegKey* key = owner_.key(root_, path_, view_);
+        if (key == nullptr || index >= key->values.size()) {
+            return {platform::EnumStatus::NoMoreItems, {}, {}};
+        }
+        auto it = key->values.begin();
+        std::advance(it, index);
+        return {platform::EnumStatus::Found, it->second.first, it->second.second};
+    }
+
+    std::optional<std::string> set_value(std::string_view name,
+                                         const platform::RegistryValue& value) override {
+        owner_.calls.push_back("set_value " + path_ + " " + std::string(name));
+        RegKey* key = owner_.key(root_, path_, view_);
+        if (key == nullptr) {
+            return std::string(kFileNotFound);
+        }
+        if (key->deny_full_access) {
+            return std::string(kAccessDenied);
+        }
+        key->values[platform::fold_case(name)] = {std::string(name), value};
+        return std::nullopt;
+    }
+
 private:
     FakePlatform& owner_;
     platform::RegistryRoot root_;
@@ -189,6 +213,16 @@ public:
         ++owner_.writes_;
         owner_.append_content(key_, utf8);
     }
+
+private:
+    FakePlatform& owner_;
+    std::u32string key_;
+};
+
+class FakeBinaryFile : public platform::BinaryFile {
+public:
+    FakeBinaryFile(FakePlatform& owner, std::u32string key) : owner_(owner), key_(std::move(key)) {}
+    void write(std::string_view bytes) override { owner_.append_content(key_, bytes); }
 
 private:
     FakePlatform& owner_;
@@ -423,6 +457,16 @@ platform::RemovalResult FakePlatform::delete_key_tree(platform::RegistryRoot roo
     return {Removal::Deleted, {}};
 }
 
+platform::CreatedKey FakePlatform::create_key(platform::RegistryRoot root, std::string_view path) {
+    calls.push_back("create_key " + std::string(path));
+    const bool existed = key(root, path) != nullptr;
+    add_key(root, path);
+    return {std::make_unique<FakeKeyHandle>(*this, root, std::string(path),
+                                            platform::RegistryView::Native),
+            existed,
+            {}};
+}
+
 platform::RemovalResult FakePlatform::delete_key(platform::RegistryRoot root,
                                                  std::string_view path) {
     const RegKey* found = key(root, path);
@@ -586,22 +630,73 @@ platform::CreateResult FakePlatform::create_new_text_file(std::string_view path)
         before_create(path);
     }
     calls.push_back("create " + std::string(path));
-    const std::string full = full_path(path);
-    const std::string folder_path = resolve(full.substr(0, full.rfind('\\')), Last::Followed);
-    const std::string file_path = folder_path + full.substr(full.rfind('\\'));
-    const std::u32string folder = path_key(folder_path);
-    const std::u32string key = path_key(file_path);
-    if (files_.count(folder) == 0) {
-        return {nullptr, platform::CreateStatus::Failed, kPathNotFound};
+    const std::string full = resolve(path, Last::Kept);
+    if (const auto refused = refuse_new_entry(full)) {
+        return {nullptr, refused->first, refused->second};
     }
-    if (files_.count(key) != 0) {
-        return {nullptr, platform::CreateStatus::AlreadyExists, "The file exists."};
+    add_file(full);
+    return {
+        std::make_unique<FakeTextFile>(*this, key_of(full)), platform::CreateStatus::Created, {}};
+}
+
+// Where a new entry at path may be made: its folder exists, takes new entries, and the place is
+// free. The platform's reason when it may not.
+std::optional<std::pair<platform::CreateStatus, std::string>>
+FakePlatform::refuse_new_entry(const std::string& full) const {
+    const std::u32string folder = resolved_key(full.substr(0, full.rfind('\\')), Last::Followed);
+    if (files_.count(folder) == 0) {
+        return std::pair{platform::CreateStatus::Failed, std::string(kPathNotFound)};
+    }
+    if (files_.count(resolved_key(full, Last::Kept)) != 0) {
+        return std::pair{platform::CreateStatus::AlreadyExists, std::string("The file exists.")};
     }
     if (uncreatable_folders.count(folder) != 0) {
-        return {nullptr, platform::CreateStatus::Failed, kAccessDenied};
+        return std::pair{platform::CreateStatus::Failed, std::string(kAccessDenied)};
     }
-    add_file(file_path);
-    return {std::make_unique<FakeTextFile>(*this, key), platform::CreateStatus::Created, {}};
+    return std::nullopt;
+}
+
+platform::BinaryCreateResult FakePlatform::create_new_binary_file(std::string_view path) {
+    calls.push_back("create_binary " + std::string(path));
+    const std::string full = resolve(path, Last::Kept);
+    if (const auto refused = refuse_new_entry(full)) {
+        return {nullptr, refused->first, refused->second};
+    }
+    add_file(full);
+    return {
+        std::make_unique<FakeBinaryFile>(*this, key_of(full)), platform::CreateStatus::Created, {}};
+}
+
+std::string FakePlatform::read_binary_file(std::string_view path) {
+    return read_text_file(path);
+}
+
+platform::FolderResult FakePlatform::create_folder(std::string_view path) {
+    calls.push_back("create_folder " + std::string(path));
+    const std::string full = resolve(path, Last::Kept);
+    if (const auto refused = refuse_new_entry(full)) {
+        return {refused->first, refused->second};
+    }
+    add_dir(full);
+    return {platform::CreateStatus::Created, {}};
+}
+
+std::optional<std::string> FakePlatform::copy_file(std::string_view from, std::string_view to) {
+    calls.push_back("copy_file " + std::string(from) + " -> " + std::string(to));
+    const auto source = files_.find(resolved_key(from, Last::Followed));
+    if (source == files_.end() || (source->second.attributes & platform::attr::kDirectory) != 0) {
+        return std::string(kFileNotFound);
+    }
+    if (unreadable_files.count(source->first) != 0) {
+        return std::string(kAccessDenied);
+    }
+    const std::string full = resolve(to, Last::Kept);
+    if (const auto refused = refuse_new_entry(full)) {
+        return refused->second;
+    }
+    const FileEntry copied = source->second;
+    add_file(full, copied.content, copied.attributes);
+    return std::nullopt;
 }
 
 void FakePlatform::append_content(const std::u32string& key, std::string_view text) {

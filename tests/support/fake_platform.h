@@ -124,6 +124,7 @@ public:
     platform::RemovalResult delete_key_tree(platform::RegistryRoot root,
                                             std::string_view path) override;
     platform::RemovalResult delete_key(platform::RegistryRoot root, std::string_view path) override;
+    platform::CreatedKey create_key(platform::RegistryRoot root, std::string_view path) override;
 
     // ---- platform::FileSystem
     platform::FindResult find(std::string_view path_pattern) override;
@@ -132,6 +133,10 @@ public:
     platform::RemovalResult remove_link(std::string_view path) override;
     platform::CreateResult create_new_text_file(std::string_view path) override;
     std::string read_text_file(std::string_view path) override;
+    platform::BinaryCreateResult create_new_binary_file(std::string_view path) override;
+    std::string read_binary_file(std::string_view path) override;
+    platform::FolderResult create_folder(std::string_view path) override;
+    std::optional<std::string> copy_file(std::string_view from, std::string_view to) override;
 
     // ---- platform::System
     std::uint32_t platform_id() override { return platform_id_value; }
@@ -162,6 +167,8 @@ private:
     // opened through it) or kept (deleting or removing it).
     enum class Last { Followed, Kept };
     std::string resolve(std::string_view path, Last last) const;
+    std::optional<std::pair<platform::CreateStatus, std::string>>
+    refuse_new_entry(const std::string& full) const;
     std::u32string resolved_key(std::string_view path, Last last) const;
     std::vector<std::u32string> children(const std::u32string& folder) const;
     void erase_tree(const std::u32string& key);

@@ -143,6 +143,7 @@ TEST(PadToZoneTest, LabelsReachTheNextMultipleOfFourteen) {
     EXPECT_EQ(pad_to_zone("Deleted Key:"), "Deleted Key:  ");
     EXPECT_EQ(pad_to_zone("Deleted Directory:").size(), 28u);
     EXPECT_EQ(pad_to_zone(""), "");
+    EXPECT_EQ(pad_to_zone("Restored File:"), "Restored File:              ");
 }
 
 } // namespace

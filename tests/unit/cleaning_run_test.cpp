@@ -136,7 +136,10 @@ TEST_F(CleaningRunTest, APreviewChangesNothingAndListsWhatTheCleaningThenDoes) {
     EXPECT_EQ(heard.steps.back(), previewed.size());
     EXPECT_EQ(heard.lines, lines_of(log_text()));
     EXPECT_EQ(fake.tree(kHostFolder),
-              (std::vector<std::string>{"cleaning1.log", "keep.txt", "pomb30.ini"}));
+              (std::vector<std::string>{
+                  "cleaning1.backup", "cleaning1.backup\\pomb30.ini",
+                  "cleaning1.backup\\registry.reg", "cleaning1.backup\\vesk30.ini",
+                  "cleaning1.backup\\veskhogl.ini", "cleaning1.log", "keep.txt", "pomb30.ini"}));
     EXPECT_TRUE(fake.exists("E:\\Work\\precious.frm"));
     EXPECT_EQ(fake.tree(kPfStore), std::vector<std::string>{"sub"});
 }
@@ -150,7 +153,9 @@ TEST_F(CleaningRunTest, EveryStandardItemIsOneLineOfTheLogAndOneStepOfProgress) 
     log.close();
 
     const std::vector<std::string> logged = lines_of(log_text());
-    EXPECT_EQ(heard.steps.back(), logged.size());
+    // Every line but the last, which names the backup folder.
+    EXPECT_EQ(logged.back(), "Backed up to: " + host("Cleaning1.backup"));
+    EXPECT_EQ(heard.steps.back(), logged.size() - 1);
     EXPECT_EQ(heard.lines, logged);
     EXPECT_EQ(heard.operations,
               (std::vector<std::string>{"CleanRegistrySettings", "MM_DeleteIniFiles",
@@ -178,7 +183,11 @@ TEST_F(CleaningRunTest, TrappedAndUncoveredFailuresReachTheReportWithoutABox) {
     EXPECT_EQ(report.uncovered->where, "MM_DeleteOpenGLSettings");
     EXPECT_EQ(report.uncovered->description, why);
     EXPECT_FALSE(log.is_open());
-    EXPECT_EQ(lines_of(log_text()).back(), "Error in MM_DeleteOpenGLSettings: " + why);
+    const std::vector<std::string> logged = lines_of(log_text());
+    ASSERT_GE(logged.size(), 2u);
+    EXPECT_EQ(logged[logged.size() - 2], "Error in MM_DeleteOpenGLSettings: " + why);
+    EXPECT_EQ(logged.back(), "Backed up to: " + host("Cleaning1.backup"));
+    EXPECT_EQ(report.backup_folder, host("Cleaning1.backup"));
     // The run ended there: the advanced options never started.
     EXPECT_TRUE(fake.starts.empty());
     EXPECT_TRUE(fake.exists(kPfStore + "\\Vesk.ini"));

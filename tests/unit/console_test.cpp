@@ -41,6 +41,20 @@ TEST(CommandLineTest, StandardIsTheWindowsFirstChoiceAndAllIsEveryOption) {
     EXPECT_TRUE(stores.store_program_files && stores.store_program_data);
 }
 
+TEST(CommandLineTest, RestoreTakesALogNumberAndNoOption) {
+    const ParsedCommandLine parsed = parse_command_line({"-RESTORE:12", "/json"});
+    ASSERT_TRUE(parsed.request) << parsed.error;
+    EXPECT_EQ(parsed.request->mode, ConsoleMode::Restore);
+    EXPECT_EQ(parsed.request->restore_number, 12);
+    EXPECT_TRUE(parsed.request->json);
+    for (const Lines& line :
+         {Lines{"/restore:0"}, Lines{"/restore:012"}, Lines{"/restore:32768"}, Lines{"/restore:"},
+          Lines{"/restore:1x"}, Lines{"/restore:3", "/temp"}, Lines{"/restore:3", "/preview"}}) {
+        EXPECT_FALSE(parse_command_line(line).request) << testing::PrintToString(line);
+    }
+    EXPECT_EQ(parse_command_line({"/restore:32767"}).request->restore_number, 32767);
+}
+
 TEST(CommandLineTest, WrongLinesSayWhy) {
     for (const Lines& line :
          {Lines{}, Lines{"/preview"}, Lines{"/json", "/quiet"}, Lines{"/temp", "x"},
@@ -134,7 +148,7 @@ TEST_F(ConsoleTest, JsonGivesOneObjectAnItemAndASummary) {
                      "\\\\Host\\\\Main.tlb\",\"reason\":\"Access is denied.\"}",
                      "{\"type\":\"summary\",\"mode\":\"clean\",\"done\":2,\"previewed\":0,"
                      "\"refused\":1,\"missing\":0,\"failures\":0,\"log\":\"D:\\\\Host\\\\Cleaning1."
-                     "log\",\"exit_code\":1}"}));
+                     "log\",\"backup\":null,\"exit_code\":1}"}));
 }
 
 TEST_F(ConsoleTest, QuietPrintsNothingButErrors) {
@@ -188,6 +202,33 @@ TEST_F(ConsoleTest, EveryOtherExitCode) {
     EXPECT_EQ(streams.errors,
               (Lines{"No cleaning log could be created in: D:\\Host", "Nothing was cleaned."}));
     EXPECT_TRUE(fake.boxes.empty());
+}
+
+TEST_F(ConsoleTest, RestorePutsBackWhatACleaningBackedUp) {
+    fake.add_file(host("Vesk30.ini"), "[Window]");
+    EXPECT_EQ(run({"/settings"}), kExitDone);
+    EXPECT_FALSE(fake.exists(host("Vesk30.ini")));
+    EXPECT_EQ(streams.output.end()[-2], "Backed up to: " + host("Cleaning1.backup"));
+
+    streams = {};
+    EXPECT_EQ(run({"/restore:1", "/json"}), kExitDone);
+    EXPECT_EQ(fake.content(host("Vesk30.ini")), "[Window]");
+    EXPECT_EQ(streams.output,
+              (Lines{"{\"type\":\"item\",\"outcome\":\"restored\",\"kind\":\"settings file\","
+                     "\"path\":\"D:\\\\Host\\\\Vesk30.ini\"}",
+                     "{\"type\":\"summary\",\"mode\":\"restore\",\"restored\":1,\"left\":0,"
+                     "\"log\":\"D:\\\\Host\\\\Cleaning2.log\",\"exit_code\":0}"}));
+
+    streams = {};
+    EXPECT_EQ(run({"/restore:1"}), kExitSomethingLeft) << "its place is taken now";
+    EXPECT_EQ(streams.output.front(),
+              "Not restored File:          " + host("Vesk30.ini") + " (it exists again)");
+
+    streams = {};
+    EXPECT_EQ(run({"/restore:9"}), kExitWrongCommandLine);
+    EXPECT_EQ(streams.errors, (Lines{"The backup cannot be restored: there is no backup " +
+                                         host("Cleaning9.backup"),
+                                     "Nothing was changed."}));
 }
 
 // The window and the console program share one lock: while either cleans, the other does not.

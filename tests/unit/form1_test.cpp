@@ -192,7 +192,8 @@ TEST_F(Form1Test, AnUntrappedOperationFailureIsLoggedReportedAndEndsTheProgram) 
     EXPECT_EQ(
         lines_of(log_text()),
         (std::vector<std::string>{"Deleted File: D:\\Host\\a.$$$",
-                                  "Error in MM_DeleteOpenGLSettings: The device is not ready."}));
+                                  "Error in MM_DeleteOpenGLSettings: The device is not ready.",
+                                  "Backed up to: D:\\Host\\Cleaning1.backup"}));
     EXPECT_EQ(fake.pointers.back(), platform::kPointerDefault);
     EXPECT_EQ(standard_ticks(), (Ticks{0, 0, 1, 1, 0, 1})); // no reset after a failure
 }

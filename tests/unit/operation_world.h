@@ -36,6 +36,10 @@ public:
         hook("delete_key", path);
         return inner_.delete_key(root, path);
     }
+    platform::CreatedKey create_key(platform::RegistryRoot root, std::string_view path) override {
+        hook("create_key", path);
+        return inner_.create_key(root, path);
+    }
 
 private:
     void hook(std::string_view call, std::string_view path) {
@@ -74,6 +78,22 @@ public:
     std::string read_text_file(std::string_view path) override {
         hook("read_text_file", path);
         return inner_.read_text_file(path);
+    }
+    platform::BinaryCreateResult create_new_binary_file(std::string_view path) override {
+        hook("create_new_binary_file", path);
+        return inner_.create_new_binary_file(path);
+    }
+    std::string read_binary_file(std::string_view path) override {
+        hook("read_binary_file", path);
+        return inner_.read_binary_file(path);
+    }
+    platform::FolderResult create_folder(std::string_view path) override {
+        hook("create_folder", path);
+        return inner_.create_folder(path);
+    }
+    std::optional<std::string> copy_file(std::string_view from, std::string_view to) override {
+        hook("copy_file", to);
+        return inner_.copy_file(from, to);
     }
 
 private:

@@ -18,6 +18,11 @@ std::string host(std::string_view name) {
     return std::string(kHostFolder) + "\\" + std::string(name);
 }
 
+// A path in the first run's backup folder; the folder itself for an empty name.
+std::string backup(std::string_view name) {
+    return host("Cleaning1.backup") + (name.empty() ? "" : "\\" + std::string(name));
+}
+
 struct StandardWorld : InterposedWorld {
     StandardWorld() { form.Form_Load(); }
     void tick_all_six() {
@@ -118,12 +123,18 @@ TEST_F(StandardRunTest, AllSixBoxesRunInTheirFixedOrderIntoANewLog) {
     const std::string key = "delete_key_tree " + kBranch + "\\";
     EXPECT_EQ(fake.calls,
               (std::vector<std::string>{
-                  fake.calls.front(), "create " + host("Cleaning1.log"), key + "VeskTorp",
-                  key + "VESK 4.0", "delete_file " + host("Vesk30.ini"),
+                  fake.calls.front(), "create " + host("Cleaning1.log"),
+                  // Every key and settings file is backed up before it goes.
+                  "create_folder " + backup(""), "create_binary " + backup("registry.reg"),
+                  key + "VeskTorp", key + "VESK 4.0",
+                  "copy_file " + host("Vesk30.ini") + " -> " + backup("Vesk30.ini"),
+                  "delete_file " + host("Vesk30.ini"),
+                  "copy_file " + host("Pomb30.ini") + " -> " + backup("Pomb30.ini"),
                   "delete_file " + host("Pomb30.ini"), "delete_file " + host("a.$$$"),
                   "delete_file " + host("log.txt"), "shell_delete " + host("p.vk$"),
-                  "delete_file " + host("Main.tlb"), "delete_file C:\\WINDOWS\\veskhogl.ini",
-                  fake.calls.back()}));
+                  "delete_file " + host("Main.tlb"),
+                  "copy_file C:\\WINDOWS\\veskhogl.ini -> " + backup("veskhogl.ini"),
+                  "delete_file C:\\WINDOWS\\veskhogl.ini", fake.calls.back()}));
     const std::vector<std::string> expected_log = {
         "Deleted Key:  HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\VeskTorp",
         "Deleted Key:  HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\VESK 4.0",
@@ -134,6 +145,7 @@ TEST_F(StandardRunTest, AllSixBoxesRunInTheirFixedOrderIntoANewLog) {
         "Deleted Directory:          D:\\Host\\p.vk$",
         "Deleted File: D:\\Host\\Main.tlb",
         "Deleted File: C:\\WINDOWS\\veskhogl.ini",
+        "Backed up to: D:\\Host\\Cleaning1.backup",
     };
     EXPECT_EQ(lines_of(log_text()), expected_log);
     EXPECT_EQ(fake.boxes.back().text, kFinished + "D:\\Host\\Cleaning1.log" + kSomeLeft);
@@ -149,7 +161,10 @@ TEST_F(StandardRunTest, AllSixBoxesRunInTheirFixedOrderIntoANewLog) {
     EXPECT_EQ(state.LogFileNo, 1);
 
     EXPECT_EQ(fake.tree(kHostFolder),
-              (std::vector<std::string>{"cleaning1.log", "keep.txt", "pomb30.ini"}));
+              (std::vector<std::string>{
+                  "cleaning1.backup", "cleaning1.backup\\pomb30.ini",
+                  "cleaning1.backup\\registry.reg", "cleaning1.backup\\vesk30.ini",
+                  "cleaning1.backup\\veskhogl.ini", "cleaning1.log", "keep.txt", "pomb30.ini"}));
     EXPECT_TRUE(fake.key(RegistryRoot::CurrentUser, kBranch + "\\Other") != nullptr);
     EXPECT_EQ(standard_ticks(), (Ticks{0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(caption(Id::Command1), "Done");
@@ -196,6 +211,7 @@ TEST_F(StandardRunTest, EveryTrappedFailureIsReportedAndTheRunGoesOn) {
                                         "Error in MM_DeleteTempDirs: " + why,
                                         "Deleted File: D:\\Host\\Main.tlb",
                                         "Deleted File: C:\\WINDOWS\\veskhogl.ini",
+                                        "Backed up to: D:\\Host\\Cleaning1.backup",
                                     }));
     EXPECT_TRUE(fake.exists(host("Vesk30.ini")));
     EXPECT_TRUE(fake.key(RegistryRoot::CurrentUser, kBranch + "\\VESK 4.0") != nullptr);

@@ -289,6 +289,18 @@ public:
     std::string read_text_file(std::string_view) override {
         throw platform::Failure(fake::kAccessDenied);
     }
+    platform::BinaryCreateResult create_new_binary_file(std::string_view) override {
+        return {nullptr, platform::CreateStatus::Failed, fake::kAccessDenied};
+    }
+    std::string read_binary_file(std::string_view) override {
+        throw platform::Failure(fake::kAccessDenied);
+    }
+    platform::FolderResult create_folder(std::string_view) override {
+        return {platform::CreateStatus::Failed, fake::kAccessDenied};
+    }
+    std::optional<std::string> copy_file(std::string_view, std::string_view) override {
+        return std::string(fake::kAccessDenied);
+    }
 
     const std::vector<std::size_t>& order() const { return order_; }
 

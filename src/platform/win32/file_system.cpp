@@ -53,28 +53,55 @@ private:
     std::optional<platform::DirEntry> first_;
 };
 
+void write_all(HANDLE file, std::string_view bytes) {
+    const char* data = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        DWORD written = 0;
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(left, 1 << 20));
+        if (!WriteFile(file, data, chunk, &written, nullptr)) {
+            throw platform::Failure(error_text(GetLastError()));
+        }
+        data += written;
+        left -= written;
+    }
+}
+
 class AnsiTextFile final : public platform::TextFile {
 public:
     explicit AnsiTextFile(UniqueHandle file) : file_(std::move(file)) {}
-
     void write(std::string_view utf8_text) override {
-        const std::string bytes = ansi_from_utf8(utf8_text);
-        const char* data = bytes.data();
-        std::size_t left = bytes.size();
-        while (left > 0) {
-            DWORD written = 0;
-            const auto chunk = static_cast<DWORD>(std::min<std::size_t>(left, 1 << 20));
-            if (!WriteFile(file_.get(), data, chunk, &written, nullptr)) {
-                throw platform::Failure(error_text(GetLastError()));
-            }
-            data += written;
-            left -= written;
-        }
+        write_all(file_.get(), ansi_from_utf8(utf8_text));
     }
 
 private:
     UniqueHandle file_;
 };
+
+class RawFile final : public platform::BinaryFile {
+public:
+    explicit RawFile(UniqueHandle file) : file_(std::move(file)) {}
+    void write(std::string_view bytes) override { write_all(file_.get(), bytes); }
+
+private:
+    UniqueHandle file_;
+};
+
+// A new file that must not exist yet, open for writing, others may read it meanwhile.
+UniqueHandle create_new(std::string_view path, platform::CreateStatus& status,
+                        std::string& reason) {
+    auto file = adopt_handle(CreateFileW(file_path(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        const DWORD code = GetLastError();
+        const bool exists = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
+        status = exists ? platform::CreateStatus::AlreadyExists : platform::CreateStatus::Failed;
+        reason = error_text(code);
+        return file;
+    }
+    status = platform::CreateStatus::Created;
+    return file;
+}
 
 } // namespace
 
@@ -138,19 +165,46 @@ platform::RemovalResult FileSystem::remove_link(std::string_view path) {
 }
 
 platform::CreateResult FileSystem::create_new_text_file(std::string_view path) {
-    auto file = adopt_handle(CreateFileW(file_path(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        const DWORD code = GetLastError();
-        const bool exists = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
-        return {nullptr,
-                exists ? platform::CreateStatus::AlreadyExists : platform::CreateStatus::Failed,
-                error_text(code)};
+    platform::CreateResult result;
+    auto file = create_new(path, result.status, result.reason);
+    if (file) {
+        result.file = std::make_unique<AnsiTextFile>(std::move(file));
     }
-    return {std::make_unique<AnsiTextFile>(std::move(file)), platform::CreateStatus::Created, {}};
+    return result;
+}
+
+platform::BinaryCreateResult FileSystem::create_new_binary_file(std::string_view path) {
+    platform::BinaryCreateResult result;
+    auto file = create_new(path, result.status, result.reason);
+    if (file) {
+        result.file = std::make_unique<RawFile>(std::move(file));
+    }
+    return result;
+}
+
+platform::FolderResult FileSystem::create_folder(std::string_view path) {
+    if (CreateDirectoryW(file_path(path).c_str(), nullptr)) {
+        return {platform::CreateStatus::Created, {}};
+    }
+    const DWORD code = GetLastError();
+    return {code == ERROR_ALREADY_EXISTS ? platform::CreateStatus::AlreadyExists
+                                         : platform::CreateStatus::Failed,
+            error_text(code)};
+}
+
+std::optional<std::string> FileSystem::copy_file(std::string_view from, std::string_view to) {
+    // CopyFileW takes the attributes along, read-only and hidden included.
+    if (CopyFileW(file_path(from).c_str(), file_path(to).c_str(), TRUE)) {
+        return std::nullopt;
+    }
+    return error_text(GetLastError());
 }
 
 std::string FileSystem::read_text_file(std::string_view path) {
+    return utf8_from_ansi(read_binary_file(path));
+}
+
+std::string FileSystem::read_binary_file(std::string_view path) {
     auto file = adopt_handle(CreateFileW(file_path(path).c_str(), GENERIC_READ,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -169,7 +223,7 @@ std::string FileSystem::read_text_file(std::string_view path) {
         }
         bytes.append(chunk, got);
     }
-    return utf8_from_ansi(bytes);
+    return bytes;
 }
 
 } // namespace win32

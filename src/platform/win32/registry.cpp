@@ -85,6 +85,47 @@ public:
         }
     }
 
+    platform::ValueEntry enum_value(std::uint32_t index) const override {
+        // Value names run to 16,383 characters; the data is read with the size it asks for.
+        std::vector<wchar_t> name(16384, L'\0');
+        platform::ValueEntry entry;
+        std::vector<std::uint8_t> data;
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            auto name_size = static_cast<DWORD>(name.size());
+            DWORD type = 0;
+            auto data_size = static_cast<DWORD>(data.size());
+            const LSTATUS status =
+                RegEnumValueW(key_.get(), index, name.data(), &name_size, nullptr, &type,
+                              data.empty() ? nullptr : data.data(), &data_size);
+            if (status == ERROR_NO_MORE_ITEMS) {
+                return {platform::EnumStatus::NoMoreItems, {}, {}};
+            }
+            if (status == ERROR_MORE_DATA || (status == ERROR_SUCCESS && data.size() < data_size)) {
+                data.resize(data_size);
+                continue;
+            }
+            if (status != ERROR_SUCCESS) {
+                break;
+            }
+            data.resize(data_size);
+            return {platform::EnumStatus::Found,
+                    utf8(std::wstring_view(name.data(), name_size)),
+                    {type, std::move(data)}};
+        }
+        return {platform::EnumStatus::Failed, {}, {}};
+    }
+
+    std::optional<std::string> set_value(std::string_view name,
+                                         const platform::RegistryValue& value) override {
+        const LSTATUS status = RegSetValueExW(key_.get(), wide(name).c_str(), 0, value.type,
+                                              value.data.empty() ? nullptr : value.data.data(),
+                                              static_cast<DWORD>(value.data.size()));
+        if (status != ERROR_SUCCESS) {
+            return error_text(static_cast<DWORD>(status));
+        }
+        return std::nullopt;
+    }
+
 private:
     UniqueKey key_;
 };
@@ -111,6 +152,18 @@ platform::RemovalResult Registry::delete_key_tree(platform::RegistryRoot root,
     // By the parent and the full path: through an opened handle and an empty subkey name the
     // key itself may stay behind, emptied.
     return removal_from(SHDeleteKeyW(root_handle(root), wide(path).c_str()));
+}
+
+platform::CreatedKey Registry::create_key(platform::RegistryRoot root, std::string_view path) {
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    const LSTATUS status =
+        RegCreateKeyExW(root_handle(root), wide(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &key, &disposition);
+    if (status != ERROR_SUCCESS) {
+        return {nullptr, false, error_text(static_cast<DWORD>(status))};
+    }
+    return {std::make_unique<Key>(key), disposition == REG_OPENED_EXISTING_KEY, {}};
 }
 
 platform::RemovalResult Registry::delete_key(platform::RegistryRoot root, std::string_view path) {

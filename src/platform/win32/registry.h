@@ -14,6 +14,7 @@ public:
     platform::RemovalResult delete_key_tree(platform::RegistryRoot root,
                                             std::string_view path) override;
     platform::RemovalResult delete_key(platform::RegistryRoot root, std::string_view path) override;
+    platform::CreatedKey create_key(platform::RegistryRoot root, std::string_view path) override;
 };
 
 } // namespace win32

@@ -1,0 +1,402 @@
+#include "backup/reg_file.h"
+
+#include "platform/text.h"
+
+#include <array>
+#include <optional>
+#include <set>
+
+namespace {
+
+constexpr std::u16string_view kHeaderLine = u"Windows Registry Editor Version 5.00";
+constexpr char16_t kByteOrderMark = 0xFEFF;
+// The registry editor ends a hex list's line once it has reached this many characters.
+constexpr std::size_t kHexLineBudget = 77;
+constexpr std::u16string_view kHexContinuation = u"\\\r\n  ";
+constexpr std::u16string_view kCrLf = u"\r\n";
+
+// ---- Writing ---------------------------------------------------------------------------------
+
+std::u16string escaped(std::u16string_view text) {
+    std::u16string out;
+    for (const char16_t c : text) {
+        switch (c) {
+        case u'\\':
+            out += u"\\\\";
+            break;
+        case u'"':
+            out += u"\\\"";
+            break;
+        case u'\r':
+            out += u"\\r";
+            break;
+        case u'\n':
+            out += u"\\n";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+// At least width lower-case hex digits; a 32-bit number has at most eight.
+std::u16string hex_digits(std::uint32_t number, std::size_t width) {
+    static constexpr std::string_view kDigits = "0123456789abcdef";
+    std::array<char16_t, 8> digits{};
+    std::size_t length = 0;
+    do {
+        digits[digits.size() - ++length] = static_cast<char16_t>(kDigits[number % 16]);
+        number /= 16;
+    } while (number != 0);
+    while (length < width) {
+        digits[digits.size() - ++length] = u'0';
+    }
+    return std::u16string(digits.end() - static_cast<std::ptrdiff_t>(length), digits.end());
+}
+
+std::u16string name_part(const std::string& name) {
+    if (name.empty()) {
+        return u"@=";
+    }
+    std::u16string part(1, u'"');
+    part += escaped(platform::utf16_from_utf8(name));
+    part += u"\"=";
+    return part;
+}
+
+// The text of a REG_SZ value that the quoted form gives back exactly: one terminating NUL at
+// the end and nothing the registry editor would cut at or could not put on one line.
+std::optional<std::u16string> plain_string(const platform::RegistryValue& value) {
+    if (value.type != platform::kRegSz || value.data.size() < 2 || value.data.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    std::u16string text = platform::utf16_from_le_bytes(value.data);
+    if (text.back() != u'\0') {
+        return std::nullopt;
+    }
+    text.pop_back();
+    if (text.find_first_of(u"\0\r\n", 0, 3) != std::u16string::npos) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+std::u16string hex_list(std::size_t line_length, const platform::RegistryValue& value) {
+    std::u16string out = value.type == platform::kRegBinary
+                             ? std::u16string(u"hex:")
+                             : u"hex(" + hex_digits(value.type, 1) + u"):";
+    line_length += out.size();
+    for (std::size_t i = 0; i < value.data.size(); ++i) {
+        out += hex_digits(value.data[i], 2);
+        if (i + 1 == value.data.size()) {
+            break;
+        }
+        out += u',';
+        line_length += 3;
+        if (line_length >= kHexLineBudget) {
+            out += kHexContinuation;
+            line_length = 2;
+        }
+    }
+    return out;
+}
+
+std::u16string value_line(const std::string& name, const platform::RegistryValue& value) {
+    const std::u16string head = name_part(name);
+    if (const auto text = plain_string(value)) {
+        return head + u"\"" + escaped(*text) + u"\"" + std::u16string(kCrLf);
+    }
+    if (value.type == platform::kRegDword && value.data.size() == 4) {
+        const std::uint32_t number = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
+                                     (static_cast<std::uint32_t>(value.data[3]) << 24);
+        return head + u"dword:" + hex_digits(number, 8) + std::u16string(kCrLf);
+    }
+    return head + hex_list(head.size(), value) + std::u16string(kCrLf);
+}
+
+// ---- Reading ---------------------------------------------------------------------------------
+
+// A failure to understand the file at a line.
+struct Misread {
+    std::size_t line;
+    std::string what;
+};
+
+class Reader {
+public:
+    explicit Reader(std::vector<std::u16string> lines) : lines_(std::move(lines)) {}
+
+    RegFile read() {
+        expect(line(0) == kHeaderLine, 0,
+               "the first line is not \"Windows Registry Editor Version 5.00\"");
+        RegFile file;
+        std::set<std::u32string> paths;
+        std::size_t at = 1;
+        // The file is its keys, each after one or more empty lines, and ends with an empty line:
+        // its last line break is the end of the text.
+        while (true) {
+            const std::size_t blank = at;
+            while (at + 1 < lines_.size() && line(at).empty()) {
+                ++at;
+            }
+            if (at + 1 == lines_.size()) {
+                expect(line(at).empty(), at, "the text does not end with a line break");
+                expect(at > blank, at, "the last key is not followed by an empty line");
+                expect(!file.keys.empty(), at, "the file holds no key");
+                return file;
+            }
+            expect(at > blank, at, "a key does not follow an empty line");
+            RegKeyBlock key = read_key_line(at++);
+            expect(paths.insert(platform::fold_case(key.path)).second, at - 1,
+                   "the key is named twice");
+            at = read_values(at, key);
+            expect(at < lines_.size(), at - 1, "the text ends without an empty line after a key");
+            file.keys.push_back(std::move(key));
+        }
+    }
+
+private:
+    const std::u16string& line(std::size_t index) const { return lines_[index]; }
+
+    static void expect(bool holds, std::size_t index, std::string what) {
+        if (!holds) {
+            throw Misread{index + 1, std::move(what)};
+        }
+    }
+
+    RegKeyBlock read_key_line(std::size_t index) const {
+        const std::u16string& text = line(index);
+        expect(text.size() > 2 && text.front() == u'[' && text.back() == u']', index,
+               "a key line is not \"[path]\"");
+        const std::u16string path = text.substr(1, text.size() - 2);
+        expect(path.find_first_of(u"[]") == std::u16string::npos && path.front() != u'-', index,
+               "a key path holds brackets or asks for a deletion");
+        expect(path.find(u"\\\\") == std::u16string::npos && path.back() != u'\\', index,
+               "a key path has an empty name in it");
+        return {platform::utf8_from_utf16(path), {}};
+    }
+
+    // The value lines after a key line, up to the empty line that ends them.
+    std::size_t read_values(std::size_t at, RegKeyBlock& key) const {
+        std::set<std::u32string> names;
+        while (at < lines_.size() && !line(at).empty()) {
+            std::size_t column = 0;
+            const std::u16string& text = line(at);
+            std::string name = read_name(text, column, at);
+            expect(names.insert(platform::fold_case(name)).second, at, "a value is named twice");
+            platform::RegistryValue value = read_data(at, column);
+            key.values.emplace_back(std::move(name), std::move(value));
+            ++at;
+        }
+        return at;
+    }
+
+    std::string read_name(const std::u16string& text, std::size_t& column,
+                          std::size_t index) const {
+        if (text.starts_with(u"@=")) {
+            column = 2;
+            return {};
+        }
+        expect(text.starts_with(u"\""), index, "a value line does not begin with @ or a quote");
+        column = 1;
+        const std::u16string name = read_quoted(text, column, index);
+        expect(column < text.size() && text[column] == u'=', index,
+               "a value's name is not followed by =");
+        ++column;
+        expect(!name.empty(), index, "a value's name is empty (the default value is @)");
+        return platform::utf8_from_utf16(name);
+    }
+
+    // The text up to the closing quote, its escapes undone; column ends after the quote.
+    static std::u16string read_quoted(const std::u16string& text, std::size_t& column,
+                                      std::size_t index) {
+        std::u16string out;
+        while (true) {
+            expect(column < text.size(), index, "a quoted text does not end on its line");
+            const char16_t c = text[column++];
+            if (c == u'"') {
+                return out;
+            }
+            if (c != u'\\') {
+                out += c;
+                continue;
+            }
+            expect(column < text.size(), index, "a backslash ends the line");
+            switch (text[column++]) {
+            case u'\\':
+                out += u'\\';
+                break;
+            case u'"':
+                out += u'"';
+                break;
+            case u'r':
+                out += u'\r';
+                break;
+            case u'n':
+                out += u'\n';
+                break;
+            default:
+                expect(false, index, "an unknown escape after a backslash");
+            }
+        }
+    }
+
+    // The data after "=": a quoted string, a DWORD, or a hex list that may go on over lines.
+    platform::RegistryValue read_data(std::size_t& at, std::size_t column) const {
+        const std::u16string rest = line(at).substr(column);
+        if (rest.starts_with(u"\"")) {
+            std::size_t inner = 1;
+            std::u16string text = read_quoted(rest, inner, at);
+            expect(inner == rest.size(), at, "something follows a quoted value");
+            text += u'\0';
+            return {platform::kRegSz, utf16_data(text)};
+        }
+        if (rest.starts_with(u"dword:")) {
+            expect(rest.size() == 14, at, "a dword is not eight hex digits");
+            const std::uint32_t number = read_hex_number(rest.substr(6), at);
+            return {platform::kRegDword,
+                    {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
+                     static_cast<std::uint8_t>(number >> 16),
+                     static_cast<std::uint8_t>(number >> 24)}};
+        }
+        std::uint32_t type = platform::kRegBinary;
+        std::size_t list = 0;
+        if (rest.starts_with(u"hex:")) {
+            list = 4;
+        } else {
+            expect(rest.starts_with(u"hex("), at, "unknown data: not a string, dword or hex list");
+            const std::size_t close = rest.find(u"):");
+            expect(close != std::u16string::npos && close > 4 && close <= 12, at,
+                   "a hex type is not \"hex(type):\"");
+            type = read_hex_number(rest.substr(4, close - 4), at);
+            list = close + 2;
+        }
+        return {type, read_hex_bytes(at, column + list)};
+    }
+
+    static std::uint32_t read_hex_number(std::u16string_view digits, std::size_t index) {
+        std::uint32_t number = 0;
+        for (const char16_t c : digits) {
+            expect(hex_value(c) >= 0, index, "not a hex digit");
+            number = number * 16 + static_cast<std::uint32_t>(hex_value(c));
+        }
+        return number;
+    }
+
+    static int hex_value(char16_t c) {
+        if (c >= u'0' && c <= u'9') {
+            return c - u'0';
+        }
+        if (c >= u'a' && c <= u'f') {
+            return c - u'a' + 10;
+        }
+        if (c >= u'A' && c <= u'F') {
+            return c - u'A' + 10;
+        }
+        return -1;
+    }
+
+    // "xx,xx,...", where a line may end after a comma with a backslash and the list go on at
+    // the next line after two blanks.
+    std::vector<std::uint8_t> read_hex_bytes(std::size_t& at, std::size_t column) const {
+        std::vector<std::uint8_t> bytes;
+        const std::u16string* text = &line(at);
+        if (column == text->size()) {
+            return bytes;
+        }
+        while (true) {
+            expect(column + 2 <= text->size() && hex_value((*text)[column]) >= 0 &&
+                       hex_value((*text)[column + 1]) >= 0,
+                   at, "a byte of a hex list is not two hex digits");
+            bytes.push_back(static_cast<std::uint8_t>(hex_value((*text)[column]) * 16 +
+                                                      hex_value((*text)[column + 1])));
+            column += 2;
+            if (column == text->size()) {
+                return bytes;
+            }
+            expect((*text)[column] == u',', at, "bytes of a hex list are not separated by commas");
+            ++column;
+            if (column + 1 == text->size() && (*text)[column] == u'\\') {
+                ++at;
+                expect(at + 1 < lines_.size() && line(at).starts_with(u"  ") && line(at).size() > 2,
+                       at, "a hex list's next line does not go on after two blanks");
+                text = &line(at);
+                column = 2;
+            }
+        }
+    }
+
+    static std::vector<std::uint8_t> utf16_data(const std::u16string& text) {
+        std::vector<std::uint8_t> data;
+        for (const char16_t unit : text) {
+            data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+            data.push_back(static_cast<std::uint8_t>(unit >> 8));
+        }
+        return data;
+    }
+
+    std::vector<std::u16string> lines_;
+};
+
+// The text split at its CR LF pairs; a carriage return or line feed alone is an error.
+std::variant<std::vector<std::u16string>, RegFileError> lines_of(std::u16string_view text) {
+    std::vector<std::u16string> lines(1);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            lines.emplace_back();
+            ++i;
+        } else if (text[i] == u'\r' || text[i] == u'\n') {
+            return RegFileError{lines.size(), "a line break is not CR LF"};
+        } else {
+            lines.back() += text[i];
+        }
+    }
+    return lines;
+}
+
+} // namespace
+
+std::u16string reg_file_header() {
+    return std::u16string(1, kByteOrderMark) + std::u16string(kHeaderLine) + std::u16string(kCrLf);
+}
+
+std::u16string reg_key_block(const RegKeyBlock& key) {
+    std::u16string out = std::u16string(kCrLf) + u"[" + platform::utf16_from_utf8(key.path) + u"]" +
+                         std::u16string(kCrLf);
+    for (const auto& [name, value] : key.values) {
+        out += value_line(name, value);
+    }
+    return out;
+}
+
+std::string utf16le_bytes(std::u16string_view text) {
+    std::string bytes;
+    bytes.reserve(text.size() * 2);
+    for (const char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+std::variant<RegFile, RegFileError> parse_reg_file(std::string_view bytes) {
+    if (bytes.size() < 2 || static_cast<unsigned char>(bytes[0]) != 0xFF ||
+        static_cast<unsigned char>(bytes[1]) != 0xFE) {
+        return RegFileError{0, "the file is not UTF-16 text with a byte-order mark"};
+    }
+    if (bytes.size() % 2 != 0) {
+        return RegFileError{0, "the file ends in the middle of a character"};
+    }
+    const std::u16string text = platform::utf16_from_le_bytes(
+        std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 2, bytes.size() - 2));
+    auto lines = lines_of(text);
+    if (const auto* error = std::get_if<RegFileError>(&lines)) {
+        return *error;
+    }
+    try {
+        return Reader(std::move(std::get<std::vector<std::u16string>>(lines))).read();
+    } catch (const Misread& misread) {
+        return RegFileError{misread.line, misread.what};
+    }
+}
