@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
-# Checks that the release program is a 32-bit PE GUI program carrying its version and manifest.
+# Checks that the release program is a 32-bit or 64-bit (as $3 says) PE GUI program carrying
+# its version and manifest.
 set -euo pipefail
 exe=$1
 objdump=$2
+bits=$3
 fail() { echo "FAIL: $*"; exit 1; }
 
 headers=$("$objdump" -p "$exe")
-grep -Eq 'file format pei?-i386' <<<"$headers" || fail "not a 32-bit PE program"
+case $bits in
+    32) format='pei-i386' ;;
+    64) format='pei-x86-64' ;;
+    *) fail "no PE format for $bits bits" ;;
+esac
+grep -q "file format $format\$" <<<"$headers" || fail "not a $bits-bit PE program"
 grep -Eq 'Subsystem[[:space:]]+00000002' <<<"$headers" || fail "not a GUI program"
 # Read once: grep -q ending a pipe early would fail it under pipefail.
 texts=$(strings "$exe")
