@@ -31,6 +31,8 @@ InitCommonControlsExFunction init_common_controls_slot = init_common_controls_on
 
 namespace {
 
+// Where the flag is unknown (Windows 7 without update KB2533623) comctl32 stays unloaded and the
+// call fails, rather than comctl32 coming from wherever the old search order finds one.
 BOOL WINAPI init_common_controls_on_first_use(const INITCOMMONCONTROLSEX* controls) {
     const HMODULE comctl32 = LoadLibraryExW(L"comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     const FARPROC address = comctl32 ? GetProcAddress(comctl32, "InitCommonControlsEx") : nullptr;
