@@ -8,6 +8,7 @@
 #include "platform/win32/registry.h"
 #include "platform/win32/system.h"
 #include "platform/win32/text.h"
+#include "safe_loading.h"
 
 #include <exception>
 #include <string>
@@ -15,6 +16,7 @@
 #include <windows.h>
 
 int wmain(int argc, wchar_t** argv) {
+    app::restrict_library_search();
     const win32::ComScope com;
     win32::StandardStreams streams;
     std::vector<std::string> arguments;

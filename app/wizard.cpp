@@ -8,6 +8,7 @@
 #include "platform/win32/system.h"
 #include "platform/win32/user_interface.h"
 #include "resource.h"
+#include "safe_loading.h"
 #include "startup/main.h"
 #include "window/form1.h"
 #include "window/message_box_observer.h"
@@ -27,6 +28,7 @@ void show_window(Form1& form, win32::UserInterface& ui, HINSTANCE instance, int 
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
+    app::restrict_library_search();
     const win32::ComScope com;
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
