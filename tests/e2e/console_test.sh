@@ -223,6 +223,152 @@ case_exit_codes() {
     # Exit code 5 needs the system account, which Wine has not: the unit tests reach it.
 }
 
+# Keys with every type of value, as the suite or anything else may have left them. A REG_SZ
+# without its terminator, empty data and an unknown type can only be imported as hex lists.
+import_every_kind_of_value() {
+    import_unicode_registry every-kind <<EOF
+Windows Registry Editor Version 5.00
+
+[$KEY_PATH\\VeskMain]
+@="default"
+"Window"="Main \"quoted\" C:\\\\Vesk"
+"Данные ☃"="Ωμέγα"
+"Unterminated"=hex(1):61,00,62,00
+"Empty string"=hex(1):
+"Expand"=hex(2):25,00,41,00,50,00,50,00,44,00,41,00,54,00,41,00,25,00,00,00
+"Multi"=hex(7):61,00,00,00,62,00,00,00,00,00
+"Size"=dword:00000010
+"Quad"=hex(b):01,02,03,04,05,06,07,08
+"Long"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,17,\\
+  18,19,1a,1b,1c,1d,1e,1f,20,21,22,23,24,25,26,27,28,29,2a,2b,2c,2d,2e,2f
+"Nothing"=hex(0):
+"Empty binary"=hex:
+"Odd"=hex(1234):56,61,6c
+
+[$KEY_PATH\\VeskMain\\Toolbars\\Ωμέγα]
+"Back\\\\slash"=dword:00000001
+
+[$KEY_PATH\\vesk 4.4 Beta]
+"Path"="4.4"
+EOF
+}
+
+# Backs up, cleans and restores; the branch and the host folder come back byte for byte.
+case_backup_round_trip() {
+    start_scratch
+    prepare_prefix
+    local host windows_dir
+    host=$(make_host_folder "$CASE")
+    windows_dir="$WINEPREFIX/drive_c/windows"
+    put "$host/Vesk30.ini"
+    printf 'Ωμέγα=1\r\n' >"$host/VeskMain.ini"
+    put "$host/VeskFont.ini"
+    put "$host/Pomb30.ini"
+    hidden_attribute "$host/Pomb30.ini" # hidden: never deleted, so never backed up
+    put "$windows_dir/veskhogl.ini"
+    import_lookalike_keys
+    import_every_kind_of_value
+    set_host_key "$host"
+    export_branch "$SCRATCH/branch-before"
+    manifest "$host" >"$SCRATCH/host-before"
+    cp "$windows_dir/veskhogl.ini" "$SCRATCH/opengl-before"
+
+    clean cleaning /registry /settings /opengl
+    expect_code cleaning 0
+    [ "$(out_lines cleaning | tail -n 2 | head -n 1)" = \
+        "$BACKED_UP$(windows_path "$host")\\Cleaning1.backup" ] ||
+        fail "the log does not name the backup: $(out_lines cleaning | tail -n 2)"
+    [ "$(cd "$host/Cleaning1.backup" && ls | sort)" = \
+        $'Vesk30.ini\nVeskFont.ini\nVeskMain.ini\nregistry.reg\nveskhogl.ini' ] ||
+        fail "the backup holds: $(ls "$host/Cleaning1.backup")"
+    [ ! -e "$windows_dir/veskhogl.ini" ] && [ ! -e "$host/Vesk30.ini" ] || fail "nothing was cleaned"
+
+    clean restore /restore:1
+    expect_code restore 0
+    export_branch "$SCRATCH/branch-after"
+    cmp -s "$SCRATCH/branch-before" "$SCRATCH/branch-after" || {
+        diff -u "$SCRATCH/branch-before" "$SCRATCH/branch-after" >&2
+        fail "the branch did not come back exactly"
+    }
+    manifest "$host" | grep -Ev ' \./Cleaning[12]\.(log|backup)( |/|$)' >"$SCRATCH/host-after"
+    diff -u "$SCRATCH/host-before" "$SCRATCH/host-after" >&2 ||
+        fail "the host folder did not come back"
+    cmp -s "$SCRATCH/opengl-before" "$windows_dir/veskhogl.ini" ||
+        fail "veskhogl.ini did not come back"
+    grep -qxF "Restored Key: $KEY_PATH\\VeskMain" <(sed 's/\r$//' "$host/Cleaning2.log") ||
+        fail "the restore's log: $(cat "$host/Cleaning2.log")"
+
+    clean again /restore:1
+    expect_code again 1
+    grep -q "^Not restored Key: .*VeskMain (it exists again)$" <(out_lines again) ||
+        fail "what exists again was not reported: $(cat "$SCRATCH/again.out")"
+}
+
+# The backup of one key is what the system's own export of it writes, byte for byte.
+case_backup_like_reg_export() {
+    start_scratch
+    prepare_prefix
+    local host
+    host=$(make_host_folder "$CASE")
+    wine_quiet reg delete "$SETTINGS_BRANCH" /f || true
+    import_unicode_registry one-key <<EOF
+Windows Registry Editor Version 5.00
+
+[$KEY_PATH\\VeskMain]
+@="default"
+"Window"="Main \"quoted\" C:\\\\Vesk"
+"Данные ☃"="Ωμέγα"
+"Expand"=hex(2):25,00,41,00,00,00
+"Multi"=hex(7):61,00,00,00,62,00,00,00,00,00
+"Size"=dword:00000010
+"Quad"=hex(b):01,02,03,04,05,06,07,08
+"Long"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,17,\\
+  18,19,1a,1b,1c,1d,1e,1f,20,21,22,23,24,25,26,27,28,29,2a,2b,2c,2d,2e,2f,30,31,\\
+  32,33,34,35,36,37,38,39,3a,3b,3c,3d,3e,3f
+"Nothing"=hex(0):
+"Odd"=hex(1234):56,61,6c
+
+[$KEY_PATH\\VeskMain\\Sub]
+"Inner"="1"
+EOF
+    wine_quiet reg export "$KEY_PATH\\VeskMain" "$(windows_path "$SCRATCH/exported.reg")" ||
+        fail "reg export failed"
+    set_host_key "$host"
+    clean cleaning /registry
+    expect_code cleaning 0
+    cmp "$SCRATCH/exported.reg" "$host/Cleaning1.backup/registry.reg" >&2 || {
+        iconv -f UTF-16 -t UTF-8 "$SCRATCH/exported.reg" | cat -A | sed 's/^/    reg export | /' >&2
+        iconv -f UTF-16 -t UTF-8 "$host/Cleaning1.backup/registry.reg" | cat -A |
+            sed 's/^/    ours       | /' >&2
+        fail "our backup of one key differs from reg export's"
+    }
+}
+
+# A backup folder that cannot be made: nothing it would have covered is deleted.
+case_backup_refused() {
+    start_scratch
+    prepare_prefix
+    local host
+    host=$(make_host_folder "$CASE")
+    put "$host/Cleaning1.backup" # a file where the folder would go
+    put "$host/Vesk30.ini"
+    put "$host/a.\$\$\$"
+    import_lookalike_keys
+    import_every_kind_of_value
+    export_branch "$SCRATCH/branch-before"
+    set_host_key "$host"
+
+    clean cleaning /registry /settings /temp
+    expect_code cleaning 1
+    export_branch "$SCRATCH/branch-after"
+    cmp -s "$SCRATCH/branch-before" "$SCRATCH/branch-after" || fail "a key went without its backup"
+    [ -f "$host/Vesk30.ini" ] || fail "a settings file went without its backup"
+    [ ! -e "$host/a.\$\$\$" ] || fail "the temporary file, which needs no backup, stayed"
+    [ "$(grep -c '^Could not back up ' "$host/Cleaning1.log")" = 3 ] ||
+        fail "not every key and settings file was refused: $(cat "$host/Cleaning1.log")"
+    ! grep -q "^$BACKED_UP" "$host/Cleaning1.log" || fail "the log names a backup"
+}
+
 # Starts the lock holder; returns once it holds the lock.
 hold_lock() {
     "$VESK_SCRIPTS/wine-run" "$VESK_LOCK_HOLDER" 120 >"$SCRATCH/holder.out" 2>&1 &

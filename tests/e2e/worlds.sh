@@ -125,6 +125,17 @@ import_registry() {
     wine_quiet reg import "$(windows_path "$file")" || fail "cannot import $1 into the registry"
 }
 
+# A registry file given in UTF-8 on stdin, imported as the registry editor's version 5 files
+# are stored: UTF-16LE with a byte-order mark and CR LF, so that any name comes through.
+import_unicode_registry() {
+    local file="$SCRATCH/$1.reg"
+    {
+        printf '\xff\xfe'
+        sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE
+    } >"$file"
+    wine_quiet reg import "$(windows_path "$file")" || fail "cannot import $1 into the registry"
+}
+
 # The whole branch, keys, subkeys and values, as UTF-8 text in the file $1.
 export_branch() {
     local exported="$SCRATCH/export.reg"

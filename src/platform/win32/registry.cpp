@@ -86,39 +86,35 @@ public:
     }
 
     platform::ValueEntry enum_value(std::uint32_t index) const override {
-        // Value names run to 16,383 characters; the data is read with the size it asks for.
+        // Value names run to 16,383 characters. The data comes from RegQueryValueExW: Wine's
+        // RegEnumValueW gives a string value stored without its NUL with one added.
         std::vector<wchar_t> name(16384, L'\0');
-        platform::ValueEntry entry;
-        std::vector<std::uint8_t> data;
-        for (int attempt = 0; attempt < 4; ++attempt) {
-            auto name_size = static_cast<DWORD>(name.size());
-            DWORD type = 0;
-            auto data_size = static_cast<DWORD>(data.size());
-            const LSTATUS status =
-                RegEnumValueW(key_.get(), index, name.data(), &name_size, nullptr, &type,
-                              data.empty() ? nullptr : data.data(), &data_size);
-            if (status == ERROR_NO_MORE_ITEMS) {
-                return {platform::EnumStatus::NoMoreItems, {}, {}};
-            }
-            if (status == ERROR_MORE_DATA || (status == ERROR_SUCCESS && data.size() < data_size)) {
-                data.resize(data_size);
-                continue;
-            }
-            if (status != ERROR_SUCCESS) {
-                break;
-            }
-            data.resize(data_size);
-            return {platform::EnumStatus::Found,
-                    utf8(std::wstring_view(name.data(), name_size)),
-                    {type, std::move(data)}};
+        auto name_size = static_cast<DWORD>(name.size());
+        const LSTATUS status = RegEnumValueW(key_.get(), index, name.data(), &name_size, nullptr,
+                                             nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) {
+            return {platform::EnumStatus::NoMoreItems, {}, {}};
         }
-        return {platform::EnumStatus::Failed, {}, {}};
+        if (status != ERROR_SUCCESS) {
+            return {platform::EnumStatus::Failed, {}, {}};
+        }
+        std::string value_name = utf8(std::wstring_view(name.data(), name_size));
+        auto value = query_value(value_name);
+        if (!value) {
+            return {platform::EnumStatus::Failed, {}, {}};
+        }
+        return {platform::EnumStatus::Found, std::move(value_name), std::move(*value)};
     }
 
     std::optional<std::string> set_value(std::string_view name,
                                          const platform::RegistryValue& value) override {
+        // RegSetValueExW counts a NUL into string data that ends without one when the character
+        // after the data is NUL: a character that is not keeps the data as it was.
+        std::vector<std::uint8_t> data = value.data;
+        data.push_back(0xFF);
+        data.push_back(0xFF);
         const LSTATUS status = RegSetValueExW(key_.get(), wide(name).c_str(), 0, value.type,
-                                              value.data.empty() ? nullptr : value.data.data(),
+                                              value.data.empty() ? nullptr : data.data(),
                                               static_cast<DWORD>(value.data.size()));
         if (status != ERROR_SUCCESS) {
             return error_text(static_cast<DWORD>(status));
