@@ -10,13 +10,21 @@
 
 namespace {
 
+constexpr std::string_view kStopLine = "Cleaning stopped by the user.";
+
+// Carries a stop from the item boundary where it was seen up to the run's end. Deliberately no
+// std::exception: an operation that traps its failures must not take a stop for one and go on.
+struct StopRequested {};
+
 // Stands between the operations and the caller's observer: counts the items into the report,
-// tells the caller how far the run has come, and keeps the trapped failures.
+// tells the caller how far the run has come, keeps the trapped failures, and ends the run at an
+// item boundary when the caller asks to stop.
 class Tally final : public RunObserver {
 public:
     Tally(RunObserver& caller, RunReport& report) : caller_(caller), report_(report) {}
 
     void operation_started(std::string_view procedure) override {
+        stop_if_requested();
         operation_ = procedure;
         caller_.operation_started(procedure);
     }
@@ -24,15 +32,22 @@ public:
         count(item.outcome.outcome);
         caller_.item_handled(item);
         caller_.progress({++items_done_, operation_});
+        stop_if_requested();
     }
     void failure_trapped(const TrappedFailure& failure) override {
         report_.trapped.push_back(failure);
         caller_.failure_trapped(failure);
     }
+    bool stop_requested() override { return caller_.stop_requested(); }
 
     std::string_view operation() const { return operation_; }
 
 private:
+    void stop_if_requested() {
+        if (caller_.stop_requested()) {
+            throw StopRequested{};
+        }
+    }
     void count(Outcome outcome) {
         switch (outcome) {
         case Outcome::Done:
@@ -117,13 +132,15 @@ void end_run(Context& context, RunReport& report, std::string where, std::string
 
 // Runs body with the context's observer behind a tally and action as the run's action; an
 // uncovered failure ends the run and is named after the operation under way when it claimed no
-// procedure of its own.
+// procedure of its own; a stop ends it at the item boundary where it was seen.
 template <class Body> RunReport tallied(Context& context, TargetAction& action, Body&& body) {
     RunReport report;
     Tally tally(context.observer, report);
     Context counted{context.state, context.os, context.log, action, tally};
     try {
         body(counted, report);
+    } catch (const StopRequested&) {
+        report.stopped = true;
     } catch (const platform::Failure& failure) {
         end_run(counted, report,
                 failure.where.empty() ? std::string(tally.operation()) : failure.where,
@@ -132,6 +149,17 @@ template <class Body> RunReport tallied(Context& context, TargetAction& action, 
         end_run(counted, report, std::string(tally.operation()), failure.what());
     }
     return report;
+}
+
+// A line after the operations; a log that cannot take it is a failure nobody trapped.
+void write_closing_line(CleaningLog& log, RunReport& report, std::string_view line) {
+    try {
+        log.write_line(line);
+    } catch (const std::exception& failure) {
+        if (!report.uncovered) {
+            report.uncovered = UncoveredFailure{{}, failure.what()};
+        }
+    }
 }
 
 } // namespace
@@ -159,15 +187,13 @@ RunReport run_cleaning(Context& context, const CleaningOptions& options) {
     });
     if (backup.made()) {
         report.backup_folder = backup.folder();
-        try {
-            context.log.write_line("Backed up to: ", backup.folder());
-        } catch (const std::exception& failure) {
-            if (!report.uncovered) {
-                report.uncovered = UncoveredFailure{{}, failure.what()};
-            }
-        }
+        write_closing_line(context.log, report, pad_to_zone("Backed up to: ") + backup.folder());
     }
-    if (report.uncovered) {
+    // After the backup's line: the user's stop is the last thing the run did.
+    if (report.stopped) {
+        write_closing_line(context.log, report, kStopLine);
+    }
+    if (report.uncovered || report.stopped) {
         context.log.close();
     }
     return report;

@@ -49,13 +49,17 @@ struct RunReport {
     std::vector<TrappedFailure> trapped;
     std::optional<UncoveredFailure> uncovered;
     std::string backup_folder; // where the deleted keys and settings files were backed up
+    // The observer asked to stop: the run ended at an item boundary, and its log, if one was
+    // open, got the stop line as its last and is closed.
+    bool stopped = false;
 };
 
 // Cleans with the context's action: sets LogFileNo, creates a new log and runs the chosen
 // operations into it, every program-settings key and settings file backed up beside the log
 // before it goes (the log's last line names the backup folder). The log is left open for the
 // caller to close once it has told the user (the window names the log while it is still open);
-// an uncovered failure is logged, closes the log and ends the run.
+// an uncovered failure is logged, closes the log and ends the run, and so does a stop the
+// observer asks for (then the stop line follows the backup's).
 RunReport run_cleaning(Context& context, const CleaningOptions& options);
 // Walks the targets run_cleaning would hand over, in the same order, and changes nothing: no
 // log, no log number, not even the shared state's key list.

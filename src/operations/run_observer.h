@@ -34,4 +34,8 @@ public:
     virtual void progress(const Progress& /*progress*/) {}
     virtual void failure_trapped(const TrappedFailure& /*failure*/) {}
     virtual void line_written(std::string_view /*line*/) {}
+    // Asked at every item boundary (after an item, before an operation): true ends the run
+    // there, so that no item is ever left half-done. The window asks for it when the user closes
+    // it during a run; another thread may set what it answers.
+    virtual bool stop_requested() { return false; }
 };

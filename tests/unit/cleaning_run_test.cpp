@@ -1,10 +1,11 @@
 // The engine without a window: a preview walks exactly what a cleaning then does and changes
-// nothing, and one observer hears every item, the progress, every trapped failure and every
-// line of the log.
+// nothing, one observer hears every item, the progress, every trapped failure and every line of
+// the log, and the observer can stop a run between two items.
 #include "engine/cleaning_run.h"
 #include "operation_world.h"
 #include "operations/registry_settings.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -37,7 +38,9 @@ struct RecordingObserver final : RunObserver {
         trapped.push_back(failure.box_text);
     }
     void line_written(std::string_view line) override { lines.emplace_back(line); }
+    bool stop_requested() override { return stop && stop(); }
 
+    std::function<bool()> stop; // asked at every item boundary
     std::vector<std::string> operations;
     std::vector<std::string> items;
     std::vector<Outcome> outcomes;
@@ -209,6 +212,72 @@ TEST_F(CleaningRunTest, WithoutALogNothingRunsAndTheReportSaysWhy) {
 
     EXPECT_EQ(fake.whole_world(), before);
     EXPECT_TRUE(heard.items.empty());
+}
+
+const std::string kStopLine = "Cleaning stopped by the user.";
+
+TEST_F(CleaningRunTest, AStopEndsTheRunAfterTheItemUnderWayAndTheLogSaysSo) {
+    add_leftovers();
+    fake.add_file(host("b.$$$"));
+    // Seen inside an operation that traps its own failures: it must not take the stop for one.
+    heard.stop = [this] { return fake.exists(host("Pomb30.ini")) && !fake.exists(host("a.$$$")); };
+
+    const RunReport report = run_cleaning(engine, every_option());
+
+    EXPECT_TRUE(report.stopped);
+    EXPECT_FALSE(report.uncovered);
+    EXPECT_TRUE(report.trapped.empty());
+    EXPECT_FALSE(log.is_open());
+    const std::vector<std::string> logged = lines_of(log_text());
+    EXPECT_EQ(logged, (std::vector<std::string>{
+                          "Deleted Key:  HKEY_CURRENT_USER\\" + kBranch + "\\VeskTorp",
+                          "Deleted Key:  HKEY_CURRENT_USER\\" + kBranch + "\\VESK 4.0",
+                          "Deleted File: " + host("Vesk30.ini"),
+                          "Could not delete File:      " + host("Pomb30.ini") + " (" +
+                              fake::kAccessDenied + ")",
+                          "Deleted File: " + host("a.$$$"),
+                          // What was backed up before the stop stays findable.
+                          "Backed up to: " + host("Cleaning1.backup"), kStopLine}));
+    EXPECT_EQ(heard.lines, logged);
+    EXPECT_EQ(report.done + report.refused, 5u);
+    // Nothing after the item under way was touched.
+    EXPECT_TRUE(fake.exists(host("b.$$$")));
+    EXPECT_TRUE(fake.exists(host("log.txt")));
+    EXPECT_TRUE(fake.exists(host("p.vk$\\Main.frm")));
+    EXPECT_TRUE(fake.exists("C:\\WINDOWS\\veskhogl.ini"));
+    EXPECT_TRUE(fake.starts.empty());
+    EXPECT_TRUE(fake.exists(kPfStore + "\\Vesk.ini"));
+}
+
+TEST_F(CleaningRunTest, AStopBeforeTheFirstOperationLeavesALogOfTheStopAlone) {
+    add_leftovers();
+    const std::vector<std::string> before = fake.whole_world();
+    heard.stop = [] { return true; };
+
+    const RunReport report = run_cleaning(engine, every_option());
+
+    EXPECT_TRUE(report.stopped);
+    EXPECT_EQ(report.log, LogStatus::Open);
+    EXPECT_EQ(lines_of(log_text()), std::vector<std::string>{kStopLine});
+    EXPECT_FALSE(log.is_open());
+    EXPECT_TRUE(heard.operations.empty());
+    std::vector<std::string> after = fake.whole_world();
+    std::erase_if(after, [](const std::string& entry) {
+        return entry.find("cleaning1.log") != std::string::npos;
+    });
+    EXPECT_EQ(after, before);
+}
+
+TEST_F(CleaningRunTest, AStoppedPreviewStopsAtAnItemToo) {
+    add_leftovers();
+    heard.stop = [this] { return heard.items.size() == 3; };
+
+    const RunReport preview = preview_cleaning(engine, every_option());
+
+    EXPECT_TRUE(preview.stopped);
+    EXPECT_EQ(preview.previewed + preview.refused, 3u);
+    EXPECT_EQ(heard.items.size(), 3u);
+    EXPECT_FALSE(fake.exists(host("Cleaning1.log")));
 }
 
 } // namespace
