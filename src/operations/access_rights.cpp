@@ -12,6 +12,8 @@ constexpr std::string_view kTool = "\\icacls.exe";
 constexpr std::string_view kGrantUsers = " /T /Q /grant:r *S-1-5-32-545:(OI)(CI)F";
 constexpr std::string_view kNotChangeable = "not a folder the wizard may change";
 constexpr std::string_view kNoSystemFolder = "the system folder cannot be found";
+constexpr std::string_view kWaitCalledOff =
+    "stopped waiting for icacls, which may still be running";
 
 // The folder between double quotes. Backslashes before a quote escape it, so a trailing run of
 // them is doubled to stay literal and leave the quote closing the argument.
@@ -35,6 +37,9 @@ ItemOutcome start_rights_tool(const Context& context, const std::string& folder)
     if (!result.started) {
         return {Outcome::Refused, result.reason};
     }
+    if (!result.finished) {
+        return {Outcome::Refused, std::string(kWaitCalledOff)};
+    }
     if (result.exit_code != 0) {
         return {Outcome::Refused, "icacls exit code " + std::to_string(result.exit_code)};
     }
@@ -56,6 +61,10 @@ void MM_RestoreAccessRights(Context& context, const std::string& logName) {
     platform::claim_failures("MM_RestoreAccessRights", [&] {
         std::vector<std::pair<Target, ItemOutcome>> restored;
         for (const std::string* folder : {&context.state.AppDataPath, &context.state.AuxDataPath}) {
+            // A stop asked for while the first tool ran leaves the second folder as it is.
+            if (!restored.empty() && context.observer.stop_requested()) {
+                break;
+            }
             if (!folder->empty()) {
                 ItemOutcome outcome = MM_SetFolderPermissions(context, *folder);
                 restored.emplace_back(Target{TargetKind::FolderRights, *folder},

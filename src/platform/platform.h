@@ -244,12 +244,14 @@ struct ProcessResult {
     bool started = false;
     std::string reason; // why it did not start
     std::uint32_t exit_code = 0;
+    bool finished = true; // false: the wait was called off and the program may still be running
 };
 
 class Processes {
 public:
     virtual ~Processes() = default;
-    // Starts application with command_line shown minimised with the focus, waits for its end.
+    // Starts application with command_line shown minimised with the focus, waits for its end,
+    // or until the waiting is called off (the run it belongs to is being stopped).
     virtual ProcessResult run_and_wait(std::string_view application,
                                        std::string_view command_line) = 0;
 };

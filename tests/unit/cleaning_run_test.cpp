@@ -268,6 +268,27 @@ TEST_F(CleaningRunTest, AStopBeforeTheFirstOperationLeavesALogOfTheStopAlone) {
     EXPECT_EQ(after, before);
 }
 
+// The wait for the access-rights tool is called off by a stop: the folder's line says so and
+// the second folder's tool never starts.
+TEST_F(CleaningRunTest, AStopDuringTheRightsToolLogsTheFolderAsNotSetAndStartsNoOther) {
+    add_leftovers();
+    fake.process_results = {{true, {}, 0, false}};
+    heard.stop = [this] { return !fake.starts.empty(); };
+    CleaningOptions options;
+    options.access_rights = options.store_program_files = true;
+
+    const RunReport report = run_cleaning(engine, options);
+
+    EXPECT_TRUE(report.stopped);
+    EXPECT_EQ(fake.starts.size(), 1u);
+    EXPECT_EQ(lines_of(log_text()),
+              (std::vector<std::string>{
+                  "Permissions Not Set For:    D:\\Host (stopped waiting for icacls, which may "
+                  "still be running)",
+                  kStopLine}));
+    EXPECT_TRUE(fake.exists(kPfStore + "\\Vesk.ini"));
+}
+
 TEST_F(CleaningRunTest, AStoppedPreviewStopsAtAnItemToo) {
     add_leftovers();
     heard.stop = [this] { return heard.items.size() == 3; };

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
+#include <tlhelp32.h>
 #include <vector>
 #include <windows.h>
 
@@ -203,6 +205,7 @@ protected:
         CopyFileW(saved_.c_str(), tool_.c_str(), FALSE);
         SetEnvironmentVariableW(L"VESK_ICACLS_RECORD", nullptr);
         SetEnvironmentVariableW(L"VESK_ICACLS_EXIT", nullptr);
+        SetEnvironmentVariableW(L"VESK_ICACLS_WAIT_MS", nullptr);
         RealAdvancedTest::TearDown();
     }
     // The command line, then each argument as parsed, then "show N".
@@ -270,6 +273,44 @@ TEST_F(IcaclsTest, TheExitCodesAreReadAndLogged) {
                                             state.AuxDataPath + " (icacls exit code 1332)"}));
     SetEnvironmentVariableW(L"VESK_ICACLS_EXIT", L"0");
     EXPECT_EQ(MM_SetFolderPermissions(context, state.AppDataPath).outcome, Outcome::Done);
+}
+
+// The running process started from the program file, or null.
+win32::UniqueHandle running_process(const std::wstring& program) {
+    const win32::UniqueHandle snapshot =
+        win32::adopt_handle(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry)) {
+        if (lstrcmpiW(entry.szExeFile, program.c_str()) == 0) {
+            return win32::UniqueHandle(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        }
+    }
+    return nullptr;
+}
+
+// Closing the window during the tool's run: the wait ends at once, the tool goes on by itself.
+TEST_F(IcaclsTest, ACalledOffWaitEndsAtOnceAndLeavesTheToolRunning) {
+    SetEnvironmentVariableW(L"VESK_ICACLS_WAIT_MS", L"4000");
+    const win32::UniqueHandle call_off(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    win32::Processes waiting(win32::Processes::Show::Minimised, call_off.get());
+    const std::jthread closing([&call_off] {
+        Sleep(500);
+        SetEvent(call_off.get());
+    });
+    const ULONGLONG started = GetTickCount64();
+
+    const platform::ProcessResult result =
+        waiting.run_and_wait(win32::utf8(tool_), "icacls \"" + state.VeskPath + "\"");
+
+    EXPECT_LT(GetTickCount64() - started, 2500u);
+    EXPECT_TRUE(result.started);
+    EXPECT_FALSE(result.finished);
+    const win32::UniqueHandle tool = running_process(L"icacls.exe");
+    ASSERT_TRUE(tool) << "the tool ended with the wait";
+    // Done before the stand-in is put back: a running program's file cannot be replaced.
+    EXPECT_EQ(WaitForSingleObject(tool.get(), 20000), WAIT_OBJECT_0);
 }
 
 TEST(ProcessStartTest, AProgramThatCannotStartGivesTheSystemsReason) {

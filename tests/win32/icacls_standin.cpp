@@ -1,6 +1,8 @@
 // Stands in for the system's icacls in the test prefix: records how it was started (its
 // command line as given, the arguments as a program parses them, how its window is to be
-// shown) in the file named by VESK_ICACLS_RECORD, and exits with the code in VESK_ICACLS_EXIT.
+// shown) in the file named by VESK_ICACLS_RECORD, works for the milliseconds in
+// VESK_ICACLS_WAIT_MS as a large tree would keep the tool busy, and exits with the code in
+// VESK_ICACLS_EXIT.
 #include "platform/win32/handles.h"
 
 #include <memory>
@@ -54,5 +56,6 @@ int wmain() {
         WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)),
                   &written, nullptr);
     }
+    Sleep(static_cast<DWORD>(_wtoi(variable(L"VESK_ICACLS_WAIT_MS").c_str())));
     return _wtoi(variable(L"VESK_ICACLS_EXIT").c_str());
 }

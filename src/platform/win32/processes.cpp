@@ -7,6 +7,20 @@
 #include <windows.h>
 
 namespace win32 {
+namespace {
+
+// False when the wait was called off while the program still ran; a program that has ended
+// counts as finished even when the call-off came at the same time.
+bool wait_for_end(HANDLE process, HANDLE call_off) {
+    if (!call_off) {
+        WaitForSingleObject(process, INFINITE);
+        return true;
+    }
+    const HANDLE handles[] = {process, call_off};
+    return WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0 + 1;
+}
+
+} // namespace
 
 platform::ProcessResult Processes::run_and_wait(std::string_view application,
                                                 std::string_view command_line) {
@@ -32,7 +46,9 @@ platform::ProcessResult Processes::run_and_wait(std::string_view application,
     }
     const UniqueHandle process_handle(process.hProcess);
     const UniqueHandle thread_handle(process.hThread);
-    WaitForSingleObject(process_handle.get(), INFINITE);
+    if (!wait_for_end(process_handle.get(), call_off_)) {
+        return {true, {}, 0, false};
+    }
     DWORD exit_code = 0;
     if (!GetExitCodeProcess(process_handle.get(), &exit_code)) {
         return {false, error_text(GetLastError()), 0};

@@ -3,6 +3,8 @@
 
 #include "platform/platform.h"
 
+#include <windows.h>
+
 namespace win32 {
 
 class Processes final : public platform::Processes {
@@ -10,13 +12,17 @@ public:
     // Minimised: the window's way, shown as a button while the tool works. Hidden: the console
     // program's way, which never shows a window.
     enum class Show { Minimised, Hidden };
-    explicit Processes(Show show = Show::Minimised) : show_(show) {}
+    // call_off, when given, is an event (not owned) that calls off every wait while it is set:
+    // the program is left to finish on its own.
+    explicit Processes(Show show = Show::Minimised, HANDLE call_off = nullptr)
+        : show_(show), call_off_(call_off) {}
 
     platform::ProcessResult run_and_wait(std::string_view application,
                                          std::string_view command_line) override;
 
 private:
     Show show_;
+    HANDLE call_off_;
 };
 
 } // namespace win32
