@@ -92,7 +92,7 @@ void Form1::Command2_Click() {
             return;
         }
         const auto lock = claim_cleaning();
-        if (!lock || !clean_and_tell(advanced_options(), "Command2_Click")) {
+        if (!lock || !clean_and_tell(advanced_options(), "Command2_Click", ControlId::Frame2)) {
             return;
         }
     }

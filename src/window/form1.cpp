@@ -137,6 +137,10 @@ Form1::Form1(Context context) : context_(context), controls_(stored_layout()) {
     mutable_control(Id::Frame2).visible = false;
 }
 
+Form1::Form1(Context context, RunExecutor& executor) : Form1(context) {
+    executor_ = &executor;
+}
+
 ControlId Form1::Check1(int index) {
     return static_cast<ControlId>(static_cast<int>(Id::Check1_0) + index);
 }
@@ -191,6 +195,12 @@ void Form1::click(ControlId id) {
 }
 
 void Form1::close() {
+    if (running_) {
+        // The log is the run's until it ends: the closing waits for the stop.
+        close_requested_ = true;
+        executor_->request_stop();
+        return;
+    }
     dispatch("Form_QueryUnload", [this] {
         Form_QueryUnload();
         ended_ = true;
@@ -300,18 +310,51 @@ std::unique_ptr<platform::CleaningLock> Form1::claim_cleaning() {
     return lock;
 }
 
-bool Form1::clean_and_tell(const CleaningOptions& options, std::string_view handler) {
+bool Form1::clean_and_tell(const CleaningOptions& options, std::string_view handler,
+                           ControlId panel) {
     set_mouse_pointer(platform::kPointerHourglass);
-    const RunReport report = run_cleaning(context_, options);
+    const RunReport report = run_showing_progress(options, panel);
     if (report.uncovered) {
         const UncoveredFailure& failure = *report.uncovered;
         end_after_failure(failure.where.empty() ? handler : failure.where, failure.description);
         return false;
     }
-    set_mouse_pointer(platform::kPointerDefault);
-    tell_outcome(report);
+    if (!report.stopped) {
+        set_mouse_pointer(platform::kPointerDefault);
+        tell_outcome(report);
+    }
     context_.log.close();
+    if (close_requested_) {
+        close();
+        return false;
+    }
     return true;
+}
+
+RunReport Form1::run_showing_progress(const CleaningOptions& options, ControlId panel) {
+    const std::string stored = control(panel).caption;
+    class Running {
+    public:
+        Running(Form1& form, ControlId shown, const std::string& caption)
+            : form_(form), shown_(shown), caption_(caption) {
+            form_.running_ = true;
+        }
+        ~Running() {
+            form_.running_ = false;
+            form_.set_caption(shown_, caption_);
+        }
+        Running(const Running&) = delete;
+        Running& operator=(const Running&) = delete;
+
+    private:
+        Form1& form_;
+        ControlId shown_;
+        const std::string& caption_;
+    };
+    const Running running(*this, panel, stored);
+    return executor_->execute(context_, options, [&](const RunProgress& progress) {
+        set_caption(panel, progress_caption(stored, progress));
+    });
 }
 
 void Form1::tell_outcome(const RunReport& report) {

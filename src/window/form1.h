@@ -5,6 +5,7 @@
 
 #include "engine/cleaning_run.h"
 #include "operations/context.h"
+#include "window/run_executor.h"
 
 #include <array>
 #include <optional>
@@ -60,20 +61,28 @@ inline constexpr std::string_view kHideAdvanced = "Hide Advanced Options";
 
 class Form1 {
 public:
+    // The runs are worked inline, on the caller's thread.
     explicit Form1(Context context);
+    // The runs go to executor.
+    Form1(Context context, RunExecutor& executor);
+    Form1(const Form1&) = delete;
+    Form1& operator=(const Form1&) = delete;
 
     // ---- Events from the window system. A failure that nothing else traps is reported here
     // and ends the program.
     void Form_Load();
     // A user's click: a check box changes its tick, a button runs its handler.
     void click(ControlId id);
-    // Closing by the close box, the system menu, log-off or shutdown.
+    // Closing by the close box, the system menu, log-off or shutdown. During a run it stops the
+    // run at its next item boundary, and the program ends once the run has.
     void close();
 
     // ---- State, for the view and the tests.
     const Control& control(ControlId id) const { return controls_[static_cast<std::size_t>(id)]; }
     const std::array<Control, kControlCount>& controls() const { return controls_; }
     bool ended() const { return ended_; }
+    // A confirmed run is being worked (its executor has not returned yet).
+    bool running() const { return running_; }
     int mouse_pointer() const { return mouse_pointer_; }
 
     // Setting a check box from code: raises its click handler when the tick changes, through
@@ -115,18 +124,26 @@ private:
                             bool& confirmable, std::string& message) const;
     CleaningOptions advanced_options() const;
 
-    // Shared by both runs once confirmed: the hourglass, the engine's run, then the closing
-    // message naming the log (or saying none could be made) and the log closed. False when an
-    // uncovered failure has ended the program; handler names a failure that claimed no
-    // procedure.
-    bool clean_and_tell(const CleaningOptions& options, std::string_view handler);
+    // Shared by both runs once confirmed: the hourglass, the engine's run with its progress in
+    // the caption of panel, then the closing message naming the log (or saying none could be
+    // made) and the log closed. False when the program has ended: after an uncovered failure,
+    // or after the user closed the window during the run (then without the closing message if
+    // the run was stopped); handler names a failure that claimed no procedure.
+    bool clean_and_tell(const CleaningOptions& options, std::string_view handler, ControlId panel);
+    // The executor's run, with its progress shown in the caption of panel, which gets its
+    // stored caption back however the run ends.
+    RunReport run_showing_progress(const CleaningOptions& options, ControlId panel);
     // The lock that keeps a second cleaning (window or console) from running meanwhile; null,
     // and the user told, while another cleaning holds it.
     std::unique_ptr<platform::CleaningLock> claim_cleaning();
     void tell_outcome(const RunReport& report);
 
     Context context_;
+    InlineExecutor inline_executor_;
+    RunExecutor* executor_ = &inline_executor_;
     std::array<Control, kControlCount> controls_;
     bool ended_ = false;
+    bool running_ = false;
+    bool close_requested_ = false;
     int mouse_pointer_ = platform::kPointerDefault;
 };

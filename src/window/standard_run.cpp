@@ -21,7 +21,7 @@ void Form1::Command1_Click() {
         return;
     }
     const auto lock = claim_cleaning();
-    if (!lock || !clean_and_tell(standard_options(), "Command1_Click")) {
+    if (!lock || !clean_and_tell(standard_options(), "Command1_Click", ControlId::Frame1)) {
         return;
     }
     for (int index = 0; index <= 5; ++index) {

@@ -275,4 +275,77 @@ TEST_F(StandardRunTest, WithoutALogNameNothingRunsAndTheUserIsWarned) {
     EXPECT_FALSE(form.ended());
 }
 
+// The count of the items handled stands in the panel's caption while the run works; the
+// caption is the stored one again before the closing message.
+TEST_F(StandardRunTest, TheRunCountsItsItemsInThePanelCaptionAndGivesItBack) {
+    for (const char* name : {"a.$$$", "b.$$$", "c.$$$"}) {
+        fake.add_file(host(name));
+    }
+    std::vector<std::string> while_deleting;
+    files.before = [&](std::string_view call, std::string_view) {
+        if (call == "delete_file") {
+            while_deleting.push_back(caption(Id::Frame1));
+        }
+    };
+    std::string while_told;
+    fake.on_message_box = [&](const fake::MessageBox& box) {
+        if (box.style == platform::kMbInformation) {
+            while_told = caption(Id::Frame1);
+        }
+    };
+
+    form.click(Id::Command1);
+
+    EXPECT_EQ(while_deleting,
+              (std::vector<std::string>{"Cleaning Options", "Cleaning Options (1 item)",
+                                        "Cleaning Options (2 items)"}));
+    EXPECT_EQ(while_told, "Cleaning Options");
+    EXPECT_EQ(caption(Id::Frame1), "Cleaning Options");
+    EXPECT_EQ(caption(Id::Frame2), "Advanced Cleaning Options");
+}
+
+// Closing the window during a run: the run stops after the item under way, the log says so and
+// is closed, nothing after it is touched, and the program ends without the closing message.
+TEST_F(StandardRunTest, ClosingDuringARunStopsItAfterTheItemUnderWayAndEndsTheProgram) {
+    for (const char* name : {"a.$$$", "b.$$$", "c.$$$", "p.vk$\\Main.frm"}) {
+        fake.add_file(host(name));
+    }
+    bool locked_while_running = false;
+    files.before = [&](std::string_view call, std::string_view path) {
+        if (call == "delete_file" && path == host("b.$$$")) {
+            locked_while_running = fake.cleaning_locked;
+            form.close();
+            EXPECT_FALSE(form.ended()); // not while the run has the log
+        }
+    };
+
+    form.click(Id::Command1);
+
+    EXPECT_EQ(lines_of(log_text()), (std::vector<std::string>{"Deleted File: D:\\Host\\a.$$$",
+                                                              "Deleted File: D:\\Host\\b.$$$",
+                                                              "Cleaning stopped by the user."}));
+    EXPECT_TRUE(fake.exists(host("c.$$$")));
+    EXPECT_TRUE(fake.exists(host("p.vk$\\Main.frm")));
+    EXPECT_EQ(box_texts(), std::vector<std::string>{fake.boxes.front().text});
+    EXPECT_TRUE(form.ended());
+    EXPECT_FALSE(form.running());
+    EXPECT_FALSE(log.is_open());
+    EXPECT_TRUE(locked_while_running);
+    EXPECT_FALSE(fake.cleaning_locked);
+    EXPECT_EQ(fake.pointers.back(), platform::kPointerDefault);
+    EXPECT_EQ(caption(Id::Frame1), "Cleaning Options");
+}
+
+// Outside a run the close box ends the program at once, as ever.
+TEST_F(StandardRunTest, AfterARunClosingEndsTheProgramAtOnce) {
+    fake.add_file(host("a.$$$"));
+    form.click(Id::Command1);
+    ASSERT_FALSE(form.ended());
+
+    form.close();
+
+    EXPECT_TRUE(form.ended());
+    EXPECT_EQ(lines_of(log_text()), std::vector<std::string>{"Deleted File: D:\\Host\\a.$$$"});
+}
+
 } // namespace
