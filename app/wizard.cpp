@@ -13,15 +13,17 @@
 #include "window/form1.h"
 #include "window/message_box_observer.h"
 #include "window/win32/form_view.h"
+#include "window/win32/run_worker.h"
 
 #include <commctrl.h>
 #include <windows.h>
 
 namespace {
 
-void show_window(Form1& form, win32::UserInterface& ui, HINSTANCE instance, int show_command) {
+void show_window(Form1& form, win32::UserInterface& ui, win32::RunWorker& worker,
+                 HINSTANCE instance, int show_command) {
     const HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_WIZARD));
-    win32::FormView view(form, ui, instance, icon);
+    win32::FormView view(form, ui, worker, instance, icon);
     view.run(show_command);
 }
 
@@ -37,7 +39,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     win32::FileSystem files;
     win32::UserInterface ui;
     win32::System system([&ui] { return ui.owner(); });
-    win32::Processes processes;
+    // The runs work off the window's thread; closing the window during a run calls off the
+    // wait for the access-rights tool too.
+    win32::RunWorker worker;
+    win32::Processes processes(win32::Processes::Show::Minimised, worker.stop_event());
     const platform::Platform os{registry, files, system, processes, ui};
 
     SharedState state;
@@ -47,13 +52,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     }
     DeleteAction deletion;
     MessageBoxObserver observer(ui);
-    Form1 form(Context{state, os, log, deletion, observer});
+    Form1 form(Context{state, os, log, deletion, observer}, worker);
     form.Form_Load();
     if (form.ended()) {
         return 0;
     }
     try {
-        show_window(form, ui, instance, show_command);
+        show_window(form, ui, worker, instance, show_command);
     } catch (const platform::Failure& failure) {
         report_fatal_failure(ui, "Form1", failure.what());
     }

@@ -98,8 +98,9 @@ Creation creation_of(ControlKind kind) {
 
 } // namespace
 
-FormView::FormView(Form1& form, UserInterface& ui, HINSTANCE instance, HICON icon)
-    : form_(form), ui_(ui) {
+FormView::FormView(Form1& form, UserInterface& ui, RunWorker& worker, HINSTANCE instance,
+                   HICON icon)
+    : form_(form), ui_(ui), worker_(worker) {
     register_classes(instance, icon, window_proc);
     CreateWindowExW(0, kWindowClass, wide(kFormCaption).c_str(),
                     WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, CW_USEDEFAULT,
@@ -114,6 +115,8 @@ FormView::FormView(Form1& form, UserInterface& ui, HINSTANCE instance, HICON ico
     sync();
     ui_.set_owner(window_);
     ui_.set_refresh([this] { sync(); });
+    worker_.attach(
+        window_, [this](MSG& message) { return handled_by_window(message); }, [this] { sync(); });
 }
 
 FormView::~FormView() {
@@ -257,7 +260,8 @@ void FormView::sync() {
             ShowWindow(shown, c.visible ? SW_SHOWNA : SW_HIDE);
         }
     }
-    // A run may hold the thread for a while: show the change now, not when it returns.
+    // Painted now, not at the next turn of the message loop: a box about to open must show
+    // over the state it talks about.
     RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
@@ -266,12 +270,18 @@ void FormView::run(int show_command) {
     SetFocus(controls_[static_cast<std::size_t>(ControlId::Command1)]);
     MSG message;
     while (window_ && GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (handle_tab(message) || IsDialogMessageW(window_, &message)) {
+        if (handled_by_window(message)) {
             continue;
         }
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+}
+
+// The keys the window handles itself before a message is dispatched: Tab in the stored order,
+// and the dialog manager's keys.
+bool FormView::handled_by_window(MSG& message) {
+    return window_ && (handle_tab(message) || IsDialogMessageW(window_, &message));
 }
 
 int FormView::index_of(HWND control) const {
@@ -359,8 +369,14 @@ void FormView::on_clicked(int id) {
 }
 
 void FormView::on_close() {
-    // While a handler runs (showing a box, say), the closing waits for nothing: it is refused,
-    // so that the handler never finds its log closed under it.
+    // During a run the model stops it at its next item boundary; the window goes once the
+    // handler that started the run has returned.
+    if (form_.running()) {
+        form_.close();
+        return;
+    }
+    // While a handler shows a box, the closing waits for nothing: it is refused, so that the
+    // handler never finds its log closed under it.
     if (busy_) {
         return;
     }
@@ -368,6 +384,17 @@ void FormView::on_close() {
     form_.close();
     busy_ = false;
     DestroyWindow(window_);
+}
+
+// The session ends once this returns: a run under way is stopped, and waited for, so that no
+// item is left half-done and the log ends with the stop.
+void FormView::on_end_session() {
+    if (form_.running()) {
+        form_.close();
+        worker_.wait_for_end();
+        return;
+    }
+    on_close();
 }
 
 LRESULT FormView::on_color_static(HDC dc, HWND control) {
@@ -436,12 +463,13 @@ LRESULT FormView::handle(UINT message, WPARAM wparam, LPARAM lparam) {
         return TRUE;
     case WM_ENDSESSION:
         if (wparam) {
-            on_close();
+            on_end_session();
         }
         return 0;
     case WM_DESTROY:
         ui_.set_owner(nullptr);
         ui_.set_refresh({});
+        worker_.detach();
         PostQuitMessage(0);
         return 0;
     case kEndMessage:

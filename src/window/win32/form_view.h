@@ -5,6 +5,7 @@
 #include "platform/win32/handles.h"
 #include "platform/win32/user_interface.h"
 #include "window/form1.h"
+#include "window/win32/run_worker.h"
 
 #include <array>
 #include <windows.h>
@@ -13,8 +14,9 @@ namespace win32 {
 
 class FormView {
 public:
-    // Creates the window, hidden, centred on the screen, with the model's current state.
-    FormView(Form1& form, UserInterface& ui, HINSTANCE instance, HICON icon);
+    // Creates the window, hidden, centred on the screen, with the model's current state. The
+    // model's runs are worked by worker, which keeps the window answering meanwhile.
+    FormView(Form1& form, UserInterface& ui, RunWorker& worker, HINSTANCE instance, HICON icon);
     ~FormView();
     FormView(const FormView&) = delete;
     FormView& operator=(const FormView&) = delete;
@@ -36,8 +38,10 @@ private:
     void center_on_screen();
     void sync();
 
+    bool handled_by_window(MSG& message);
     void on_clicked(int id);
     void on_close();
+    void on_end_session();
     LRESULT on_color_static(HDC dc, HWND control);
     bool handle_tab(const MSG& message);
     bool reachable(HWND control) const;
@@ -46,6 +50,7 @@ private:
 
     Form1& form_;
     UserInterface& ui_;
+    RunWorker& worker_;
     HWND window_ = nullptr;
     // controls_[i] is the native control of form_.controls()[i]; a frame is its group box,
     // which lies in the opaque panel panels_[i].
