@@ -13,7 +13,9 @@ std::string items(std::size_t count) {
 class CountObserver final : public RunObserver {
 public:
     explicit CountObserver(const RunTracker& tracker) : tracker_(tracker) {}
-    bool stop_requested() override { return tracker_.stop_requested(); }
+    bool stop_requested() override {
+        return tracker_.stop_requested() || tracker_.count_abandoned();
+    }
 
 private:
     const RunTracker& tracker_;
@@ -73,6 +75,7 @@ BarPosition bar_position(const RunProgress& progress) {
 
 void RunTracker::reset() {
     stop_ = false;
+    count_abandoned_ = false;
     counted_ = false;
     total_ = 0;
     items_done_ = 0;

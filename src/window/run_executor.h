@@ -50,17 +50,23 @@ public:
     RunProgress progress() const;
     void request_stop() { stop_.store(true); }
     bool stop_requested() const { return stop_.load(); }
+    // The count is no longer wanted: it ends at its next item.
+    void abandon_count() { count_abandoned_.store(true); }
+    bool count_abandoned() const { return count_abandoned_.load(); }
 
 private:
     std::atomic<std::size_t> items_done_{0};
     std::atomic<std::size_t> total_{0};
     std::atomic<bool> counted_{false};
     std::atomic<bool> stop_{false};
+    std::atomic<bool> count_abandoned_{false};
 };
 
 // Counts the items the options' cleaning would handle into the tracker's total: a preview, so
-// nothing changes and no failure reaches anybody. A count that was stopped or that failed leaves
-// the total unknown.
+// nothing changes and no failure reaches anybody. It may work beside the cleaning, on a copy of
+// the shared state taken before the cleaning began: it lists far faster than the cleaning
+// deletes, so it finds what the cleaning will handle. A count that was stopped, abandoned or
+// that failed leaves the total unknown.
 void count_items(Context& context, const CleaningOptions& options, RunTracker& tracker);
 
 // Cleans with the options as run_cleaning does, counting every item into the tracker and ending

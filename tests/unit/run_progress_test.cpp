@@ -100,4 +100,17 @@ TEST_F(CountTest, AStopEndsTheCountAndTheCleaningAlike) {
     EXPECT_TRUE(fake.starts.empty());
 }
 
+// The cleaning ended before the count: the count goes, the cleaning was never concerned.
+TEST_F(CountTest, AnAbandonedCountEndsWithoutATotalAndStopsNoCleaning) {
+    tracker.abandon_count();
+    count_items(interposed, options, tracker);
+    EXPECT_EQ(tracker.progress(), (RunProgress{0, std::nullopt}));
+
+    const RunReport report = tracked_cleaning(interposed, options, tracker);
+
+    EXPECT_FALSE(report.stopped);
+    EXPECT_EQ(tracker.progress(), (RunProgress{7, std::nullopt}));
+    EXPECT_FALSE(fake.exists(host("a.$$$")));
+}
+
 } // namespace

@@ -62,13 +62,18 @@ RunReport RunWorker::execute(Context& context, const CleaningOptions& options,
     RunReport report;
     std::exception_ptr error;
     running_ = true;
+    // Counting first would cost the run a second listing of every folder: the count works beside
+    // the cleaning instead, on the state as it was before the run, and nothing waits for it.
+    SharedState state_to_count = context.state;
     {
         TaskbarProgress taskbar(window_);
+        const std::jthread counter([&] { count(state_to_count, context, options); });
         const std::jthread worker([&] {
             work(context, options, report, error);
             SetEvent(done_event_.get());
         });
         pump_until_done(&show, &taskbar);
+        tracker_.abandon_count();
     }
     running_ = false;
     if (quit_code_) {
@@ -87,15 +92,23 @@ void RunWorker::work(Context& context, const CleaningOptions& options, RunReport
         const ComScope com;
         WindowThreadObserver observer(context.observer, *this);
         Context working{context.state, context.os, context.log, context.action, observer};
-        count_items(working, options, tracker_);
-        if (tracker_.stop_requested()) {
-            report.stopped = true;
-            return;
-        }
         report = tracked_cleaning(working, options, tracker_);
     } catch (...) {
         // Rethrown on the window's thread, where the model reports it as ever.
         error = std::current_exception();
+    }
+}
+
+void RunWorker::count(SharedState& state, const Context& context, const CleaningOptions& options) {
+    // Behind the window and the cleaning when the machine is busy: it only feeds the bar.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+    try {
+        const ComScope com;
+        RunObserver unheard;
+        Context counting{state, context.os, context.log, context.action, unheard};
+        count_items(counting, options, tracker_);
+    } catch (...) {
+        // Without a count the bar stays a marquee; the cleaning is what matters.
     }
 }
 

@@ -1,6 +1,7 @@
 // Works the window's runs on a worker thread while the window's thread keeps answering: it goes
 // on dispatching the window's messages, shows the run's progress, and carries out on the
-// window's thread what the run asks of the window (the box of a trapped failure).
+// window's thread what the run asks of the window (the box of a trapped failure). A second
+// thread counts the run's items meanwhile, for the taskbar's bar.
 #pragma once
 
 #include "platform/win32/handles.h"
@@ -48,6 +49,7 @@ private:
 
     void work(Context& context, const CleaningOptions& options, RunReport& report,
               std::exception_ptr& error);
+    void count(SharedState& state, const Context& context, const CleaningOptions& options);
     // Runs call on the window's thread; called on the worker, returns once it is done.
     void call_on_window_thread(const std::function<void()>& call);
     void pump_until_done(const ProgressShower* show, TaskbarProgress* taskbar);
