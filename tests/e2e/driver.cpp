@@ -1,8 +1,11 @@
 // Drives the wizard's window from outside, as a user would: finds its controls by caption,
 // tells which of them can be seen, clicks them, reads ticks and captions, answers its message
-// boxes. The test scripts call one subcommand per step; exit status 0 means the step held,
-// 1 that it did not (with the reason on stderr), 2 a usage error. Clicks and keys are posted:
-// the scripts look for their effect with a retry.
+// boxes, and times how soon the window answers during a run. The test scripts call one
+// subcommand per step; exit status 0 means the step held, 1 that it did not (with the reason on
+// stderr), 2 a usage error. Clicks and keys are posted: the scripts look for their effect with a
+// retry.
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -220,11 +223,98 @@ int press_key(HWND window, const std::string& key) {
     return 0;
 }
 
+using Clock = std::chrono::steady_clock;
+
+double milliseconds_between(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+// Sends the window a message that does nothing (WM_NULL) every interval and records how long
+// each takes to come back, until told to stop; a window that does not answer holds the send
+// for as long as it does not, and that is what is recorded.
+class ResponseSampler {
+public:
+    ResponseSampler(HWND window, int interval_ms)
+        : window_(window), interval_(interval_ms), thread_([this] { sample(); }) {}
+    ~ResponseSampler() { stop(); }
+    ResponseSampler(const ResponseSampler&) = delete;
+    ResponseSampler& operator=(const ResponseSampler&) = delete;
+
+    void stop() {
+        stopping_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+    // Each sample: when it was sent, from the start, and its round trip, in milliseconds.
+    const std::vector<std::pair<double, double>>& samples() const { return samples_; }
+
+private:
+    void sample() {
+        const Clock::time_point start = Clock::now();
+        Clock::time_point next = start;
+        while (!stopping_) {
+            const Clock::time_point sent = Clock::now();
+            DWORD_PTR result = 0;
+            SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 600000, &result);
+            samples_.emplace_back(milliseconds_between(start, sent),
+                                  milliseconds_between(sent, Clock::now()));
+            // After a send the window held, the next one follows at once, not a burst of them.
+            next = std::max(next + interval_, Clock::now());
+            std::this_thread::sleep_until(next);
+        }
+    }
+
+    HWND window_;
+    std::chrono::milliseconds interval_;
+    std::atomic<bool> stopping_{false};
+    std::vector<std::pair<double, double>> samples_;
+    std::thread thread_;
+};
+
+// With the confirmation box open: answers Yes and times the run from there to the next box (the
+// closing message, or the report of a failure), while a sampler times the window's answers.
+// Prints "run SECONDS" and writes the samples, one "SENT ROUND_TRIP" a line, to the file given.
+int sample_run(const std::string& out, int interval_ms) {
+    const HWND window = main_window();
+    const HWND confirmation = message_box();
+    if (!window || !confirmation) {
+        return fail("sample-run wants the window and its confirmation box");
+    }
+    const HWND yes = GetDlgItem(confirmation, IDYES);
+    if (!yes) {
+        return fail("the box has no yes button");
+    }
+    ResponseSampler sampler(window, interval_ms);
+    const Clock::time_point pressed = Clock::now();
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(yes, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+    while (IsWindow(confirmation)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    while (!message_box()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const double run_ms = milliseconds_between(pressed, Clock::now());
+    sampler.stop();
+    FILE* file = std::fopen(out.c_str(), "w");
+    if (!file) {
+        return fail("cannot write " + out);
+    }
+    for (const auto& [sent, round_trip] : sampler.samples()) {
+        std::fprintf(file, "%.1f %.3f\n", sent, round_trip);
+    }
+    std::fclose(file);
+    std::printf("run %.3f\n", run_ms / 1000);
+    return 0;
+}
+
 int usage() {
     std::fputs("usage: driver wait-window [seconds] | wait-gone [seconds] | list\n"
                "       | seen CAPTION | click CAPTION | checked CAPTION | focused | rect | close\n"
                "       | key tab|space|enter|escape\n"
-               "       | wait-box [seconds] | press-box yes|no|ok | no-box | park-pointer\n",
+               "       | wait-box [seconds] | press-box yes|no|ok | no-box | park-pointer\n"
+               "       | sample-run FILE [interval-ms]\n",
                stderr);
     return 2;
 }
@@ -261,6 +351,9 @@ int run(int argc, char** argv) {
     }
     if (command == "press-box" && argc == 3) {
         return press_box(argv[2]);
+    }
+    if (command == "sample-run" && argc >= 3) {
+        return sample_run(argv[2], argc > 3 ? std::atoi(argv[3]) : 50);
     }
     if (command == "park-pointer") {
         // Out of the way of the window, so that no control shows a hover highlight.
