@@ -293,6 +293,9 @@ int sample_run(const std::string& out, int interval_ms) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     while (!message_box()) {
+        if (!IsWindow(window)) {
+            return fail("the window went without a box");
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     const double run_ms = milliseconds_between(pressed, Clock::now());
@@ -314,7 +317,7 @@ int usage() {
                "       | seen CAPTION | click CAPTION | checked CAPTION | focused | rect | close\n"
                "       | key tab|space|enter|escape\n"
                "       | wait-box [seconds] | press-box yes|no|ok | no-box | park-pointer\n"
-               "       | sample-run FILE [interval-ms]\n",
+               "       | sample-run FILE [interval-ms] | end-session\n",
                stderr);
     return 2;
 }
@@ -387,6 +390,15 @@ int run(int argc, char** argv) {
         // What the close box and the system menu's Close send.
         PostMessageW(window, WM_CLOSE, 0, 0);
         return 0;
+    }
+    if (command == "end-session") {
+        // What Windows sends at log-off, once every program has agreed: the program may be
+        // ended as soon as the window has answered, so this returns only then.
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                                   60000, &result)
+                   ? 0
+                   : fail("the window did not answer the end of the session");
     }
     if (command == "key" && argc == 3) {
         return press_key(window, argv[2]);

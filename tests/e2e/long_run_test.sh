@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Long runs through the window under Wine: it answers within 200 ms at every sample while it
 # deletes 30,000 temporary files, in about the engine's own time, with the count in the panel's
-# caption and the taskbar's marquee then bar; closing it stops the run between two items, or
-# stops waiting for the access-rights tool, and the log says so.
+# caption and the taskbar's marquee then bar; closing it, or ending the session, stops the run
+# between two items, or stops waiting for the access-rights tool, and the log says so.
 # Usage: long_run_test.sh CASE
 # VESK_E2E_ROUNDS (default 1) repeats the measured run; VESK_E2E_REPORT names a file for the
 # measurement's summary (default: responsiveness.md in the build's e2e folder).
@@ -14,6 +14,8 @@ source "$(dirname "$0")/worlds.sh"
 run_under_xvfb "$@"
 
 readonly FILE_COUNT=30000
+# The shell deletes a folder for good at a few milliseconds a file under Wine.
+readonly BIG_FOLDER_FILES=2000
 readonly STOP_LINE='Cleaning stopped by the user.'
 readonly LONGEST_MS=200
 readonly MEDIAN_MS=20
@@ -41,7 +43,7 @@ frame_counts_items() {
 # that notes the first progress state and the first progress value a program sets, and nothing
 # else of them.
 start_wizard_noting_taskbar() {
-    WINEDEBUG=fixme+explorerframe wine "$VESK_EXE" >/dev/null 2>"$1" &
+    WINEDEBUG=-all,fixme+explorerframe wine "$VESK_EXE" >/dev/null 2>"$1" &
     WIZARD_PID=$!
 }
 
@@ -191,6 +193,40 @@ case_close_stops() {
     echo "stopped after $(wc -l <"$SCRATCH/named") of $FILE_COUNT files"
 }
 
+# Log-off while the run deletes a large project folder: the window stops the run after that
+# folder and answers only once the log is complete, for Windows may end the program as soon as it
+# has answered. The shell deletes the folder for good, file by file (the user's trash is on
+# another file system), so that the folder takes a while.
+case_end_session_stops() {
+    start_scratch
+    prepare_prefix
+    local host
+    host=$(make_host_folder "$CASE")
+    set_host_key "$host"
+    mkdir -p "$host/big.vk\$" "$host/next.vk\$"
+    (cd "$host/big.vk\$" && seq -f 'f%05g.frm' 0 $((BIG_FOLDER_FILES - 1)) | xargs touch)
+    touch "$host/next.vk\$/keep.frm"
+    XDG_DATA_HOME=$(mktemp -d /dev/shm/vesk-trash.XXXXXX)
+    start_wizard
+    ask_standard_run
+    driver press-box yes >/dev/null || fail "cannot answer Yes"
+    eventually folder_shrinks "$host/big.vk\$"
+    driver end-session >/dev/null || fail "the window did not answer the end of the session"
+    sed 's/\r$//' "$host/Cleaning1.log" >"$SCRATCH/log"
+    rm -rf "$XDG_DATA_HOME"
+    [ "$(tail -n 1 "$SCRATCH/log")" = "$STOP_LINE" ] ||
+        fail "the window answered before the log was complete:$(echo; cat "$SCRATCH/log")"
+    grep -qF "big.vk\$" "$SCRATCH/log" || fail "the folder under way was not finished"
+    [ ! -e "$host/big.vk\$" ] || fail "the folder under way was left half-deleted"
+    [ -e "$host/next.vk\$/keep.frm" ] || fail "the run went on after the end of the session"
+    wait_wizard_end 20
+}
+
+# The folder has begun to lose its files.
+folder_shrinks() {
+    [ -d "$1" ] && [ "$(find "$1" -maxdepth 1 -type f | wc -l)" -lt "$BIG_FOLDER_FILES" ]
+}
+
 # Closing the window while the access-rights tool works: the window stops waiting for it, the
 # log names the folder as not set and why, the second folder's tool never starts, and the first
 # tool goes on by itself.
@@ -236,7 +272,7 @@ case_close_during_rights() {
 = Permissions Not Set For:    $(windows_path "$app_data") (stopped waiting for icacls, which may still be running)
 = $STOP_LINE
 EOF
-    pgrep -f 'icacls' >/dev/null || fail "the tool did not go on by itself"
+    grep -qa 'icacls' /proc/[0-9]*/cmdline 2>/dev/null || fail "the tool did not go on by itself"
     iconv -f UTF-16LE -t UTF-8 "$SCRATCH/icacls.record" | head -n 1 |
         grep -qF "$(windows_path "$app_data")" || fail "the second folder's tool was started"
 }
