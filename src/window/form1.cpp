@@ -333,6 +333,8 @@ bool Form1::clean_and_tell(const CleaningOptions& options, std::string_view hand
 
 RunReport Form1::run_showing_progress(const CleaningOptions& options, ControlId panel) {
     const std::string stored = control(panel).caption;
+    // However the run ends, an exception included, the window is no longer running one and the
+    // panel shows its own caption again.
     class Running {
     public:
         Running(Form1& form, ControlId shown, const std::string& caption)

@@ -67,7 +67,8 @@ private:
 // the shared state taken before the cleaning began: it lists far faster than the cleaning
 // deletes, so it finds what the cleaning will handle. A count that was stopped, abandoned or
 // that failed leaves the total unknown.
-void count_items(Context& context, const CleaningOptions& options, RunTracker& tracker);
+void count_items(const SharedState& state, const platform::Platform& os,
+                 const CleaningOptions& options, RunTracker& tracker);
 
 // Cleans with the options as run_cleaning does, counting every item into the tracker and ending
 // at the next item boundary once it asks to stop. The context's observer hears every event;

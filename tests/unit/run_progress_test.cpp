@@ -58,7 +58,7 @@ protected:
 TEST_F(CountTest, TheCountIsWhatTheCleaningThenHandlesAndChangesNothing) {
     const std::vector<std::string> before = fake.whole_world();
 
-    count_items(interposed, options, tracker);
+    count_items(state, interposed.os, options, tracker);
 
     EXPECT_EQ(fake.whole_world(), before);
     EXPECT_TRUE(fake.starts.empty());
@@ -76,20 +76,20 @@ TEST_F(CountTest, TheCountIsWhatTheCleaningThenHandlesAndChangesNothing) {
 
 TEST_F(CountTest, AFailureMetWhileCountingReachesNobodyAndLeavesTheTotalUnknown) {
     files.before = fail_on("find", host("*.$*"));
-    count_items(interposed, options, tracker);
+    count_items(state, interposed.os, options, tracker);
     EXPECT_TRUE(fake.boxes.empty());
     EXPECT_EQ(tracker.progress(), (RunProgress{0, 7 - 2}));
 
     files.before = fail_on("find", kPdStore);
     tracker.reset();
-    count_items(interposed, options, tracker);
+    count_items(state, interposed.os, options, tracker);
     EXPECT_TRUE(fake.boxes.empty());
     EXPECT_EQ(tracker.progress(), (RunProgress{0, std::nullopt}));
 }
 
 TEST_F(CountTest, AStopEndsTheCountAndTheCleaningAlike) {
     tracker.request_stop();
-    count_items(interposed, options, tracker);
+    count_items(state, interposed.os, options, tracker);
     EXPECT_EQ(tracker.progress(), (RunProgress{0, std::nullopt}));
 
     const RunReport report = tracked_cleaning(interposed, options, tracker);
@@ -103,7 +103,7 @@ TEST_F(CountTest, AStopEndsTheCountAndTheCleaningAlike) {
 // The cleaning ended before the count: the count goes, the cleaning was never concerned.
 TEST_F(CountTest, AnAbandonedCountEndsWithoutATotalAndStopsNoCleaning) {
     tracker.abandon_count();
-    count_items(interposed, options, tracker);
+    count_items(state, interposed.os, options, tracker);
     EXPECT_EQ(tracker.progress(), (RunProgress{0, std::nullopt}));
 
     const RunReport report = tracked_cleaning(interposed, options, tracker);

@@ -64,10 +64,10 @@ RunReport RunWorker::execute(Context& context, const CleaningOptions& options,
     running_ = true;
     // Counting first would cost the run a second listing of every folder: the count works beside
     // the cleaning instead, on the state as it was before the run, and nothing waits for it.
-    SharedState state_to_count = context.state;
+    const SharedState state_to_count = context.state;
     {
         TaskbarProgress taskbar(window_);
-        const std::jthread counter([&] { count(state_to_count, context, options); });
+        const std::jthread counter([&] { count(state_to_count, context.os, options); });
         const std::jthread worker([&] {
             work(context, options, report, error);
             SetEvent(done_event_.get());
@@ -99,14 +99,13 @@ void RunWorker::work(Context& context, const CleaningOptions& options, RunReport
     }
 }
 
-void RunWorker::count(SharedState& state, const Context& context, const CleaningOptions& options) {
+void RunWorker::count(const SharedState& state, const platform::Platform& os,
+                      const CleaningOptions& options) {
     // Behind the window and the cleaning when the machine is busy: it only feeds the bar.
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     try {
         const ComScope com;
-        RunObserver unheard;
-        Context counting{state, context.os, context.log, context.action, unheard};
-        count_items(counting, options, tracker_);
+        count_items(state, os, options, tracker_);
     } catch (...) {
         // Without a count the bar stays a marquee; the cleaning is what matters.
     }

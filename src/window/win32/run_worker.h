@@ -49,7 +49,8 @@ private:
 
     void work(Context& context, const CleaningOptions& options, RunReport& report,
               std::exception_ptr& error);
-    void count(SharedState& state, const Context& context, const CleaningOptions& options);
+    void count(const SharedState& state, const platform::Platform& os,
+               const CleaningOptions& options);
     // Runs call on the window's thread; called on the worker, returns once it is done.
     void call_on_window_thread(const std::function<void()>& call);
     void pump_until_done(const ProgressShower* show, TaskbarProgress* taskbar);
