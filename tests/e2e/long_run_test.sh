@@ -25,6 +25,14 @@ put_temp_files() {
     (cd "$1" && seq -f 't%05g.$$$' 0 $((FILE_COUNT - 1)) | xargs touch)
 }
 
+# The seconds from the creation of the host folder's newest log to its last line, or "-" where
+# the file system keeps no creation time: the run itself, without the boxes before and after.
+newest_log_seconds() {
+    local log
+    log=$(ls -t "$1"/Cleaning*.log | head -n 1)
+    stat -c '%.9W %.9Y' "$log" | awk '{ printf($1 > 0 ? "%.3f\n" : "-\n", $2 - $1) }'
+}
+
 temp_files_left() {
     find "$1" -maxdepth 1 -name 't*.$$$' | wc -l
 }
@@ -68,6 +76,7 @@ window_round() {
     read_box "$SCRATCH/closing-$round"
     grep -q "^$CLOSING" "$SCRATCH/closing-$round" || fail "the run ended with: $(cat "$SCRATCH/closing-$round")"
     driver press-box ok >/dev/null || fail "cannot dismiss the closing message"
+    newest_log_seconds "$host" >"$SCRATCH/window-log-$round"
     [ "$(temp_files_left "$host")" = 0 ] || fail "temporary files left after the run"
     eventually driver seen "Done"
     [ "$(frame_caption)" = "Cleaning Options" ] ||
@@ -85,6 +94,7 @@ engine_round() {
     }
     tr -d '\r' <"$SCRATCH/engine-run-$round" | awk '$1 == "engine" { print $2 }' \
         >"$SCRATCH/engine-$round"
+    newest_log_seconds "$host" >"$SCRATCH/engine-log-$round"
     [ "$(temp_files_left "$host")" = 0 ] || fail "the engine left temporary files"
 }
 
@@ -96,24 +106,44 @@ import glob, os, statistics, sys
 scratch, rounds, report = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 trips = []
 for path in sorted(glob.glob(os.path.join(scratch, "samples-*"))):
-    trips += [float(line.split()[1]) for line in open(path) if line.strip()]
-window = [float(open(os.path.join(scratch, f"window-{r}")).read()) for r in range(1, rounds + 1)]
-engine = [float(open(os.path.join(scratch, f"engine-{r}")).read()) for r in range(1, rounds + 1)]
+    for line in open(path):
+        if line.strip():
+            sent, trip = map(float, line.split())
+            trips.append((sent, trip, os.path.basename(path)))
+def times(name):
+    read = lambda r: open(os.path.join(scratch, f"{name}-{r}")).read().strip()
+    values = [read(r) for r in range(1, rounds + 1)]
+    return None if "-" in values else [float(v) for v in values]
+
 # Each round's two runs share the machine's load of the moment: their ratio is what compares.
-ratio = statistics.median(w / e for w, e in zip(window, engine))
+def compared(what, window, engine):
+    ratios = [w / e for w, e in zip(window, engine)]
+    return [
+        f"{what}: window {statistics.median(window):.3f} s "
+        f"({' '.join(f'{w:.3f}' for w in window)})",
+        f"{what}: engine {statistics.median(engine):.3f} s "
+        f"({' '.join(f'{e:.3f}' for e in engine)})",
+        f"{what}: window / engine {statistics.median(ratios):.3f} (median of the rounds' "
+        f"ratios: {' '.join(f'{r:.3f}' for r in ratios)})",
+    ]
+
+longest = max(range(len(trips)), key=lambda i: trips[i][1])
 lines = [
     f"rounds {rounds}, samples {len(trips)} (one every 50 ms)",
-    f"longest round trip {max(trips):.1f} ms",
-    f"median round trip {statistics.median(trips):.2f} ms",
-    f"window run {statistics.median(window):.3f} s ({' '.join(f'{w:.3f}' for w in window)})",
-    f"engine run {statistics.median(engine):.3f} s ({' '.join(f'{e:.3f}' for e in engine)})",
-    f"window / engine {ratio:.3f} (median of the rounds' ratios: "
-    f"{' '.join(f'{w / e:.3f}' for w, e in zip(window, engine))})",
+    f"longest round trip {trips[longest][1]:.1f} ms ({trips[longest][2]}, sent "
+    f"{trips[longest][0] / 1000:.2f} s after Yes)",
+    f"median round trip {statistics.median(t for _, t, _ in trips):.2f} ms",
 ]
+# As the user waits: the window from Yes to the closing message, the engine from the start of
+# the run to its log's close. As the log shows: from its creation to its last line, both alike.
+lines += compared("as waited for", times("window"), times("engine"))
+if times("window-log") and times("engine-log"):
+    lines += compared("as logged", times("window-log"), times("engine-log"))
+
 open(report, "w").write("\n".join(lines) + "\n")
 print("\n".join(lines))
-print(f"LONGEST {max(trips):.3f}")
-print(f"MEDIAN {statistics.median(trips):.3f}")
+print(f"LONGEST {trips[longest][1]:.3f}")
+print(f"MEDIAN {statistics.median(t for _, t, _ in trips):.3f}")
 EOF
 }
 
