@@ -1,6 +1,7 @@
 // The console program's command line: any arguments (the input split at NUL bytes) give either
 // a request or a reason, never both; a request always says what to clean, unless it asks for
-// help; and each switch's letter case and prefix do not matter.
+// help or to restore a cleaning, which names the cleaning and nothing to clean; and each switch's
+// letter case and prefix do not matter.
 #include "console/command_line.h"
 #include "fuzz_check.h"
 
@@ -61,7 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string> arguments = arguments_of(data, size);
     const ParsedCommandLine parsed = parse_command_line(arguments);
     FUZZ_CHECK(parsed.request.has_value() == parsed.error.empty());
-    if (parsed.request && parsed.request->mode != ConsoleMode::Help) {
+    if (parsed.request && parsed.request->mode == ConsoleMode::Restore) {
+        FUZZ_CHECK(!any(parsed.request->options));
+        FUZZ_CHECK(parsed.request->restore_number >= 1 && parsed.request->restore_number <= 32767);
+    } else if (parsed.request && parsed.request->mode != ConsoleMode::Help) {
         FUZZ_CHECK(any(parsed.request->options));
     }
     const ParsedCommandLine again = parse_command_line(respelled(arguments));
@@ -71,6 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(again.request->json == parsed.request->json);
         FUZZ_CHECK(again.request->quiet == parsed.request->quiet);
         FUZZ_CHECK(same(again.request->options, parsed.request->options));
+        FUZZ_CHECK(again.request->restore_number == parsed.request->restore_number);
     }
     return 0;
 }
