@@ -12,10 +12,6 @@ namespace {
 
 constexpr std::string_view kStopLine = "Cleaning stopped by the user.";
 
-// Carries a stop from the item boundary where it was seen up to the run's end. Deliberately no
-// std::exception: an operation that traps its failures must not take a stop for one and go on.
-struct StopRequested {};
-
 // Stands between the operations and the caller's observer: counts the items into the report,
 // tells the caller how far the run has come, keeps the trapped failures, and ends the run at an
 // item boundary when the caller asks to stop.
@@ -45,7 +41,7 @@ public:
 private:
     void stop_if_requested() {
         if (caller_.stop_requested()) {
-            throw StopRequested{};
+            throw RunStopped{};
         }
     }
     void count(Outcome outcome) {
@@ -139,7 +135,7 @@ template <class Body> RunReport tallied(Context& context, TargetAction& action, 
     Context counted{context.state, context.os, context.log, action, tally};
     try {
         body(counted, report);
-    } catch (const StopRequested&) {
+    } catch (const RunStopped&) {
         report.stopped = true;
     } catch (const platform::Failure& failure) {
         end_run(counted, report,

@@ -2,6 +2,8 @@
 
 #include "operations/folder_rules.h"
 
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -20,6 +22,27 @@ constexpr std::string_view kWaitCalledOff =
 std::string quoted(const std::string& folder) {
     const std::size_t kept = folder.find_last_not_of('\\') + 1;
     return '"' + folder + folder.substr(kept) + '"';
+}
+
+// A stop seen at the first folder's line waits for the second folder's: its tool has run too,
+// and the log must say what became of it.
+void record_each(Context& context, const std::vector<std::pair<Target, ItemOutcome>>& restored,
+                 bool logged) {
+    std::optional<RunStopped> stop;
+    for (const auto& [folder, outcome] : restored) {
+        try {
+            if (logged) {
+                record(context, folder, outcome);
+            } else {
+                context.observer.item_handled({folder, outcome});
+            }
+        } catch (const RunStopped& seen) {
+            stop = seen;
+        }
+    }
+    if (stop) {
+        throw *stop;
+    }
 }
 
 } // namespace
@@ -72,12 +95,6 @@ void MM_RestoreAccessRights(Context& context, const std::string& logName) {
             }
         }
         // The lines follow both tools' runs, so that a log that fails cannot stop the second.
-        for (const auto& [folder, outcome] : restored) {
-            if (logName.empty()) {
-                context.observer.item_handled({folder, outcome});
-            } else {
-                record(context, folder, outcome);
-            }
-        }
+        record_each(context, restored, !logName.empty());
     });
 }

@@ -39,3 +39,8 @@ public:
     // it during a run; another thread may set what it answers.
     virtual bool stop_requested() { return false; }
 };
+
+// Thrown by a run at the item boundary where it saw a stop asked for, and caught where the run
+// ends. Deliberately no std::exception: an operation that traps its failures must not take a
+// stop for one and go on.
+struct RunStopped {};

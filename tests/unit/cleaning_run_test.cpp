@@ -289,6 +289,27 @@ TEST_F(CleaningRunTest, AStopDuringTheRightsToolLogsTheFolderAsNotSetAndStartsNo
     EXPECT_TRUE(fake.exists(kPfStore + "\\Vesk.ini"));
 }
 
+// Both tools have run when the stop comes during the second: each folder gets its line.
+TEST_F(CleaningRunTest, AStopDuringTheSecondRightsToolStillLogsBothFolders) {
+    add_leftovers();
+    fake.process_results = {{true, {}, 0, true}, {true, {}, 0, false}};
+    heard.stop = [this] { return fake.starts.size() == 2; };
+    CleaningOptions options;
+    options.access_rights = options.store_program_files = true;
+
+    const RunReport report = run_cleaning(engine, options);
+
+    EXPECT_TRUE(report.stopped);
+    EXPECT_EQ(report.done + report.refused, 2u);
+    EXPECT_EQ(lines_of(log_text()),
+              (std::vector<std::string>{
+                  "Permissions Set For:        D:\\Host",
+                  "Permissions Not Set For:    D:\\Aux (stopped waiting for icacls, which may "
+                  "still be running)",
+                  kStopLine}));
+    EXPECT_TRUE(fake.exists(kPfStore + "\\Vesk.ini"));
+}
+
 TEST_F(CleaningRunTest, AStoppedPreviewStopsAtAnItemToo) {
     add_leftovers();
     heard.stop = [this] { return heard.items.size() == 3; };
