@@ -2,6 +2,7 @@
 
 #include "backup/backup_action.h"
 #include "engine/line_echo.h"
+#include "engine/numbered_log.h"
 #include "operations/access_rights.h"
 #include "operations/registry_settings.h"
 #include "operations/settings_files.h"
@@ -169,15 +170,9 @@ RunReport run_cleaning(Context& context, const CleaningOptions& options) {
     const LineEcho echo(context.log, context.observer);
     BackupAction backup(context.action);
     RunReport report = tallied(context, backup, [&](Context& counted, RunReport& run) {
-        counted.state.LogFileNo = counted.log.free_file_number();
-        run.log = LogStatus::NotCreated;
-        run.log_name = counted.log.open_new(counted.os.files, counted.state.VeskPath);
-        if (run.log_name.empty()) {
-            run.log = LogStatus::NoName;
+        if (!open_numbered_log(counted, run)) {
             return;
         }
-        run.log = LogStatus::Open;
-        run.log_path = counted.state.VeskPath + "\\" + run.log_name;
         backup.set_folder(backup_folder_of(counted.state.VeskPath, run.log_name));
         run_operations(counted, options, run.log_name);
     });

@@ -2,6 +2,7 @@
 
 #include "backup/backup_action.h"
 #include "engine/line_echo.h"
+#include "engine/numbered_log.h"
 #include "operations/registry_settings.h"
 #include "operations/settings_files.h"
 #include "platform/text.h"
@@ -189,15 +190,9 @@ RestoreReport run_restore(Context& context, int number) {
         backup_folder_of(context.state.VeskPath, "Cleaning" + std::to_string(number) + ".log");
     try {
         const Backup backup = read_backup(context, folder);
-        context.state.LogFileNo = context.log.free_file_number();
-        report.log = LogStatus::NotCreated;
-        report.log_name = context.log.open_new(context.os.files, context.state.VeskPath);
-        if (report.log_name.empty()) {
-            report.log = LogStatus::NoName;
+        if (!open_numbered_log(context, report)) {
             return report;
         }
-        report.log = LogStatus::Open;
-        report.log_path = context.state.VeskPath + "\\" + report.log_name;
         for (const KeyGroup& group : backup.keys) {
             record_restore(context, {TargetKind::Key, group.path}, restore_key(context, group),
                            report);
