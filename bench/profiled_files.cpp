@@ -60,6 +60,10 @@ platform::RemovalResult ProfiledFileSystem::delete_file(std::string_view path) {
     return tallied(deletes, [&] { return inner_.delete_file(path); });
 }
 
+platform::RemovalResult ProfiledFileSystem::discard_file(std::string_view path) {
+    return tallied(others, [&] { return inner_.discard_file(path); });
+}
+
 platform::RemovalResult ProfiledFileSystem::shell_delete(std::string_view path) {
     return tallied(others, [&] { return inner_.shell_delete(path); });
 }

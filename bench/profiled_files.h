@@ -19,6 +19,7 @@ public:
 
     platform::FindResult find(std::string_view path_pattern) override;
     platform::RemovalResult delete_file(std::string_view path) override;
+    platform::RemovalResult discard_file(std::string_view path) override;
     platform::RemovalResult shell_delete(std::string_view path) override;
     platform::RemovalResult remove_link(std::string_view path) override;
     platform::CreateResult create_new_text_file(std::string_view path) override;

@@ -1,5 +1,6 @@
 #include "backup/backup_action.h"
 
+#include "backup/backup_contents.h"
 #include "platform/text.h"
 
 namespace {
@@ -7,10 +8,50 @@ namespace {
 constexpr std::string_view kCurrentUser = "HKEY_CURRENT_USER\\";
 // The longest key name, terminating NUL excluded.
 constexpr std::size_t kMaxKeyNameChars = 255;
+constexpr std::string_view kUnholdableName = "a name the registry file cannot hold";
+constexpr std::string_view kBrokenBackup =
+    "an earlier part of the backup could not be taken back after a failed write";
+
+std::string_view leaf_of(std::string_view path) {
+    return path.substr(path.rfind('\\') + 1);
+}
+
+// Why the key at path cannot be read for the backup: a link, or a key that will not open.
+std::optional<std::string> refusal_at(platform::Registry& registry, const std::string& path) {
+    const platform::KeyCheck check = registry.check_key(platform::RegistryRoot::CurrentUser, path,
+                                                        platform::RegistryAccess::Default);
+    switch (check.state) {
+    case platform::KeyState::Present:
+        return std::nullopt;
+    case platform::KeyState::Link:
+        return std::string(platform::kRegistryLink);
+    case platform::KeyState::Unopenable:
+        return "the key " + path + " cannot be read: " + check.reason;
+    case platform::KeyState::Missing:
+        break;
+    }
+    return "the key " + path + " cannot be read";
+}
+
+// A link on the way down to path leads the whole path elsewhere.
+std::optional<std::string> link_above(platform::Registry& registry, const std::string& path) {
+    for (auto end = path.find('\\'); end != std::string::npos; end = path.find('\\', end + 1)) {
+        if (registry
+                .check_key(platform::RegistryRoot::CurrentUser, path.substr(0, end),
+                           platform::RegistryAccess::QueryValue)
+                .state == platform::KeyState::Link) {
+            return std::string(platform::kRegistryLink);
+        }
+    }
+    return std::nullopt;
+}
 
 // Appends the key at path and everything below it to blocks; the reason when it cannot.
 std::optional<std::string> add_key(platform::Registry& registry, const std::string& path,
                                    std::vector<RegKeyBlock>& blocks) {
+    if (auto refused = refusal_at(registry, path)) {
+        return refused;
+    }
     const auto key = registry.open_key(platform::RegistryRoot::CurrentUser, path,
                                        platform::RegistryAccess::Default);
     if (!key) {
@@ -25,6 +66,9 @@ std::optional<std::string> add_key(platform::Registry& registry, const std::stri
         if (entry.status != platform::EnumStatus::Found) {
             return "a value of " + path + " cannot be read";
         }
+        if (!reg_file_can_hold_name(entry.name)) {
+            return std::string(kUnholdableName);
+        }
         block.values.emplace_back(std::move(entry.name), std::move(entry.value));
     }
     blocks.push_back(std::move(block));
@@ -36,14 +80,13 @@ std::optional<std::string> add_key(platform::Registry& registry, const std::stri
         if (entry.status != platform::EnumStatus::Found) {
             return "a subkey of " + path + " cannot be read";
         }
+        if (!reg_file_can_hold_name(entry.name)) {
+            return std::string(kUnholdableName);
+        }
         if (auto failed = add_key(registry, path + "\\" + entry.name, blocks)) {
             return failed;
         }
     }
-}
-
-std::string_view leaf_of(std::string_view path) {
-    return path.substr(path.rfind('\\') + 1);
 }
 
 } // namespace
@@ -55,11 +98,60 @@ std::string backup_folder_of(std::string_view host_folder, std::string_view log_
 
 std::variant<std::vector<RegKeyBlock>, std::string> read_key_tree(platform::Registry& registry,
                                                                   const std::string& path) {
+    if (!reg_file_can_hold_name(leaf_of(path))) {
+        return std::string(kUnholdableName);
+    }
+    if (auto link = link_above(registry, path)) {
+        return *link;
+    }
     std::vector<RegKeyBlock> blocks;
     if (auto failed = add_key(registry, path, blocks)) {
         return *failed;
     }
     return blocks;
+}
+
+std::optional<std::string> PieceFile::append(platform::FileSystem& files, const std::string& path,
+                                             std::string_view piece) {
+    if (broken_) {
+        return std::string(kBrokenBackup);
+    }
+    if (!file_) {
+        platform::BinaryCreateResult created = files.create_new_binary_file(path);
+        if (!created.file) {
+            return path + " cannot be made: " + created.reason;
+        }
+        file_ = std::move(created.file);
+    }
+    const std::string bytes = (size_ == 0 ? header_ : std::string()) + std::string(piece);
+    try {
+        file_->write(bytes);
+    } catch (const platform::Failure& failure) {
+        const auto uncut = cut_to(size_);
+        return std::string(failure.what()) + uncut.value_or(std::string());
+    }
+    last_size_ = size_;
+    last_hash_ = hash_;
+    size_ += bytes.size();
+    hash_.add(bytes);
+    return std::nullopt;
+}
+
+std::optional<std::string> PieceFile::take_back_last() {
+    auto failed = cut_to(last_size_);
+    size_ = last_size_;
+    hash_ = last_hash_;
+    return failed;
+}
+
+std::optional<std::string> PieceFile::cut_to(std::uint64_t size) {
+    try {
+        file_->cut_back(size);
+        return std::nullopt;
+    } catch (const platform::Failure& failure) {
+        broken_ = true;
+        return "; what was written of it could not be taken back: " + std::string(failure.what());
+    }
 }
 
 ItemOutcome BackupAction::apply(const Context& context, const Target& target) {
@@ -88,6 +180,13 @@ std::optional<std::string> BackupAction::make_folder(const Context& context) {
     return std::nullopt;
 }
 
+std::optional<std::string> BackupAction::record_item(const Context& context, std::string_view name,
+                                                     std::uint64_t size,
+                                                     const std::string& sha256) {
+    return contents_.append(context.os.files, folder_ + "\\" + std::string(kContentsName),
+                            contents_line(name, size, sha256));
+}
+
 std::optional<std::string> BackupAction::back_up_key(const Context& context,
                                                      const std::string& path) {
     auto tree = read_key_tree(context.os.registry, path);
@@ -97,26 +196,22 @@ std::optional<std::string> BackupAction::back_up_key(const Context& context,
     if (auto failed = make_folder(context)) {
         return failed;
     }
-    try {
-        std::u16string text;
-        if (!registry_file_) {
-            const std::string file = folder_ + "\\" + std::string(kRegistryBackupName);
-            platform::BinaryCreateResult created = context.os.files.create_new_binary_file(file);
-            if (!created.file) {
-                return file + " cannot be made: " + created.reason;
-            }
-            registry_file_ = std::move(created.file);
-            text = reg_file_header();
-        }
-        for (const RegKeyBlock& block : std::get<std::vector<RegKeyBlock>>(tree)) {
-            text += reg_key_block(block);
-        }
-        // Each key ends with an empty line, so that the file is whole after every key.
-        text += u"\r\n";
-        registry_file_->write(utf16le_bytes(text));
-    } catch (const platform::Failure& failure) {
-        return std::string(failure.what());
+    std::u16string text;
+    for (const RegKeyBlock& block : std::get<std::vector<RegKeyBlock>>(tree)) {
+        text += reg_key_block(block);
     }
+    // Each key ends with an empty line, so that the file is whole after every key.
+    text += u"\r\n";
+    const std::string file = folder_ + "\\" + std::string(kRegistryBackupName);
+    if (auto failed = registry_file_.append(context.os.files, file, utf16le_bytes(text))) {
+        return failed;
+    }
+    // The record names the registry file's size and digest after each whole key.
+    if (auto failed = record_item(context, kRegistryBackupName, registry_file_.size(),
+                                  registry_file_.hex_digest())) {
+        return *failed + registry_file_.take_back_last().value_or(std::string());
+    }
+    ++held_;
     return std::nullopt;
 }
 
@@ -125,5 +220,30 @@ std::optional<std::string> BackupAction::back_up_file(const Context& context,
     if (auto failed = make_folder(context)) {
         return failed;
     }
-    return context.os.files.copy_file(path, folder_ + "\\" + std::string(leaf_of(path)));
+    platform::FileSystem& files = context.os.files;
+    const std::string copy = folder_ + "\\" + std::string(leaf_of(path));
+    // What is there already is another item's, and not to be discarded below.
+    if (platform::finds_entry(files, copy, platform::Lookup::FoldersIncluded)) {
+        return "the backup holds " + copy + " already";
+    }
+    std::optional<std::string> failed = files.copy_file(path, copy);
+    if (!failed) {
+        try {
+            const std::string copied = files.read_binary_file(copy);
+            if (copied != files.read_binary_file(path)) {
+                failed = "the copy " + copy + " does not match the file";
+            } else {
+                failed = record_item(context, leaf_of(path), copied.size(), sha256_hex(copied));
+            }
+        } catch (const platform::Failure& failure) {
+            failed = failure.what();
+        }
+    }
+    if (failed) {
+        // A copy cut short must not pass for the file.
+        files.discard_file(copy);
+        return failed;
+    }
+    ++held_;
+    return std::nullopt;
 }

@@ -1,10 +1,11 @@
 // Backing up what a cleaning deletes that a user cannot get back otherwise: the program-settings
 // keys (into registry.reg, in the registry editor's format) and the settings files (copied,
 // bytes and attributes), into a folder beside the run's log. Nothing of theirs is deleted that
-// was not backed up first.
+// was not wholly backed up first, and the folder's record of its contents says what is whole.
 #pragma once
 
 #include "backup/reg_file.h"
+#include "backup/sha256.h"
 #include "operations/context.h"
 
 #include <memory>
@@ -19,9 +20,39 @@ inline constexpr std::string_view kRegistryBackupName = "registry.reg";
 std::string backup_folder_of(std::string_view host_folder, std::string_view log_name);
 
 // The key below HKEY_CURRENT_USER with all its values and subkeys, in the order the registry
-// lists them; or why it cannot be read.
+// lists them; or why it cannot be backed up faithfully: a registry link on the way to it or in
+// it, a name the registry file cannot hold, a key or value that cannot be read.
 std::variant<std::vector<RegKeyBlock>, std::string> read_key_tree(platform::Registry& registry,
                                                                   const std::string& path);
+
+// A file of the backup that grows by whole pieces: a piece whose writing fails half-way is cut
+// off again, so the file always ends after its last whole piece - unless the cut fails too, and
+// then the file is broken and takes nothing more.
+class PieceFile {
+public:
+    explicit PieceFile(std::string header = {}) : header_(std::move(header)) {}
+    // Adds the piece (after the header, for the first); the reason when it could not, the file
+    // then being as it was before.
+    std::optional<std::string> append(platform::FileSystem& files, const std::string& path,
+                                      std::string_view piece);
+    // Takes the last piece out again, when what was to follow it failed; the reason when the
+    // cut failed.
+    std::optional<std::string> take_back_last();
+    bool broken() const { return broken_; }
+    std::uint64_t size() const { return size_; }
+    std::string hex_digest() const { return hash_.hex_digest(); }
+
+private:
+    std::optional<std::string> cut_to(std::uint64_t size);
+
+    std::string header_;
+    std::unique_ptr<platform::BinaryFile> file_;
+    std::uint64_t size_ = 0;
+    Sha256 hash_;
+    std::uint64_t last_size_ = 0;
+    Sha256 last_hash_;
+    bool broken_ = false;
+};
 
 // Backs a key or settings file up, then hands it to the deletion; every other target goes to
 // the deletion straight away. A target that cannot be backed up is not deleted.
@@ -31,7 +62,8 @@ public:
     // Where the backups go; the folder is made with the first backup.
     void set_folder(std::string folder) { folder_ = std::move(folder); }
     const std::string& folder() const { return folder_; }
-    bool made() const { return made_; }
+    // Whether anything was wholly backed up.
+    bool holds_items() const { return held_ > 0; }
 
     ItemOutcome apply(const Context& context, const Target& target) override;
 
@@ -39,9 +71,14 @@ private:
     std::optional<std::string> make_folder(const Context& context);
     std::optional<std::string> back_up_key(const Context& context, const std::string& path);
     std::optional<std::string> back_up_file(const Context& context, const std::string& path);
+    // Records an item that is whole in the backup; the reason when the record cannot take it.
+    std::optional<std::string> record_item(const Context& context, std::string_view name,
+                                           std::uint64_t size, const std::string& sha256);
 
     TargetAction& deletion_;
     std::string folder_;
     bool made_ = false;
-    std::unique_ptr<platform::BinaryFile> registry_file_;
+    std::size_t held_ = 0;
+    PieceFile registry_file_{utf16le_bytes(reg_file_header())};
+    PieceFile contents_;
 };

@@ -169,9 +169,9 @@ private:
         const std::u16string& text = line(index);
         expect(text.size() > 2 && text.front() == u'[' && text.back() == u']', index,
                "a key line is not \"[path]\"");
+        // From the line's first bracket to its last: a key's name may hold brackets itself.
         const std::u16string path = text.substr(1, text.size() - 2);
-        expect(path.find_first_of(u"[]") == std::u16string::npos && path.front() != u'-', index,
-               "a key path holds brackets or asks for a deletion");
+        expect(path.front() != u'-', index, "a key line asks for a deletion");
         expect(path.find(u"\\\\") == std::u16string::npos && path.back() != u'\\', index,
                "a key path has an empty name in it");
         return {platform::utf8_from_utf16(path), {}};
@@ -368,6 +368,10 @@ std::u16string reg_key_block(const RegKeyBlock& key) {
         out += value_line(name, value);
     }
     return out;
+}
+
+bool reg_file_can_hold_name(std::string_view name) {
+    return name.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
 }
 
 std::string utf16le_bytes(std::u16string_view text) {

@@ -26,6 +26,10 @@ std::u16string reg_file_header();
 // another size than four bytes) is written as a hex list of its type instead, so that it comes
 // back exactly.
 std::u16string reg_key_block(const RegKeyBlock& key);
+// Whether a key or value name goes into the file and comes back the same: a line break or a NUL
+// in it would end the line early, and the registry editor would read the rest as keys and values
+// of its own.
+bool reg_file_can_hold_name(std::string_view name);
 // UTF-16 text as the file stores it: little-endian bytes.
 std::string utf16le_bytes(std::u16string_view text);
 

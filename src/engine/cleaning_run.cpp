@@ -176,7 +176,7 @@ RunReport run_cleaning(Context& context, const CleaningOptions& options) {
         backup.set_folder(backup_folder_of(counted.state.VeskPath, run.log_name));
         run_operations(counted, options, run.log_name);
     });
-    if (backup.made()) {
+    if (backup.holds_items()) {
         report.backup_folder = backup.folder();
         write_closing_line(context.log, report, pad_to_zone("Backed up to: ") + backup.folder());
     }

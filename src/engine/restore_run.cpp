@@ -1,6 +1,8 @@
 #include "engine/restore_run.h"
 
 #include "backup/backup_action.h"
+#include "backup/backup_contents.h"
+#include "backup/sha256.h"
 #include "engine/line_echo.h"
 #include "engine/numbered_log.h"
 #include "operations/registry_settings.h"
@@ -66,9 +68,13 @@ std::vector<KeyGroup> group_keys(const RegFile& file) {
             groups.push_back({path, {&block}});
             continue;
         }
-        if (groups.empty() || path.size() <= groups.back().path.size() + 1 ||
-            !platform::iequals(std::string_view(path).substr(0, groups.back().path.size() + 1),
-                               groups.back().path + "\\")) {
+        // Its parent before it in the same group: a restore makes each key itself, never one
+        // above it on the way.
+        const std::string parent = path.substr(0, path.rfind('\\'));
+        if (groups.empty() ||
+            std::ranges::none_of(groups.back().blocks, [&](const RegKeyBlock* earlier) {
+                return platform::iequals(below_current_user(earlier->path), parent);
+            })) {
             throw Unusable{"the key " + block.path + " does not follow the key it lies in"};
         }
         groups.back().blocks.push_back(&block);
@@ -95,25 +101,78 @@ std::string place_of(const Context& context, const std::string& name) {
     return context.state.VeskPath + "\\" + name;
 }
 
-Backup read_backup(const Context& context, const std::string& folder) {
+// The record of what the backup holds; a backup without one cannot be told from a cut one.
+RecordedContents read_record(const Context& context, const std::string& folder, bool present) {
+    const std::string path = folder + "\\" + std::string(kContentsName);
+    if (!present) {
+        throw Unusable{"the backup " + folder + " has no record of what it holds (" +
+                       std::string(kContentsName) + ")"};
+    }
+    auto record = read_contents(context.os.files.read_binary_file(path));
+    if (const auto* error = std::get_if<std::string>(&record)) {
+        throw Unusable{path + ": " + *error};
+    }
+    return std::get<RecordedContents>(std::move(record));
+}
+
+// The bytes of a file of the backup, exactly as its record says it was written.
+std::string recorded_bytes(const Context& context, const std::string& folder,
+                           const std::string& name, RecordedContents& record) {
+    const std::string path = folder + "\\" + name;
+    const auto entry = record.find(platform::fold_case(name));
+    if (entry == record.end()) {
+        throw Unusable{"the backup's record does not name " + path};
+    }
+    std::string bytes = context.os.files.read_binary_file(path);
+    if (bytes.size() != entry->second.size || sha256_hex(bytes) != entry->second.sha256) {
+        throw Unusable{path + " is not what the backup's record says (cut short or changed)"};
+    }
+    record.erase(entry);
+    return bytes;
+}
+
+// The names in the backup folder; nothing but files may be there.
+std::vector<std::string> backup_files(const Context& context, const std::string& folder) {
     const platform::FindResult found = context.os.files.find(folder + "\\*");
     if (found.failed ||
         !platform::finds_entry(context.os.files, folder, platform::Lookup::FoldersIncluded)) {
         throw Unusable{"there is no backup " + folder};
     }
-    Backup backup;
-    bool has_registry = false;
+    std::vector<std::string> names;
     while (const auto entry = found.search ? found.search->next() : std::nullopt) {
         if (entry->name == "." || entry->name == "..") {
             continue;
         }
-        const std::string path = folder + "\\" + entry->name;
         if ((entry->attributes & platform::attr::kDirectory) != 0) {
             throw Unusable{"the backup holds a folder, " + entry->name};
         }
-        if (platform::iequals(entry->name, kRegistryBackupName)) {
+        names.push_back(entry->name);
+    }
+    return names;
+}
+
+Backup read_backup(const Context& context, const std::string& folder) {
+    Backup backup;
+    bool has_record = false;
+    std::vector<std::string> names;
+    for (std::string& name : backup_files(context, folder)) {
+        if (platform::iequals(name, kContentsName)) {
+            has_record = true;
+        } else if (platform::iequals(name, kRegistryBackupName)) {
+            names.push_back(std::move(name));
+        } else {
+            backup.files.push_back({folder + "\\" + name, place_of(context, name)});
+            names.push_back(std::move(name));
+        }
+    }
+    RecordedContents record = read_record(context, folder, has_record);
+    bool has_registry = false;
+    for (const std::string& name : names) {
+        const std::string bytes = recorded_bytes(context, folder, name, record);
+        const std::string path = folder + "\\" + name;
+        if (platform::iequals(name, kRegistryBackupName)) {
             has_registry = true;
-            auto parsed = parse_reg_file(context.os.files.read_binary_file(path));
+            auto parsed = parse_reg_file(bytes);
             if (const auto* error = std::get_if<RegFileError>(&parsed)) {
                 throw Unusable{
                     path +
@@ -121,9 +180,10 @@ Backup read_backup(const Context& context, const std::string& folder) {
                     ": " + error->what};
             }
             backup.registry = std::move(std::get<RegFile>(parsed));
-        } else {
-            backup.files.push_back({path, place_of(context, entry->name)});
         }
+    }
+    if (!record.empty()) {
+        throw Unusable{"the backup's record names items that are not in " + folder};
     }
     if (has_registry) {
         backup.keys = group_keys(backup.registry);
@@ -145,27 +205,73 @@ void record_restore(Context& context, const Target& target, const ItemOutcome& o
     context.observer.item_handled({target, outcome});
 }
 
-// Creates the key and its subkeys with their values; what it made goes again when a part fails.
+// A registry link on the way to path, the key at path included: creating through it would
+// write where it leads.
+std::optional<std::string> link_on_the_way(platform::Registry& registry, const std::string& path) {
+    for (std::size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
+        const std::string part = path.substr(0, end);
+        const platform::KeyState state =
+            registry
+                .check_key(platform::RegistryRoot::CurrentUser, part,
+                           platform::RegistryAccess::QueryValue)
+                .state;
+        if (state == platform::KeyState::Link) {
+            return "a registry link on the way: " + std::string(kCurrentUser) + part;
+        }
+        if (state == platform::KeyState::Missing || end == std::string::npos) {
+            return std::nullopt;
+        }
+    }
+}
+
+// Removes the keys this restore made, the deepest first; the words to add when one stays.
+std::string roll_back(platform::Registry& registry, const std::vector<std::string>& made) {
+    for (auto key = made.rbegin(); key != made.rend(); ++key) {
+        const platform::RemovalResult removed =
+            registry.delete_key(platform::RegistryRoot::CurrentUser, *key);
+        if (removed.removal == platform::Removal::Refused) {
+            return "; the keys this restore made could not all be removed again: " +
+                   std::string(kCurrentUser) + *key + " (" + removed.reason + ")";
+        }
+    }
+    return {};
+}
+
+// Makes the key and its subkeys with their values, each only where no key was; when a part
+// fails, what this restore made goes again and nothing else.
 ItemOutcome restore_key(const Context& context, const KeyGroup& group) {
     platform::Registry& registry = context.os.registry;
-    if (registry.open_key(platform::RegistryRoot::CurrentUser, group.path,
-                          platform::RegistryAccess::Default)) {
-        return {Outcome::Refused, std::string(kExistsAgain)};
-    }
+    std::vector<std::string> made;
+    std::optional<std::string> failed;
     for (const RegKeyBlock* block : group.blocks) {
-        platform::CreatedKey created = registry.create_key(platform::RegistryRoot::CurrentUser,
-                                                           below_current_user(block->path));
-        std::optional<std::string> failed =
-            created.key ? std::nullopt : std::optional<std::string>(created.reason);
+        const std::string path = below_current_user(block->path);
+        if ((failed = link_on_the_way(registry, path))) {
+            break;
+        }
+        platform::CreatedKey created = registry.create_key(platform::RegistryRoot::CurrentUser, path);
+        if (!created.key) {
+            failed = created.reason;
+            break;
+        }
+        if (created.existed) {
+            if (made.empty()) {
+                return {Outcome::Refused, std::string(kExistsAgain)};
+            }
+            failed = "the key " + block->path + " exists already";
+            break;
+        }
+        made.push_back(path);
         for (const auto& [name, value] : block->values) {
-            if (!failed) {
-                failed = created.key->set_value(name, value);
+            if ((failed = created.key->set_value(name, value))) {
+                break;
             }
         }
         if (failed) {
-            registry.delete_key_tree(platform::RegistryRoot::CurrentUser, group.path);
-            return {Outcome::Refused, *failed};
+            break;
         }
+    }
+    if (failed) {
+        return {Outcome::Refused, *failed + roll_back(registry, made)};
     }
     return {Outcome::Done, {}};
 }

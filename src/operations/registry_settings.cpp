@@ -72,11 +72,20 @@ void delete_listed_keys(Context& context) {
             continue;
         }
         const std::string path = key_path(key_list[row]);
-        if (!context.os.registry.open_key(platform::RegistryRoot::CurrentUser, path,
-                                          platform::RegistryAccess::AllAccess)) {
-            continue;
+        const platform::KeyCheck check = context.os.registry.check_key(
+            platform::RegistryRoot::CurrentUser, path, platform::RegistryAccess::AllAccess);
+        switch (check.state) {
+        case platform::KeyState::Missing:
+            break;
+        case platform::KeyState::Unopenable:
+            // It is there and stays: the user learns why.
+            record(context, {TargetKind::Key, path}, {Outcome::Refused, check.reason});
+            break;
+        case platform::KeyState::Present:
+        case platform::KeyState::Link:
+            hand_over(context, {TargetKind::Key, path});
+            break;
         }
-        hand_over(context, {TargetKind::Key, path});
     }
 }
 

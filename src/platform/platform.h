@@ -96,14 +96,32 @@ struct CreatedKey {
     std::string reason;
 };
 
+// What stands at a key's path. The path's last key is looked at itself: a registry link there is
+// said to be one, never followed (a link leads out of the branch it stands in).
+enum class KeyState {
+    Missing,
+    Present,    // a key, and it opens with the access asked for
+    Link,       // a registry link, dangling or not
+    Unopenable, // a key that will not open with the access asked for
+};
+// The reason given for a key that is, or holds, a registry link.
+inline constexpr std::string_view kRegistryLink = "a registry link";
+struct KeyCheck {
+    KeyState state = KeyState::Missing;
+    std::string reason; // the platform's words, for Unopenable
+};
+
 class Registry {
 public:
     virtual ~Registry() = default;
+    virtual KeyCheck check_key(RegistryRoot root, std::string_view path,
+                               RegistryAccess access) = 0;
     // nullptr when the key cannot be opened with that access.
     virtual std::unique_ptr<RegistryKey> open_key(RegistryRoot root, std::string_view path,
                                                   RegistryAccess access,
                                                   RegistryView view = RegistryView::Native) = 0;
-    // Deletes the key at the full path with all its subkeys and values.
+    // Deletes the key at the full path with all its subkeys and values. A tree that is or holds
+    // a registry link is refused whole: deleting through a link empties the key it leads to.
     virtual RemovalResult delete_key_tree(RegistryRoot root, std::string_view path) = 0;
     // Deletes the key at the full path only if it has no subkeys.
     virtual RemovalResult delete_key(RegistryRoot root, std::string_view path) = 0;
@@ -173,6 +191,9 @@ class BinaryFile {
 public:
     virtual ~BinaryFile() = default;
     virtual void write(std::string_view bytes) = 0; // throws Failure
+    // Cuts the file back to its first size bytes and writes on from there: a write that failed
+    // half-way leaves no part of itself behind. Throws Failure when it cannot.
+    virtual void cut_back(std::uint64_t size) = 0;
 };
 struct BinaryCreateResult {
     std::unique_ptr<BinaryFile> file;
@@ -191,6 +212,8 @@ public:
     // wildcards * and ?, matched case-insensitively (on Windows against short names too).
     virtual FindResult find(std::string_view path_pattern) = 0;
     virtual RemovalResult delete_file(std::string_view path) = 0;
+    // Deletes a file the program made itself (a backup's copy), read-only or not.
+    virtual RemovalResult discard_file(std::string_view path) = 0;
     // The shell's delete of a file or a whole folder (FO_DELETE, no UI, undo allowed).
     virtual RemovalResult shell_delete(std::string_view path) = 0;
     // Removes a reparse point itself, never what it points to.

@@ -222,7 +222,18 @@ private:
 class FakeBinaryFile : public platform::BinaryFile {
 public:
     FakeBinaryFile(FakePlatform& owner, std::u32string key) : owner_(owner), key_(std::move(key)) {}
-    void write(std::string_view bytes) override { owner_.append_content(key_, bytes); }
+    void write(std::string_view bytes) override {
+        if (!owner_.append_backup_bytes(key_, bytes)) {
+            throw platform::Failure(kDiskFull);
+        }
+    }
+    void cut_back(std::uint64_t size) override {
+        const auto found = owner_.files_.find(key_);
+        if (owner_.fail_cut_back || found == owner_.files_.end()) {
+            throw platform::Failure(kAccessDenied);
+        }
+        found->second.content.resize(std::min<std::size_t>(found->second.content.size(), size));
+    }
 
 private:
     FakePlatform& owner_;
@@ -348,7 +359,8 @@ void describe_key(const RegKey& key, const std::string& path, std::vector<std::s
                         std::string(data.data.begin(), data.data.end()));
     }
     for (const auto& [folded, subkey] : key.subkeys) {
-        lines.push_back(path + "\\" + subkey.name);
+        lines.push_back(path + "\\" + subkey.name +
+                        (subkey.link_target.empty() ? "" : " link " + subkey.link_target));
         describe_key(subkey, path + "\\" + subkey.name, lines);
     }
 }
@@ -401,17 +413,77 @@ RegKey& FakePlatform::add_key(platform::RegistryRoot root, std::string_view path
     return *key;
 }
 
-RegKey* FakePlatform::key(platform::RegistryRoot root, std::string_view path,
-                          platform::RegistryView view) {
+RegKey* FakePlatform::walk_key(platform::RegistryRoot root, platform::RegistryView view,
+                               std::string_view path, bool follow_last, bool create) {
+    // A chain of links that never ends stops being followed, where Windows would fail the call.
+    constexpr int kMostLinks = 32;
+    std::vector<std::string> parts = split_key_path(path);
     RegKey* key = &root_key(root, view);
-    for (const std::string& part : split_key_path(path)) {
-        const auto found = key->subkeys.find(platform::fold_case(part));
+    int links = 0;
+    for (std::size_t at = 0; at < parts.size();) {
+        const auto found = key->subkeys.find(platform::fold_case(parts[at]));
         if (found == key->subkeys.end()) {
+            if (!create) {
+                return nullptr;
+            }
+            key = &key->subkeys[platform::fold_case(parts[at])];
+            key->name = parts[at++];
+            continue;
+        }
+        const RegKey& child = found->second;
+        const bool last = at + 1 == parts.size();
+        if (child.link_target.empty() || (last && !follow_last)) {
+            key = &found->second;
+            ++at;
+            continue;
+        }
+        if (++links > kMostLinks) {
             return nullptr;
         }
-        key = &found->second;
+        std::vector<std::string> followed = split_key_path(child.link_target);
+        followed.insert(followed.end(), parts.begin() + static_cast<long>(at) + 1, parts.end());
+        parts = std::move(followed);
+        key = &root_key(root, view);
+        at = 0;
     }
     return key;
+}
+
+RegKey* FakePlatform::key(platform::RegistryRoot root, std::string_view path,
+                          platform::RegistryView view) {
+    return walk_key(root, view, path, true);
+}
+
+RegKey& FakePlatform::add_key_link(platform::RegistryRoot root, std::string_view path,
+                                   std::string_view target) {
+    RegKey& link = add_key(root, path);
+    link.link_target = target;
+    return link;
+}
+
+namespace {
+
+bool holds_link(const RegKey& key) {
+    return !key.link_target.empty() ||
+           std::ranges::any_of(key.subkeys, [](const auto& sub) { return holds_link(sub.second); });
+}
+
+} // namespace
+
+platform::KeyCheck FakePlatform::check_key(platform::RegistryRoot root, std::string_view path,
+                                           platform::RegistryAccess access) {
+    const RegKey* found = walk_key(root, platform::RegistryView::Native, path, false);
+    if (found == nullptr) {
+        return {platform::KeyState::Missing, {}};
+    }
+    if (!found->link_target.empty()) {
+        return {platform::KeyState::Link, {}};
+    }
+    if (found->deny_open ||
+        (access == platform::RegistryAccess::AllAccess && found->deny_full_access)) {
+        return {platform::KeyState::Unopenable, kAccessDenied};
+    }
+    return {platform::KeyState::Present, {}};
 }
 
 void FakePlatform::set_value(platform::RegistryRoot root, std::string_view path,
@@ -426,7 +498,7 @@ std::unique_ptr<platform::RegistryKey> FakePlatform::open_key(platform::Registry
                                                               platform::RegistryAccess access,
                                                               platform::RegistryView view) {
     const RegKey* found = key(root, path, view);
-    if (found == nullptr ||
+    if (found == nullptr || found->deny_open ||
         (access == platform::RegistryAccess::AllAccess && found->deny_full_access)) {
         return nullptr;
     }
@@ -450,7 +522,11 @@ platform::RemovalResult FakePlatform::delete_key_tree(platform::RegistryRoot roo
     if (parent == nullptr || parent->subkeys.count(platform::fold_case(leaf)) == 0) {
         return {Removal::Missing, kFileNotFound};
     }
-    if (parent->subkeys[platform::fold_case(leaf)].deny_delete) {
+    const RegKey& doomed = parent->subkeys[platform::fold_case(leaf)];
+    if (holds_link(doomed)) {
+        return {Removal::Refused, std::string(platform::kRegistryLink)};
+    }
+    if (doomed.deny_delete || doomed.deny_open) {
         return {Removal::Refused, kAccessDenied};
     }
     parent->subkeys.erase(platform::fold_case(leaf));
@@ -460,7 +536,7 @@ platform::RemovalResult FakePlatform::delete_key_tree(platform::RegistryRoot roo
 platform::CreatedKey FakePlatform::create_key(platform::RegistryRoot root, std::string_view path) {
     calls.push_back("create_key " + std::string(path));
     const bool existed = key(root, path) != nullptr;
-    add_key(root, path);
+    walk_key(root, platform::RegistryView::Native, path, true, true);
     return {std::make_unique<FakeKeyHandle>(*this, root, std::string(path),
                                             platform::RegistryView::Native),
             existed,
@@ -584,6 +660,16 @@ platform::RemovalResult FakePlatform::delete_file(std::string_view path) {
     return {Removal::Deleted, {}};
 }
 
+platform::RemovalResult FakePlatform::discard_file(std::string_view path) {
+    calls.push_back("discard_file " + std::string(path));
+    const auto found = files_.find(resolved_key(path, Last::Kept));
+    if (found == files_.end()) {
+        return {Removal::Missing, kFileNotFound};
+    }
+    files_.erase(found);
+    return {Removal::Deleted, {}};
+}
+
 void FakePlatform::erase_tree(const std::u32string& key) {
     const std::u32string prefix = key + U"\\";
     auto it = files_.lower_bound(prefix);
@@ -695,8 +781,21 @@ std::optional<std::string> FakePlatform::copy_file(std::string_view from, std::s
         return refused->second;
     }
     const FileEntry copied = source->second;
-    add_file(full, copied.content, copied.attributes);
+    add_file(full, {}, copied.attributes);
+    if (!append_backup_bytes(key_of(full), copied.content)) {
+        return std::string(kDiskFull);
+    }
     return std::nullopt;
+}
+
+bool FakePlatform::append_backup_bytes(const std::u32string& key, std::string_view bytes) {
+    const std::size_t fits =
+        backup_space ? std::min(*backup_space, bytes.size()) : bytes.size();
+    append_content(key, bytes.substr(0, fits));
+    if (backup_space) {
+        *backup_space -= fits;
+    }
+    return fits == bytes.size();
 }
 
 void FakePlatform::append_content(const std::u32string& key, std::string_view text) {

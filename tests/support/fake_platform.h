@@ -21,6 +21,7 @@ inline constexpr const char* kInUse =
     "The process cannot access the file because it is being used by another process.";
 inline constexpr const char* kFileNotFound = "The system cannot find the file specified.";
 inline constexpr const char* kPathNotFound = "The system cannot find the path specified.";
+inline constexpr const char* kDiskFull = "There is not enough space on the disk.";
 
 struct FileEntry {
     std::string name; // the long name, as created
@@ -37,6 +38,8 @@ struct RegKey {
     std::map<std::u32string, std::pair<std::string, platform::RegistryValue>> values;
     bool deny_full_access = false;
     bool deny_delete = false;
+    bool deny_open = false;  // opens with no access at all: a name the system will not take
+    std::string link_target; // a registry link: the path below the same root it leads to
 };
 
 struct MessageBox {
@@ -79,8 +82,12 @@ public:
 
     RegKey& add_key(platform::RegistryRoot root, std::string_view path,
                     platform::RegistryView view = platform::RegistryView::Native);
+    // The key as the registry opens the path: links on the way and at its end followed.
     RegKey* key(platform::RegistryRoot root, std::string_view path,
                 platform::RegistryView view = platform::RegistryView::Native);
+    // A registry link at path that leads to the key at target, below the same root.
+    RegKey& add_key_link(platform::RegistryRoot root, std::string_view path,
+                         std::string_view target);
     void set_value(platform::RegistryRoot root, std::string_view path, std::string_view name,
                    platform::RegistryValue value,
                    platform::RegistryView view = platform::RegistryView::Native);
@@ -95,6 +102,10 @@ public:
     std::optional<std::uint32_t> fail_enum_at;           // enum_subkey fails from this index on
     std::deque<platform::ProcessResult> process_results; // otherwise started with exit code 0
     int fail_writes_after = -1;                          // log writes that succeed, then fail
+    // Bytes that backups (binary files and copies) may still take: a write or a copy past them
+    // writes what fits and fails, as on a full disk.
+    std::optional<std::size_t> backup_space;
+    bool fail_cut_back = false; // a binary file cannot be cut back
     void make_unlistable(std::string_view folder);
     void make_uncreatable(std::string_view folder);
     void make_unreadable(std::string_view file);
@@ -117,6 +128,8 @@ public:
     int open_searches = 0;          // searches not yet closed
 
     // ---- platform::Registry
+    platform::KeyCheck check_key(platform::RegistryRoot root, std::string_view path,
+                                 platform::RegistryAccess access) override;
     std::unique_ptr<platform::RegistryKey> open_key(platform::RegistryRoot root,
                                                     std::string_view path,
                                                     platform::RegistryAccess access,
@@ -129,6 +142,7 @@ public:
     // ---- platform::FileSystem
     platform::FindResult find(std::string_view path_pattern) override;
     platform::RemovalResult delete_file(std::string_view path) override;
+    platform::RemovalResult discard_file(std::string_view path) override;
     platform::RemovalResult shell_delete(std::string_view path) override;
     platform::RemovalResult remove_link(std::string_view path) override;
     platform::CreateResult create_new_text_file(std::string_view path) override;
@@ -156,10 +170,16 @@ public:
 
     // Used by the fake's own handles.
     void append_content(const std::u32string& key, std::string_view text);
+    // Appends what fits into backup_space; false when not all of it did.
+    bool append_backup_bytes(const std::u32string& key, std::string_view bytes);
     const std::map<std::u32string, FileEntry>& entries() const { return files_; }
 
 private:
     RegKey& root_key(platform::RegistryRoot root, platform::RegistryView view);
+    // The key at path, links on the way followed and the last one only when follow_last; with
+    // create, the missing keys are made on the way.
+    RegKey* walk_key(platform::RegistryRoot root, platform::RegistryView view,
+                     std::string_view path, bool follow_last, bool create = false);
     // The full path: relative ones against the current directory, "." and ".." taken out.
     std::string full_path(std::string_view path) const;
     std::u32string key_of(std::string_view path) const;
@@ -180,6 +200,7 @@ private:
     int writes_ = 0;
 
     friend class FakeTextFile;
+    friend class FakeBinaryFile;
 };
 
 // The folded, normalised key of a path: doubled backslashes and a trailing one removed.

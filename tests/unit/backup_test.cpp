@@ -2,7 +2,9 @@
 // backed up before it goes and comes back exactly; a backup that cannot be made keeps what it
 // covers; a restore takes only a whole backup of what a cleaning deletes, and only where the
 // place is free.
+#include "backup/backup_contents.h"
 #include "backup/reg_file.h"
+#include "backup/sha256.h"
 #include "engine/cleaning_run.h"
 #include "engine/restore_run.h"
 #include "operation_world.h"
@@ -75,9 +77,13 @@ struct BackupWorld : InterposedWorld {
         log.close();
         return report;
     }
+    // A registry file with that body, and a record that vouches for it.
     void write_registry_backup(std::u16string body) {
         fake.add_dir(host("Cleaning1.backup"));
-        fake.add_file(backup("registry.reg"), utf16le_bytes(reg_file_header() + body + u"\r\n"));
+        const std::string bytes = utf16le_bytes(reg_file_header() + body + u"\r\n");
+        fake.add_file(backup("registry.reg"), bytes);
+        fake.add_file(backup("contents.sha256"),
+                      contents_line("registry.reg", bytes.size(), sha256_hex(bytes)));
     }
 };
 
@@ -95,7 +101,8 @@ TEST_F(BackupTest, KeysAndSettingsFilesAreBackedUpBeforeTheyGoAndComeBackExactly
     // In the order they were deleted; the temporary file has no backup.
     EXPECT_EQ(
         fake.tree(host("Cleaning1.backup")),
-        (std::vector<std::string>{"pomb30.ini", "registry.reg", "vesk30.ini", "veskhogl.ini"}));
+        (std::vector<std::string>{"contents.sha256", "pomb30.ini", "registry.reg", "vesk30.ini",
+                                  "veskhogl.ini"}));
     const auto parsed = parse_reg_file(fake.content(backup("registry.reg")));
     ASSERT_TRUE(std::holds_alternative<RegFile>(parsed));
     std::vector<std::string> paths;

@@ -19,6 +19,11 @@ public:
     explicit InterposedRegistry(fake::FakePlatform& inner) : inner_(inner) {}
     CallHook before;
 
+    platform::KeyCheck check_key(platform::RegistryRoot root, std::string_view path,
+                                 platform::RegistryAccess access) override {
+        hook("check_key", path);
+        return inner_.check_key(root, path, access);
+    }
     std::unique_ptr<platform::RegistryKey> open_key(platform::RegistryRoot root,
                                                     std::string_view path,
                                                     platform::RegistryAccess access,
@@ -62,6 +67,10 @@ public:
     platform::RemovalResult delete_file(std::string_view path) override {
         hook("delete_file", path);
         return inner_.delete_file(path);
+    }
+    platform::RemovalResult discard_file(std::string_view path) override {
+        hook("discard_file", path);
+        return inner_.discard_file(path);
     }
     platform::RemovalResult shell_delete(std::string_view path) override {
         hook("shell_delete", path);

@@ -111,10 +111,23 @@ TEST(RegFileTest, LongListsWrapAtTheSameColumnsAsTheRegistryEditor) {
     EXPECT_EQ(per_line, (std::vector<std::size_t>{23, 25, 25, 2}));
 }
 
+// A line break or a NUL in a name would end its line early: the rest would be read as keys and
+// values of their own, deletions included.
+TEST(RegFileTest, OnlyNamesThatStayOnOneLineCanBeHeld) {
+    EXPECT_TRUE(reg_file_can_hold_name("a]b [c] \"quoted\" back\\slash Ωμέγα"));
+    for (const std::string_view name :
+         {std::string_view("a\r\n[-HKEY_CURRENT_USER\\Software]"), std::string_view("a\rb"),
+          std::string_view("a\nb"), std::string_view("a\0b", 3)}) {
+        EXPECT_FALSE(reg_file_can_hold_name(name)) << name;
+    }
+}
+
 TEST(RegFileTest, WhatIsWrittenIsReadBackExactly) {
     const std::vector<RegKeyBlock> keys = {every_kind_of_value(),
                                            {kKey + "\\Empty subkey", {}},
-                                           {kKey + "\\Ωμέγα", {{"", bytes(3, {1})}}}};
+                                           {kKey + "\\Ωμέγα", {{"", bytes(3, {1})}}},
+                                           {kKey + "\\a]b", {}},
+                                           {kKey + "\\[c]", {{"[d]", bytes(3, {2})}}}};
     const auto parsed = parse_reg_file(file_bytes(keys));
     ASSERT_TRUE(std::holds_alternative<RegFile>(parsed)) << std::get<RegFileError>(parsed).what;
     expect_same(std::get<RegFile>(parsed).keys, keys);
@@ -171,9 +184,11 @@ TEST(RegFileTest, AHandEditedFileSaysWhereItStoppedBeingUnderstood) {
              {u"a=\"1\"\r\n", 4, "a value line does not begin with @ or a quote"},
              {u"\"\"=\"1\"\r\n", 4, "a value's name is empty (the default value is @)"},
              {u"\"a\"=\"1\"\r\n\r\n[-HKEY_CURRENT_USER\\x]\r\n", 6,
-              "a key path holds brackets or asks for a deletion"},
+              "a key line asks for a deletion"},
              {u"\"a\"=\"1\"\r\n\r\n[" + platform::utf16_from_utf8(kKey) + u"]\r\n", 6,
               "the key is named twice"},
+             {u"\r\n[" + platform::utf16_from_utf8(kKey) + u"\\\\Sub]\r\n", 5,
+              "a key path has an empty name in it"},
          }) {
         const RegFileError error = error_of(file(edit.body));
         EXPECT_EQ(error.line, edit.line) << platform::utf8_from_utf16(edit.body);

@@ -118,13 +118,20 @@ TEST_F(RegistrySettingsTest, TheBranchItselfIsNeverDeletedNotEvenForABlankRow) {
     EXPECT_TRUE(fake.key(RegistryRoot::CurrentUser, kBranch) != nullptr);
 }
 
-TEST_F(RegistrySettingsTest, AKeyThatCannotBeOpenedWithFullAccessIsLeftAlone) {
+// A key that is there but will not open for its deletion stays, and the log says why.
+TEST_F(RegistrySettingsTest, AKeyThatCannotBeOpenedWithFullAccessIsLeftAndLogged) {
     add_setting("VeskPomb").deny_full_access = true;
+    add_setting("VeskQult").deny_open = true;
     add_setting("VeskHobb");
     open_log();
     clean();
-    EXPECT_EQ(lines_of(closed_log_text()), (std::vector<std::string>{deleted("VeskHobb")}));
+    EXPECT_EQ(lines_of(closed_log_text()),
+              (std::vector<std::string>{
+                  "Could not delete Key:       " + kLogBranch + "\\VeskQult (Access is denied.)",
+                  "Could not delete Key:       " + kLogBranch + "\\VeskPomb (Access is denied.)",
+                  deleted("VeskHobb")}));
     EXPECT_TRUE(has_setting("VeskPomb"));
+    EXPECT_TRUE(has_setting("VeskQult"));
     EXPECT_TRUE(fake.boxes.empty());
 }
 

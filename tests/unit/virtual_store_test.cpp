@@ -281,6 +281,7 @@ public:
         order_.push_back(*level);
         return {platform::Removal::Deleted, {}};
     }
+    platform::RemovalResult discard_file(std::string_view) override { return refused(); }
     platform::RemovalResult shell_delete(std::string_view) override { return refused(); }
     platform::RemovalResult remove_link(std::string_view) override { return refused(); }
     platform::CreateResult create_new_text_file(std::string_view) override {

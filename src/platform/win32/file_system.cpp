@@ -82,6 +82,14 @@ class RawFile final : public platform::BinaryFile {
 public:
     explicit RawFile(UniqueHandle file) : file_(std::move(file)) {}
     void write(std::string_view bytes) override { write_all(file_.get(), bytes); }
+    void cut_back(std::uint64_t size) override {
+        LARGE_INTEGER position{};
+        position.QuadPart = static_cast<LONGLONG>(size);
+        if (!SetFilePointerEx(file_.get(), position, nullptr, FILE_BEGIN) ||
+            !SetEndOfFile(file_.get())) {
+            throw platform::Failure(error_text(GetLastError()));
+        }
+    }
 
 private:
     UniqueHandle file_;
@@ -122,6 +130,13 @@ platform::FindResult FileSystem::find(std::string_view path_pattern) {
 
 platform::RemovalResult FileSystem::delete_file(std::string_view path) {
     return removal_after(DeleteFileW(file_path(path).c_str()));
+}
+
+platform::RemovalResult FileSystem::discard_file(std::string_view path) {
+    const std::wstring wide_path = file_path(path);
+    // A copy keeps the read-only attribute of its original, which DeleteFileW refuses.
+    SetFileAttributesW(wide_path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return removal_after(DeleteFileW(wide_path.c_str()));
 }
 
 platform::RemovalResult FileSystem::shell_delete(std::string_view path) {

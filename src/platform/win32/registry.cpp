@@ -3,6 +3,7 @@
 #include "platform/win32/handles.h"
 #include "platform/win32/text.h"
 
+#include <optional>
 #include <shlwapi.h>
 #include <vector>
 #include <windows.h>
@@ -35,6 +36,52 @@ platform::RemovalResult removal_from(LSTATUS status) {
         return {platform::Removal::Missing, error_text(code)};
     }
     return {platform::Removal::Refused, error_text(code)};
+}
+
+// The key at path itself: a link there is opened as the link, not as the key it leads to.
+LSTATUS open_itself(HKEY root, const std::wstring& path, REGSAM sam, UniqueKey& key) {
+    HKEY opened = nullptr;
+    const LSTATUS status = RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, sam, &opened);
+    key.reset(status == ERROR_SUCCESS ? opened : nullptr);
+    return status;
+}
+
+// A link holds where it leads in this value, and only a link holds a value of this type.
+bool is_link(HKEY key) {
+    DWORD type = 0;
+    const LSTATUS status =
+        RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr);
+    return (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) && type == REG_LINK;
+}
+
+// Why the tree at path must not be deleted: a link in it, or a key that cannot be looked at.
+std::optional<platform::RemovalResult> refusal_for_links(HKEY root, const std::wstring& path) {
+    UniqueKey key;
+    const LSTATUS status = open_itself(root, path, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, key);
+    if (status != ERROR_SUCCESS) {
+        return removal_from(status);
+    }
+    if (is_link(key.get())) {
+        return platform::RemovalResult{platform::Removal::Refused,
+                                       std::string(platform::kRegistryLink)};
+    }
+    for (DWORD index = 0;; ++index) {
+        // Key names run to 255 characters.
+        wchar_t name[256];
+        DWORD size = 256;
+        const LSTATUS listed =
+            RegEnumKeyExW(key.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (listed == ERROR_NO_MORE_ITEMS) {
+            return std::nullopt;
+        }
+        if (listed != ERROR_SUCCESS) {
+            return platform::RemovalResult{platform::Removal::Refused,
+                                           error_text(static_cast<DWORD>(listed))};
+        }
+        if (auto refused = refusal_for_links(root, path + L"\\" + std::wstring(name, size))) {
+            return refused;
+        }
+    }
 }
 
 class Key final : public platform::RegistryKey {
@@ -143,11 +190,36 @@ std::unique_ptr<platform::RegistryKey> Registry::open_key(platform::RegistryRoot
     return std::make_unique<Key>(key);
 }
 
+platform::KeyCheck Registry::check_key(platform::RegistryRoot root, std::string_view path,
+                                       platform::RegistryAccess access) {
+    const std::wstring wide_path = wide(path);
+    UniqueKey key;
+    LSTATUS status = open_itself(root_handle(root), wide_path, KEY_QUERY_VALUE, key);
+    if (status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND) {
+        return {platform::KeyState::Missing, {}};
+    }
+    if (status == ERROR_SUCCESS && is_link(key.get())) {
+        return {platform::KeyState::Link, {}};
+    }
+    if (status == ERROR_SUCCESS && access != platform::RegistryAccess::QueryValue) {
+        status = open_itself(root_handle(root), wide_path, access_mask(access), key);
+    }
+    if (status != ERROR_SUCCESS) {
+        return {platform::KeyState::Unopenable, error_text(static_cast<DWORD>(status))};
+    }
+    return {platform::KeyState::Present, {}};
+}
+
 platform::RemovalResult Registry::delete_key_tree(platform::RegistryRoot root,
                                                   std::string_view path) {
+    const std::wstring wide_path = wide(path);
+    // The shell's delete opens each subkey the ordinary way, following links into other keys.
+    if (auto refused = refusal_for_links(root_handle(root), wide_path)) {
+        return *refused;
+    }
     // By the parent and the full path: through an opened handle and an empty subkey name the
     // key itself may stay behind, emptied.
-    return removal_from(SHDeleteKeyW(root_handle(root), wide(path).c_str()));
+    return removal_from(SHDeleteKeyW(root_handle(root), wide_path.c_str()));
 }
 
 platform::CreatedKey Registry::create_key(platform::RegistryRoot root, std::string_view path) {

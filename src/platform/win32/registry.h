@@ -7,6 +7,8 @@ namespace win32 {
 
 class Registry final : public platform::Registry {
 public:
+    platform::KeyCheck check_key(platform::RegistryRoot root, std::string_view path,
+                                 platform::RegistryAccess access) override;
     std::unique_ptr<platform::RegistryKey> open_key(platform::RegistryRoot root,
                                                     std::string_view path,
                                                     platform::RegistryAccess access,
