@@ -9,7 +9,9 @@
 #include "engine/restore_run.h"
 #include "operation_world.h"
 #include "operations/registry_settings.h"
+#include "platform/text.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -30,6 +32,12 @@ CleaningOptions keys_and_settings() {
     CleaningOptions options;
     options.registry_settings = options.configuration_settings = options.temporary_files =
         options.opengl_settings = true;
+    return options;
+}
+
+CleaningOptions registry_only() {
+    CleaningOptions options;
+    options.registry_settings = true;
     return options;
 }
 
@@ -99,10 +107,9 @@ TEST_F(BackupTest, KeysAndSettingsFilesAreBackedUpBeforeTheyGoAndComeBackExactly
     EXPECT_EQ(cleaned.backup_folder, host("Cleaning1.backup"));
     EXPECT_EQ(lines_of(log_text()).back(), "Backed up to: " + host("Cleaning1.backup"));
     // In the order they were deleted; the temporary file has no backup.
-    EXPECT_EQ(
-        fake.tree(host("Cleaning1.backup")),
-        (std::vector<std::string>{"contents.sha256", "pomb30.ini", "registry.reg", "vesk30.ini",
-                                  "veskhogl.ini"}));
+    EXPECT_EQ(fake.tree(host("Cleaning1.backup")),
+              (std::vector<std::string>{"contents.sha256", "pomb30.ini", "registry.reg",
+                                        "vesk30.ini", "veskhogl.ini"}));
     const auto parsed = parse_reg_file(fake.content(backup("registry.reg")));
     ASSERT_TRUE(std::holds_alternative<RegFile>(parsed));
     std::vector<std::string> paths;
@@ -201,6 +208,9 @@ TEST_F(BackupTest, ABackupThatIsNotWhollyUnderstoodRestoresNothing) {
              {branch + u"VeskMain\\Sub]\r\n",
               "the key HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\VeskMain\\Sub "
               "does not follow the key it lies in"},
+             {branch + u"VeskMain]\r\n" + branch + u"VeskMainX\\Sub]\r\n",
+              "the key HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\VeskMainX\\Sub "
+              "does not follow the key it lies in"},
              {branch + u"VeskMain]\r\n\"a\"=hex:01,\r\n",
               backup("registry.reg") + ", line 4: a byte of a hex list is not two hex digits"},
          }) {
@@ -224,6 +234,250 @@ TEST_F(BackupTest, ABackupThatIsNotWhollyUnderstoodRestoresNothing) {
     EXPECT_FALSE(fake.exists(host("Vesk30.ini.restored")));
     EXPECT_FALSE(fake.exists(host("Cleaning1.log")));
     EXPECT_NE(fake.whole_world(), before); // only the backups made above
+}
+
+std::string logged(std::string_view key) {
+    return "HKEY_CURRENT_USER\\" + kBranch + "\\" + std::string(key);
+}
+
+// The log's lines about keys, refusals first as the run wrote them.
+std::vector<std::string> key_lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (const std::string& line : lines_of(text)) {
+        if (line.find(" Key:") != std::string::npos) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+bool is_link(fake::FakePlatform& fake, const std::string& path) {
+    return fake.check_key(RegistryRoot::CurrentUser, path, platform::RegistryAccess::QueryValue)
+               .state == platform::KeyState::Link;
+}
+
+// A registry link leads out of the branch: nothing behind it is read, deleted or written, be
+// the link a target key, a key inside one, the branch itself, or one made before a restore.
+TEST_F(BackupTest, RegistryLinksAreNeverFollowed) {
+    fake.set_value(RegistryRoot::CurrentUser, "Software\\Evil", "Keep", fake::reg_sz("mine"));
+    fake.add_key(RegistryRoot::CurrentUser, "Software\\Evil\\Sub");
+    fake.add_key_link(RegistryRoot::CurrentUser, kBranch + "\\VeskGris", "Software\\Evil");
+    fake.add_key_link(RegistryRoot::CurrentUser, kBranch + "\\VeskTorp\\Recent\\In",
+                      "Software\\Evil");
+    const auto evil = [this] {
+        std::vector<std::string> lines;
+        for (const std::string& line : fake.whole_world()) {
+            if (line.starts_with("Software\\Evil")) {
+                lines.push_back(line);
+            }
+        }
+        return lines;
+    };
+    const std::vector<std::string> evil_before = evil();
+
+    const RunReport cleaned = clean(keys_and_settings());
+
+    EXPECT_EQ(evil(), evil_before);
+    EXPECT_TRUE(is_link(fake, kBranch + "\\VeskGris"));
+    EXPECT_TRUE(is_link(fake, kBranch + "\\VeskTorp\\Recent\\In"));
+    EXPECT_EQ(key_lines(log_text()),
+              (std::vector<std::string>{
+                  "Could not back up Key:      " + logged("VeskTorp") + " (a registry link)",
+                  "Could not back up Key:      " + logged("VeskGris") + " (a registry link)",
+                  "Deleted Key:  " + logged("vesk 4.1")}));
+    EXPECT_EQ(cleaned.refused, 3u) << "two keys and the read-only settings file";
+    const std::string registry_backup = fake.content(backup("registry.reg"));
+    EXPECT_EQ(registry_backup.find(utf16le_bytes(u"Keep")), std::string::npos);
+
+    // Made a link to a key that does not exist yet: restoring through it would make that key.
+    fake.add_key_link(RegistryRoot::CurrentUser, kBranch + "\\vesk 4.1", "Software\\Evil2");
+    restore(1);
+    EXPECT_EQ(
+        key_lines(log_text(2)),
+        (std::vector<std::string>{"Not restored Key:           " + logged("vesk 4.1") +
+                                  " (a registry link on the way: " + logged("vesk 4.1") + ")"}));
+    EXPECT_EQ(fake.key(RegistryRoot::CurrentUser, "Software\\Evil2"), nullptr);
+
+    // The branch itself a link: every key the search finds lies behind it.
+    BackupWorld linked;
+    linked.fake.key(RegistryRoot::CurrentUser, "Software")
+        ->subkeys.erase(platform::fold_case("VB and VBA Program Settings"));
+    linked.fake.add_key(RegistryRoot::CurrentUser, "Software\\Elsewhere\\VeskHobb");
+    linked.fake.add_key_link(RegistryRoot::CurrentUser, kBranch, "Software\\Elsewhere");
+    linked.clean(registry_only());
+    EXPECT_NE(linked.fake.key(RegistryRoot::CurrentUser, "Software\\Elsewhere\\VeskHobb"), nullptr);
+    EXPECT_EQ(key_lines(linked.log_text()),
+              (std::vector<std::string>{"Could not back up Key:      " + logged("VeskHobb") +
+                                        " (a registry link)"}));
+}
+
+// A line break in a name would let the registry file say more than the key: the registry
+// editor would read keys and deletions of the name's making. Brackets are only characters.
+TEST_F(BackupTest, NamesTheRegistryFileCannotHoldAreNotDeletedAndBracketsComeBack) {
+    fake.add_key(RegistryRoot::CurrentUser, "Software\\Important");
+    fake.set_value(RegistryRoot::CurrentUser, kBranch + "\\VeskMain",
+                   "a\r\n\r\n[-HKEY_CURRENT_USER\\Software\\Important]", fake::reg_sz("x"));
+    fake.add_key(RegistryRoot::CurrentUser, kBranch + "\\VeskHobb\\Sub\r\n[-HKEY_CURRENT_USER]");
+    fake.add_key(RegistryRoot::CurrentUser, kBranch + "\\Vesk 4.2\nx");
+    fake.set_value(RegistryRoot::CurrentUser, kBranch + "\\VeskDarl\\a]b", "[c]",
+                   fake::reg_sz("kept"));
+    fake.add_key(RegistryRoot::CurrentUser, kBranch + "\\VeskDarl\\[d]");
+    clean(registry_only());
+
+    const std::string why = " (a name the registry file cannot hold)";
+    EXPECT_EQ(key_lines(log_text()),
+              (std::vector<std::string>{
+                  "Deleted Key:  " + logged("VeskTorp"),
+                  "Could not back up Key:      " + logged("VeskHobb") + why,
+                  "Could not back up Key:      " + logged("VeskMain") + why,
+                  "Deleted Key:  " + logged("VeskDarl"), "Deleted Key:  " + logged("vesk 4.1"),
+                  "Could not back up Key:      " + logged("Vesk 4.2\nx") + why}));
+    EXPECT_NE(fake.key(RegistryRoot::CurrentUser, "Software\\Important"), nullptr);
+
+    const RestoreReport restored = restore(1);
+    EXPECT_FALSE(restored.unusable) << *restored.unusable;
+    EXPECT_EQ(restored.restored, 3u);
+    const fake::RegKey* bracketed =
+        fake.key(RegistryRoot::CurrentUser, kBranch + "\\VeskDarl\\a]b");
+    ASSERT_NE(bracketed, nullptr);
+    EXPECT_EQ(bracketed->values.begin()->second.first, "[c]");
+    EXPECT_NE(fake.key(RegistryRoot::CurrentUser, kBranch + "\\VeskDarl\\[d]"), nullptr);
+}
+
+// A full disk in the middle of a backup: what did not fit is taken out again and its item stays;
+// what was whole before is restored. "Backed up to:" names only a backup that holds something.
+TEST_F(BackupTest, WhatDoesNotFitIsTakenOutAgainAndItsItemStays) {
+    registry.before = [this](std::string_view call, std::string_view path) {
+        if (call == "delete_key_tree" && path.ends_with("VeskTorp")) {
+            fake.backup_space = 10;
+        }
+    };
+    const RunReport cleaned = clean(keys_and_settings());
+
+    const std::string full = " (There is not enough space on the disk.)";
+    EXPECT_EQ(
+        key_lines(log_text()),
+        (std::vector<std::string>{"Deleted Key:  " + logged("VeskTorp"),
+                                  "Could not back up Key:      " + logged("vesk 4.1") + full}));
+    EXPECT_NE(fake.key(RegistryRoot::CurrentUser, kBranch + "\\vesk 4.1"), nullptr);
+    EXPECT_EQ(file(host("Vesk30.ini")), "[Window]\r\nLeft=10\r\n attributes 32");
+    EXPECT_EQ(fake.tree(host("Cleaning1.backup")),
+              (std::vector<std::string>{"contents.sha256", "registry.reg"}))
+        << "no copy cut short is left to pass for a settings file";
+    EXPECT_EQ(lines_of(log_text()).back(), "Backed up to: " + host("Cleaning1.backup"));
+
+    fake.backup_space.reset();
+    registry.before = nullptr;
+    const RestoreReport restored = restore(1);
+    EXPECT_FALSE(restored.unusable) << *restored.unusable;
+    EXPECT_EQ(restored.restored, 1u);
+    EXPECT_NE(fake.key(RegistryRoot::CurrentUser, kBranch + "\\VeskTorp\\Recent"), nullptr);
+
+    // A cut that fails too leaves a registry file that is not whole: nothing more goes in, and
+    // no restore takes it.
+    BackupWorld broken;
+    broken.fake.fail_cut_back = true;
+    broken.registry.before = [&broken](std::string_view call, std::string_view path) {
+        if (call == "delete_key_tree" && path.ends_with("VeskTorp")) {
+            broken.fake.backup_space = 10;
+        }
+    };
+    broken.clean(keys_and_settings());
+    EXPECT_EQ(key_lines(broken.log_text())[1],
+              "Could not back up Key:      " + logged("vesk 4.1") +
+                  " (There is not enough space on the disk.; what was written of it could not be "
+                  "taken back: Access is denied.)");
+    broken.fake.backup_space.reset();
+    const std::vector<std::string> before = broken.fake.whole_world();
+    const RestoreReport refused = broken.restore(1);
+    ASSERT_TRUE(refused.unusable);
+    EXPECT_EQ(*refused.unusable,
+              backup("registry.reg") +
+                  " is not what the backup's record says (cut short or changed)");
+    EXPECT_EQ(broken.fake.whole_world(), before);
+
+    BackupWorld no_room;
+    no_room.fake.backup_space = 0;
+    const RunReport nothing = no_room.clean(keys_and_settings());
+    EXPECT_EQ(nothing.backup_folder, "");
+    for (const std::string& line : lines_of(no_room.log_text())) {
+        EXPECT_FALSE(line.starts_with("Backed up to:")) << line;
+    }
+}
+
+// A backup cut short or changed since, in any of its files or its record, restores nothing: not
+// even the keys before a cut that falls exactly between two of them.
+TEST_F(BackupTest, ARestoreTakesOnlyABackupThatIsWhatItsRecordSays) {
+    struct Damage {
+        std::function<void(BackupWorld&, std::size_t first_key_end)> make;
+        std::string why;
+    };
+    const std::string changed = " is not what the backup's record says (cut short or changed)";
+    for (const Damage& damage : std::vector<Damage>{
+             {[](BackupWorld&w, std::size_t end) {
+                  w.fake.entry(backup("registry.reg"))->content.resize(end);
+              },
+              backup("registry.reg") + changed},
+             {[](BackupWorld&w, std::size_t) {
+                  w.fake.entry(backup("Vesk30.ini"))->content += "x";
+              },
+              backup("Vesk30.ini") + changed},
+             {[](BackupWorld&w, std::size_t) { w.fake.delete_file(backup("contents.sha256")); },
+              "the backup " + host("Cleaning1.backup") +
+                  " has no record of what it holds (contents.sha256)"},
+             {[](BackupWorld&w, std::size_t) {
+                  w.fake.entry(backup("contents.sha256"))->content.pop_back();
+              },
+              backup("contents.sha256") + ": line 5 is cut short"},
+             {[](BackupWorld&w, std::size_t) { w.fake.add_file(backup("Qult30.ini"), "planted"); },
+              "the backup's record does not name " + backup("Qult30.ini")},
+             {[](BackupWorld&w, std::size_t) { w.fake.delete_file(backup("Vesk30.ini")); },
+              "the backup's record names items that are not in " + host("Cleaning1.backup")},
+         }) {
+        BackupWorld world;
+        std::size_t first_key_end = 0;
+        world.registry.before = [&](std::string_view call, std::string_view) {
+            if (call == "delete_key_tree" && first_key_end == 0) {
+                first_key_end = world.fake.content(backup("registry.reg")).size();
+            }
+        };
+        world.clean(keys_and_settings());
+        world.registry.before = nullptr;
+        damage.make(world, first_key_end);
+        const std::vector<std::string> before = world.fake.whole_world();
+        const RestoreReport report = world.restore(1);
+        ASSERT_TRUE(report.unusable) << damage.why;
+        EXPECT_EQ(*report.unusable, damage.why);
+        EXPECT_EQ(world.fake.whole_world(), before);
+    }
+}
+
+// Another program may make a key while the restore works: the restore then takes back only the
+// keys it made itself, and says what it could not take back.
+TEST_F(BackupTest, ARestoreTakesBackOnlyWhatItMadeItself) {
+    clean(keys_and_settings());
+    registry.before = [this](std::string_view call, std::string_view path) {
+        if (call == "create_key" && path == kBranch + "\\VeskTorp\\Recent") {
+            fake.set_value(RegistryRoot::CurrentUser, kBranch + "\\VeskTorp\\Recent", "Theirs",
+                           fake::reg_sz("x"));
+        }
+    };
+
+    const RestoreReport restored = restore(1);
+
+    const fake::RegKey* theirs =
+        fake.key(RegistryRoot::CurrentUser, kBranch + "\\VeskTorp\\Recent");
+    ASSERT_NE(theirs, nullptr);
+    EXPECT_EQ(theirs->values.size(), 1u) << "nothing of the backup written into their key";
+    EXPECT_EQ(key_lines(log_text(2)),
+              (std::vector<std::string>{
+                  "Not restored Key:           " + logged("VeskTorp") + " (the key " +
+                      logged("VeskTorp\\Recent") +
+                      " exists already; the keys this restore made could not all be removed "
+                      "again: " +
+                      logged("VeskTorp") + " (Access is denied.))",
+                  "Restored Key: " + logged("vesk 4.1")}));
+    EXPECT_EQ(restored.left, 2u) << "the key and the read-only file";
 }
 
 } // namespace

@@ -183,6 +183,7 @@ TEST_F(ConsoleTest, EveryOtherExitCode) {
     EXPECT_EQ(run({"/all", "/json"}), kExitBusy);
     EXPECT_EQ(streams.errors,
               Lines{"Another cleaning is running. Try again when it has finished."});
+    EXPECT_EQ(run({"/restore:1"}), kExitBusy) << "a restore changes as much as a cleaning";
     EXPECT_EQ(run({"/preview", "/temp"}), kExitDone) << "a preview changes nothing: no lock";
     fake.cleaning_locked = false;
 
