@@ -269,7 +269,8 @@ TEST_F(FaultTest, NamesOutsideTheAnsiCodePageEverywhere) {
     for (const wchar_t* log_name :
          {L"Host Данные\\Cleaning1.log|", L"Host Данные\\Cleaning2.log|",
           L"Host Данные\\Cleaning1.backup|", L"Host Данные\\Cleaning1.backup\\Vesk30.ini|",
-          L"Host Данные\\Cleaning1.backup\\registry.reg|"}) {
+          L"Host Данные\\Cleaning1.backup\\registry.reg|",
+          L"Host Данные\\Cleaning1.backup\\contents.sha256|"}) {
         host_after.erase(
             std::find_if(host_after.begin(), host_after.end(),
                          [&](const std::wstring& line) { return line.starts_with(log_name); }));
