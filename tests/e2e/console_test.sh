@@ -279,7 +279,7 @@ case_backup_round_trip() {
         "$BACKED_UP$(windows_path "$host")\\Cleaning1.backup" ] ||
         fail "the log does not name the backup: $(out_lines cleaning | tail -n 2)"
     [ "$(cd "$host/Cleaning1.backup" && ls | sort)" = \
-        $'Vesk30.ini\nVeskFont.ini\nVeskMain.ini\nregistry.reg\nveskhogl.ini' ] ||
+        $'Vesk30.ini\nVeskFont.ini\nVeskMain.ini\ncontents.sha256\nregistry.reg\nveskhogl.ini' ] ||
         fail "the backup holds: $(ls "$host/Cleaning1.backup")"
     [ ! -e "$windows_dir/veskhogl.ini" ] && [ ! -e "$host/Vesk30.ini" ] || fail "nothing was cleaned"
 
@@ -370,6 +370,56 @@ case_backup_refused() {
 }
 
 # Starts the lock holder; returns once it holds the lock.
+# A disk that fills up during the backup, on a small file system of its own: what did not fit
+# is taken out again and its item stays; the restore brings back what was whole.
+case_backup_full_disk() {
+    start_scratch
+    local host
+    host=$(make_host_folder "$CASE")
+    mount -t tmpfs -o size=128k vesk-full-disk "$host" 2>/dev/null || {
+        echo "SKIP: mounting a small file system needs root"
+        exit 77
+    }
+    prepare_prefix
+    # Expanded now: the trap runs after this function's variables are gone.
+    trap "wineserver -k 2>/dev/null || true; umount -l '$host' 2>/dev/null || true" EXIT
+    wine_quiet reg delete "$SETTINGS_BRANCH" /f || true
+    head -c 70000 /dev/urandom >"$host/Vesk30.ini"
+    local big
+    big=$(head -c 30000 /dev/urandom | od -An -v -tx1 | tr -d ' \n' | sed 's/../&,/g; s/,$//')
+    import_registry full-disk <<EOF
+REGEDIT4
+
+[$KEY_PATH\VeskTorp]
+"Small"="kept"
+
+[$KEY_PATH\VeskMain]
+"Big"=hex:$big
+EOF
+    set_host_key "$host"
+
+    clean cleaning /registry /settings
+    expect_code cleaning 1
+    local log
+    log=$(sed 's/\r$//' "$host/Cleaning1.log")
+    grep -qxF "Deleted Key:  $KEY_PATH\\VeskTorp" <<<"$log" &&
+        grep -qF "$KEY_PATH\\VeskMain (" <<<"$log" &&
+        grep -qF "$(windows_path "$host")\\Vesk30.ini (" <<<"$log" &&
+        [ "$(grep -c '^Could not back up ' <<<"$log")" = 2 ] &&
+        grep -q "^$BACKED_UP" <<<"$log" || fail "the log: $log"
+    [ "$(cd "$host/Cleaning1.backup" && ls)" = $'contents.sha256\nregistry.reg' ] ||
+        fail "something cut short is left in the backup: $(ls -l "$host/Cleaning1.backup")"
+    [ -f "$host/Vesk30.ini" ] || fail "a settings file went without its backup"
+    # "reg query" fails on a key with a value this large; its export does not.
+    export_branch "$SCRATCH/branch-after"
+    grep -qxF "[$KEY_PATH\VeskMain]" <(sed 's/\r$//' "$SCRATCH/branch-after") ||
+        fail "a key went without its backup"
+
+    clean restore /restore:1
+    expect_code restore 0
+    wine_quiet reg query "$SETTINGS_BRANCH\VeskTorp" /v Small || fail "the whole key did not come back"
+}
+
 hold_lock() {
     "$VESK_SCRIPTS/wine-run" "$VESK_LOCK_HOLDER" 120 >"$SCRATCH/holder.out" 2>&1 &
     HOLDER_PID=$!

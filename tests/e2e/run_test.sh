@@ -108,7 +108,7 @@ EOF
     # Every key and settings file deleted was backed up first; the read-only one was backed up
     # too, though its deletion was refused.
     [ "$(cd "$host/Cleaning1.backup" && ls | sort)" = \
-        $'Pomb30.ini\nQult30.ini\nVeskMain.ini\nVeskTree.ini\nregistry.reg\nveskhogl.ini' ] ||
+        $'Pomb30.ini\nQult30.ini\nVeskMain.ini\nVeskTree.ini\ncontents.sha256\nregistry.reg\nveskhogl.ini' ] ||
         fail "the backup holds: $(ls "$host/Cleaning1.backup")"
     manifest "$host" | grep -Ev ' \./Cleaning1\.(log|backup)( |/|$)' >"$SCRATCH/files-after"
     diff -u "$SCRATCH/files-before" "$SCRATCH/files-after" >&2 ||
