@@ -154,6 +154,16 @@ std::optional<std::string> PieceFile::cut_to(std::uint64_t size) {
     }
 }
 
+ItemOutcome BackupPreviewAction::apply(const Context& context, const Target& target) {
+    if (target.kind == TargetKind::Key) {
+        const auto tree = read_key_tree(context.os.registry, target.path);
+        if (const auto* refused = std::get_if<std::string>(&tree)) {
+            return {Outcome::NotBackedUp, *refused};
+        }
+    }
+    return {Outcome::Previewed, {}};
+}
+
 ItemOutcome BackupAction::apply(const Context& context, const Target& target) {
     std::optional<std::string> failed;
     if (target.kind == TargetKind::Key) {

@@ -54,6 +54,14 @@ private:
     bool broken_ = false;
 };
 
+// Changes nothing, as a preview: a key whose backup the cleaning would refuse (a registry link, a
+// name the registry file cannot hold) comes back as not backed up, as the cleaning leaves it;
+// every other target as Previewed.
+class BackupPreviewAction final : public TargetAction {
+public:
+    ItemOutcome apply(const Context& context, const Target& target) override;
+};
+
 // Backs a key or settings file up, then hands it to the deletion; every other target goes to
 // the deletion straight away. A target that cannot be backed up is not deleted.
 class BackupAction final : public TargetAction {

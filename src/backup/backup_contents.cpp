@@ -42,7 +42,8 @@ std::variant<RecordedContents, std::string> read_contents(std::string_view text)
         }
         const std::string_view entry = text.substr(0, end);
         text.remove_prefix(end + 2);
-        const std::string why = "line " + std::to_string(line) + " is not a digest, a size and a name";
+        const std::string why =
+            "line " + std::to_string(line) + " is not a digest, a size and a name";
         if (entry.size() <= kDigestDigits + 1 || !is_digest(entry.substr(0, kDigestDigits)) ||
             entry[kDigestDigits] != ' ') {
             return why;

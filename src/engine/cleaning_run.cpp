@@ -194,7 +194,7 @@ RunReport preview_cleaning(Context& context, const CleaningOptions& options) {
     // The key search appends to KeyList: a preview works on a copy of the state.
     SharedState state = context.state;
     CleaningLog no_log;
-    PreviewAction preview;
+    BackupPreviewAction preview;
     Context previewing{state, context.os, no_log, preview, context.observer};
     return tallied(previewing, preview, [&](Context& counted, RunReport&) {
         run_operations(counted, options, std::string());

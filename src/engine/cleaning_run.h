@@ -62,7 +62,8 @@ struct RunReport {
 // observer asks for (then the stop line follows the backup's).
 RunReport run_cleaning(Context& context, const CleaningOptions& options);
 // Walks the targets run_cleaning would hand over, in the same order, and changes nothing: no
-// log, no log number, not even the shared state's key list.
+// log, no log number, not even the shared state's key list. A key the cleaning would not back
+// up, and so leave, comes out as not backed up.
 RunReport preview_cleaning(Context& context, const CleaningOptions& options);
 
 // The standard run's registry option: the search completes KeyList, then the keys go.

@@ -210,11 +210,10 @@ void record_restore(Context& context, const Target& target, const ItemOutcome& o
 std::optional<std::string> link_on_the_way(platform::Registry& registry, const std::string& path) {
     for (std::size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
         const std::string part = path.substr(0, end);
-        const platform::KeyState state =
-            registry
-                .check_key(platform::RegistryRoot::CurrentUser, part,
-                           platform::RegistryAccess::QueryValue)
-                .state;
+        const platform::KeyState state = registry
+                                             .check_key(platform::RegistryRoot::CurrentUser, part,
+                                                        platform::RegistryAccess::QueryValue)
+                                             .state;
         if (state == platform::KeyState::Link) {
             return "a registry link on the way: " + std::string(kCurrentUser) + part;
         }
@@ -248,7 +247,8 @@ ItemOutcome restore_key(const Context& context, const KeyGroup& group) {
         if ((failed = link_on_the_way(registry, path))) {
             break;
         }
-        platform::CreatedKey created = registry.create_key(platform::RegistryRoot::CurrentUser, path);
+        platform::CreatedKey created =
+            registry.create_key(platform::RegistryRoot::CurrentUser, path);
         if (!created.key) {
             failed = created.reason;
             break;

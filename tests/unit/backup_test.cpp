@@ -274,6 +274,8 @@ TEST_F(BackupTest, RegistryLinksAreNeverFollowed) {
         return lines;
     };
     const std::vector<std::string> evil_before = evil();
+    EXPECT_EQ(preview_cleaning(interposed, keys_and_settings()).refused, 2u)
+        << "the preview already says which keys the cleaning will leave";
 
     const RunReport cleaned = clean(keys_and_settings());
 

@@ -138,11 +138,12 @@ TEST_F(CleaningRunTest, APreviewChangesNothingAndListsWhatTheCleaningThenDoes) {
     EXPECT_EQ(heard.steps.size(), previewed.size());
     EXPECT_EQ(heard.steps.back(), previewed.size());
     EXPECT_EQ(heard.lines, lines_of(log_text()));
-    EXPECT_EQ(fake.tree(kHostFolder),
-              (std::vector<std::string>{
-                  "cleaning1.backup", "cleaning1.backup\\contents.sha256", "cleaning1.backup\\pomb30.ini",
-                  "cleaning1.backup\\registry.reg", "cleaning1.backup\\vesk30.ini",
-                  "cleaning1.backup\\veskhogl.ini", "cleaning1.log", "keep.txt", "pomb30.ini"}));
+    EXPECT_EQ(
+        fake.tree(kHostFolder),
+        (std::vector<std::string>{"cleaning1.backup", "cleaning1.backup\\contents.sha256",
+                                  "cleaning1.backup\\pomb30.ini", "cleaning1.backup\\registry.reg",
+                                  "cleaning1.backup\\vesk30.ini", "cleaning1.backup\\veskhogl.ini",
+                                  "cleaning1.log", "keep.txt", "pomb30.ini"}));
     EXPECT_TRUE(fake.exists("E:\\Work\\precious.frm"));
     EXPECT_EQ(fake.tree(kPfStore), std::vector<std::string>{"sub"});
 }

@@ -126,8 +126,7 @@ TEST_F(StandardRunTest, AllSixBoxesRunInTheirFixedOrderIntoANewLog) {
                   fake.calls.front(), "create " + host("Cleaning1.log"),
                   // Every key and settings file is backed up before it goes.
                   "create_folder " + backup(""), "create_binary " + backup("registry.reg"),
-                  "create_binary " + backup("contents.sha256"),
-                  key + "VeskTorp", key + "VESK 4.0",
+                  "create_binary " + backup("contents.sha256"), key + "VeskTorp", key + "VESK 4.0",
                   "copy_file " + host("Vesk30.ini") + " -> " + backup("Vesk30.ini"),
                   "delete_file " + host("Vesk30.ini"),
                   "copy_file " + host("Pomb30.ini") + " -> " + backup("Pomb30.ini"),
@@ -161,11 +160,12 @@ TEST_F(StandardRunTest, AllSixBoxesRunInTheirFixedOrderIntoANewLog) {
     EXPECT_FALSE(log.is_open());
     EXPECT_EQ(state.LogFileNo, 1);
 
-    EXPECT_EQ(fake.tree(kHostFolder),
-              (std::vector<std::string>{
-                  "cleaning1.backup", "cleaning1.backup\\contents.sha256", "cleaning1.backup\\pomb30.ini",
-                  "cleaning1.backup\\registry.reg", "cleaning1.backup\\vesk30.ini",
-                  "cleaning1.backup\\veskhogl.ini", "cleaning1.log", "keep.txt", "pomb30.ini"}));
+    EXPECT_EQ(
+        fake.tree(kHostFolder),
+        (std::vector<std::string>{"cleaning1.backup", "cleaning1.backup\\contents.sha256",
+                                  "cleaning1.backup\\pomb30.ini", "cleaning1.backup\\registry.reg",
+                                  "cleaning1.backup\\vesk30.ini", "cleaning1.backup\\veskhogl.ini",
+                                  "cleaning1.log", "keep.txt", "pomb30.ini"}));
     EXPECT_TRUE(fake.key(RegistryRoot::CurrentUser, kBranch + "\\Other") != nullptr);
     EXPECT_EQ(standard_ticks(), (Ticks{0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(caption(Id::Command1), "Done");
