@@ -202,13 +202,24 @@ case_exit_codes() {
     [ ! -s "$SCRATCH/wrong.out" ] && grep -q 'unknown switch' "$SCRATCH/wrong.err" &&
         grep -q 'no option given' "$SCRATCH/nothing.err" || fail "usage errors not on standard error"
 
+    clean no-restore-number /restore
+    expect_code no-restore-number 4
+    grep -q '"/restore" names no cleaning: write /restore:N, where N is the number of the cleaning log' \
+        "$SCRATCH/no-restore-number.err" || fail "$(cat "$SCRATCH/no-restore-number.err")"
+
+    # The window's texts, then what was looked at, as the real registry and Windows folder give it.
+    local key_value='"AppData Path" of HKEY_LOCAL_MACHINE\SOFTWARE\TOLM\VESK 4.0 (32-bit view)'
     clean no-pointer /standard
     expect_code no-pointer 2
-    [ "$(err_lines no-pointer)" = "VESK40.DIR not found!" ] || fail "$(cat "$SCRATCH/no-pointer.err")"
+    [ "$(err_lines no-pointer)" = "VESK40.DIR not found!
+Looked for the value $key_value and the file C:\windows\VESK40.DIR; neither is there." ] ||
+        fail "$(cat "$SCRATCH/no-pointer.err")"
     set_host_key "$host-gone"
     clean gone /standard /json
     expect_code gone 2
-    [ "$(err_lines gone)" = "Veskpath not found!" ] || fail "$(cat "$SCRATCH/gone.err")"
+    [ "$(err_lines gone)" = "Veskpath not found!
+Looked for the folder \"$(windows_path "$host-gone")\", named by the value $key_value." ] ||
+        fail "$(cat "$SCRATCH/gone.err")"
     json_items gone 2 >/dev/null
 
     # A folder that takes no new file (Wine runs as root: only the kernel's folders refuse).
