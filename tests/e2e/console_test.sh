@@ -451,7 +451,9 @@ demo() {
 
 case_demo() {
     start_scratch
-    prepare_prefix
+    # A prefix of its own: the demo's installation must not meet the other cases' worlds.
+    export WINEPREFIX="$VESK_E2E_DIR/prefix-demo"
+    trap 'wineserver -k 2>/dev/null || true' EXIT
     local host="$WINEPREFIX/drive_c/ProgramData/TOLM/VESK 4.4"
     demo preview --fresh /preview /all
     expect_code preview 0
