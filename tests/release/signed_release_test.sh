@@ -48,19 +48,26 @@ for program in VeskCleaningWizard VeskClean; do
     python3 "$here/check_signed.py" "unsigned/$program.exe" "signed/$program.exe" >/dev/null
 done
 
-# The bill, first in this checkout, then in a tree without git and with its time given.
-commit=$(cd "$here" && source_commit)
-(cd "$here" && write_bill "$work/signed")
+# The bill, first of this checkout, then of sources without git of their own (a folder inside
+# this checkout, as an unpacked source archive may be) with their time given.
+commit=$(git -C "$root" rev-parse HEAD 2>/dev/null || echo unknown)
+[ "$(source_commit)" = "$commit" ] || fail "the commit is not this checkout's"
+[ "$(unset SOURCE_DATE_EPOCH && source_date_epoch)" = "$(git -C "$root" log -1 --format=%ct)" ] ||
+    fail "without SOURCE_DATE_EPOCH, the time is not the last commit's"
+write_bill signed
 python3 "$here/check_bill.py" "signed/VeskCleaningWizard-$version.spdx.json" \
     "$SOURCE_DATE_EPOCH" "$commit" "signed/$archive"
-mkdir plain
-[ "$(cd plain && SOURCE_DATE_EPOCH=86400 source_date_epoch)" = 86400 ] ||
+plain=$(mktemp -d "$root/build/plain-sources.XXXXXX")
+trap 'rm -rf "$work" "$plain"' EXIT
+mkdir "$plain/scripts"
+cp "$root/scripts/release-bill.py" "$plain/scripts/"
+[ "$(cd "$plain" && root=$plain SOURCE_DATE_EPOCH=86400 source_date_epoch)" = 86400 ] ||
     fail "a given SOURCE_DATE_EPOCH was not taken"
-! (cd plain && unset SOURCE_DATE_EPOCH && source_date_epoch) >/dev/null 2>plain/error ||
-    fail "a time without SOURCE_DATE_EPOCH and without git"
-grep -q 'neither SOURCE_DATE_EPOCH is set nor is there a git commit' plain/error ||
-    fail "no plain message: $(cat plain/error)"
-(cd plain && write_bill "$work/unsigned")
+! (cd "$plain" && root=$plain && unset SOURCE_DATE_EPOCH && source_date_epoch) \
+    >/dev/null 2>error || fail "a time without SOURCE_DATE_EPOCH and without git"
+grep -q 'neither SOURCE_DATE_EPOCH is set nor is there a git commit' error ||
+    fail "no plain message: $(cat error)"
+(cd "$plain" && root=$plain && write_bill "$work/unsigned")
 python3 "$here/check_bill.py" "unsigned/VeskCleaningWizard-$version.spdx.json" \
     "$SOURCE_DATE_EPOCH" unknown "unsigned/$archive"
 echo "PASS"
