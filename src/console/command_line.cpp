@@ -44,6 +44,11 @@ int restore_number_of(std::string_view name) {
     return number <= kLastLogNumber ? number : 0;
 }
 
+// "/restore" and "/restore:" with anything but a log's number name no cleaning to restore.
+bool is_restore_without_number(std::string_view name) {
+    return name == "restore" || (name.starts_with(kRestore) && restore_number_of(name) == 0);
+}
+
 bool any_chosen(const CleaningOptions& options) {
     return std::ranges::any_of(kOptions,
                                [&](const auto& option) { return options.*option.second; });
@@ -62,7 +67,6 @@ bool apply_switch(std::string_view name, ConsoleRequest& request) {
         request.options.temporary_files = request.options.project_folders = true;
     } else if (name.starts_with(kRestore)) {
         request.restore_number = restore_number_of(name);
-        return request.restore_number != 0;
     } else if (name == "all") {
         for (const auto& option : kOptions) {
             request.options.*option.second = true;
@@ -89,6 +93,12 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments) 
         if (name == "?") {
             request.mode = ConsoleMode::Help;
             return {request, {}};
+        }
+        if (is_restore_without_number(name)) {
+            return {std::nullopt, "\"" + argument +
+                                      "\" names no cleaning: write /restore:N, where N is the "
+                                      "number of the cleaning log (1 to " +
+                                      std::to_string(kLastLogNumber) + ")"};
         }
         if (!apply_switch(name, request)) {
             return {std::nullopt, "unknown switch: \"" + argument + "\""};

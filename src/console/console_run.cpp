@@ -3,6 +3,7 @@
 #include "console/command_line.h"
 #include "console/json.h"
 #include "engine/restore_run.h"
+#include "startup/host_discovery.h"
 #include "startup/main.h"
 
 #include <cstdint>
@@ -171,6 +172,34 @@ private:
     ConsoleStreams& streams_;
 };
 
+// The line after start-up's own message for a console's administrator, who cannot ask the
+// window's user what was looked at: the registry value and the pointer file, or the folder.
+std::string what_was_looked_at(StartOutcome outcome, const SharedState& state,
+                               const platform::Platform& os) {
+    // Appended piece by piece: GCC 12 warns falsely about "literal" + std::string here.
+    std::string value("\"");
+    value.append(kAppDataValue).append("\" of HKEY_LOCAL_MACHINE\\").append(kHostKey);
+    value.append(" (32-bit view)");
+    std::string pointer_file = MM_GetWindowsDir(os.system);
+    if (pointer_file.empty()) {
+        pointer_file.append(kDirFileName).append(" in the Windows folder, which is unknown");
+    } else {
+        pointer_file.append("\\").append(kDirFileName);
+    }
+    std::string text("Looked for ");
+    if (outcome == StartOutcome::NoPointerFile) {
+        text.append("the value ").append(value).append(" and the file ").append(pointer_file);
+        return text.append("; neither is there.");
+    }
+    text.append("the folder \"").append(state.VeskPath).append("\", named by ");
+    if (state.AppDataPath.empty()) {
+        text.append(pointer_file);
+    } else {
+        text.append("the value ").append(value);
+    }
+    return text.append(".");
+}
+
 int after_preview(ConsoleReporter& reporter, const RunReport& report) {
     const std::size_t items = report.previewed + report.refused;
     reporter.say(std::to_string(items) + (items == 1 ? " item" : " items") +
@@ -239,7 +268,10 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
         return reporter.finish_early(kExitBusy, kBusy);
     }
     SharedState state;
-    if (!Main(state, os)) {
+    if (const StartOutcome started = start_program(state, os); started != StartOutcome::Started) {
+        if (started != StartOutcome::Failed) {
+            reporter.error(what_was_looked_at(started, state, os));
+        }
         return reporter.finish_early(kExitNoHostFolder, "the host folder was not found");
     }
     CleaningLog log;

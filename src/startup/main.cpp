@@ -20,26 +20,26 @@ bool host_folder_exists(const std::string& path, platform::FileSystem& files) {
            platform::finds_entry(files, path, platform::Lookup::FoldersIncluded);
 }
 
-bool start(SharedState& state, const platform::Platform& os) {
+StartOutcome start(SharedState& state, const platform::Platform& os) {
     MM_CheckPlatform(state, os.system);
     MM_ReadHostPaths(state, os.registry);
     const auto folder = choose_host_folder(state, os);
     if (!folder) {
-        return false;
+        return StartOutcome::NoPointerFile;
     }
     state.VeskPath = *folder;
     if (!host_folder_exists(state.VeskPath, os.files)) {
         os.ui.message_box("Veskpath not found!", platform::kMbWarning);
-        return false;
+        return StartOutcome::NoHostFolder;
     }
     MF_FillIniList(state);
     MF_FillKeyList(state);
-    return true;
+    return StartOutcome::Started;
 }
 
 } // namespace
 
-bool Main(SharedState& state, const platform::Platform& os) {
+StartOutcome start_program(SharedState& state, const platform::Platform& os) {
     try {
         return start(state, os);
     } catch (const platform::Failure& failure) {
@@ -47,7 +47,11 @@ bool Main(SharedState& state, const platform::Platform& os) {
     } catch (const std::exception& failure) {
         report_fatal_failure(os.ui, "Main", failure.what());
     }
-    return false;
+    return StartOutcome::Failed;
+}
+
+bool Main(SharedState& state, const platform::Platform& os) {
+    return start_program(state, os) == StartOutcome::Started;
 }
 
 void report_fatal_failure(platform::UserInterface& ui, std::string_view where,

@@ -4,8 +4,19 @@
 #include "platform/platform.h"
 #include "startup/shared_state.h"
 
-// The start before the window: platform family, host key, host folder, name tables. True when
-// the window is to be created; false when the program must end (the user has been told why).
+// How the start before the window ended; all but Started end the program, the user told why.
+enum class StartOutcome {
+    Started,
+    NoPointerFile, // no "AppData Path", and no pointer file in the Windows folder
+    NoHostFolder,  // the folder named (in state.VeskPath) does not exist or is not a full path
+    Failed,        // a failure nothing trapped, reported in an error box
+};
+
+// The start before the window: platform family, host key, host folder, name tables.
+StartOutcome start_program(SharedState& state, const platform::Platform& os);
+
+// True when the window is to be created; false when the program must end (the user has been
+// told why).
 bool Main(SharedState& state, const platform::Platform& os);
 
 // Reports a failure that nothing trapped, naming where it arose, in an error box.

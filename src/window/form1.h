@@ -84,6 +84,11 @@ public:
     // A confirmed run is being worked (its executor has not returned yet).
     bool running() const { return running_; }
     int mouse_pointer() const { return mouse_pointer_; }
+    // The button Enter presses when no other button has the focus: the action of the panel in
+    // view, "Go!" or "Done".
+    ControlId action_button() const {
+        return control(ControlId::Frame2).visible ? ControlId::Command2 : ControlId::Command1;
+    }
 
     // Setting a check box from code: raises its click handler when the tick changes, through
     // the same path as a user's click.

@@ -202,13 +202,24 @@ case_exit_codes() {
     [ ! -s "$SCRATCH/wrong.out" ] && grep -q 'unknown switch' "$SCRATCH/wrong.err" &&
         grep -q 'no option given' "$SCRATCH/nothing.err" || fail "usage errors not on standard error"
 
+    clean no-restore-number /restore
+    expect_code no-restore-number 4
+    grep -q '"/restore" names no cleaning: write /restore:N, where N is the number of the cleaning log' \
+        "$SCRATCH/no-restore-number.err" || fail "$(cat "$SCRATCH/no-restore-number.err")"
+
+    # The window's texts, then what was looked at, as the real registry and Windows folder give it.
+    local key_value='"AppData Path" of HKEY_LOCAL_MACHINE\SOFTWARE\TOLM\VESK 4.0 (32-bit view)'
     clean no-pointer /standard
     expect_code no-pointer 2
-    [ "$(err_lines no-pointer)" = "VESK40.DIR not found!" ] || fail "$(cat "$SCRATCH/no-pointer.err")"
+    [ "$(err_lines no-pointer)" = "VESK40.DIR not found!
+Looked for the value $key_value and the file C:\windows\VESK40.DIR; neither is there." ] ||
+        fail "$(cat "$SCRATCH/no-pointer.err")"
     set_host_key "$host-gone"
     clean gone /standard /json
     expect_code gone 2
-    [ "$(err_lines gone)" = "Veskpath not found!" ] || fail "$(cat "$SCRATCH/gone.err")"
+    [ "$(err_lines gone)" = "Veskpath not found!
+Looked for the folder \"$(windows_path "$host-gone")\", named by the value $key_value." ] ||
+        fail "$(cat "$SCRATCH/gone.err")"
     json_items gone 2 >/dev/null
 
     # A folder that takes no new file (Wine runs as root: only the kernel's folders refuse).
@@ -475,6 +486,50 @@ case_lock() {
     expect_code free 0
     driver click "Done" >/dev/null || fail "cannot click Done"
     wait_wizard_end
+}
+
+# scripts/demo console: the demo installation made on first use and kept, the program's own
+# output and exit code passed through, Wine's notices held back.
+demo() {
+    local name=$1
+    shift
+    local code=0
+    VESK_DEMO_BUILD=$(dirname "$VESK_CLEAN") VESK_DEMO_PREFIX=$WINEPREFIX \
+        "$VESK_SCRIPTS/demo" console "$@" >"$SCRATCH/$name.out" 2>"$SCRATCH/$name.err" || code=$?
+    echo "$code" >"$SCRATCH/$name.code"
+}
+
+case_demo() {
+    start_scratch
+    # A prefix of its own: the demo's installation must not meet the other cases' worlds.
+    export WINEPREFIX="$VESK_E2E_DIR/prefix-demo"
+    trap 'wineserver -k 2>/dev/null || true' EXIT
+    local host="$WINEPREFIX/drive_c/ProgramData/TOLM/VESK 4.4"
+    demo preview --fresh /preview /all
+    expect_code preview 0
+    [ "$(err_lines preview)" = "demo host folder: $host" ] || fail "$(cat "$SCRATCH/preview.err")"
+    grep -qx 'Would delete C:\\ProgramData\\TOLM\\VESK 4.4\\proj.\$\$\$' <(out_lines preview) &&
+        [ "$(out_lines preview | tail -1)" = "21 items would be cleaned; nothing was changed." ] ||
+        fail "$(cat "$SCRATCH/preview.out")"
+    [ -f "$host/proj.\$\$\$" ] || fail "the preview deleted something"
+
+    demo clean /standard /settings
+    expect_code clean 0
+    [ ! -s "$SCRATCH/clean.err" ] || fail "$(cat "$SCRATCH/clean.err")"
+    [ "$(out_lines clean | tail -1)" = 'Cleaning finished. Log file has been written to: C:\ProgramData\TOLM\VESK 4.4\Cleaning1.log' ] ||
+        fail "$(cat "$SCRATCH/clean.out")"
+    [ ! -e "$host/proj.\$\$\$" ] && [ ! -e "$host/VeskMain.ini" ] || fail "the demo was not cleaned"
+
+    demo restore /restore:1 /json
+    expect_code restore 0
+    json_items restore 0 | grep -q $'^restored\t.*VeskMain.ini$' ||
+        fail "$(cat "$SCRATCH/restore.out")"
+    [ -f "$host/VeskMain.ini" ] || fail "the settings file did not come back"
+
+    demo wrong /restore
+    expect_code wrong 4
+    grep -q 'write /restore:N' "$SCRATCH/wrong.err" && ! grep -qi wine "$SCRATCH/wrong.err" ||
+        fail "$(cat "$SCRATCH/wrong.err")"
 }
 
 "case_$CASE"

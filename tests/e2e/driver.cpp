@@ -223,6 +223,51 @@ int press_key(HWND window, const std::string& key) {
     return 0;
 }
 
+// The name a screen reader gives the control, built as Windows builds it for a standard
+// control: its own text, where "&&" stands for "&" and a single "&" marks the access key, on
+// buttons, check boxes and frames; a label's text as it is; for a control without text, the
+// text of the label just before it.
+std::wstring accessible_name(HWND control) {
+    const std::wstring text = text_of(control);
+    if (text.empty()) {
+        const HWND before = GetWindow(control, GW_HWNDPREV);
+        return before && kind_of(before) == "label" ? text_of(before) : std::wstring();
+    }
+    if (kind_of(control) == "label") {
+        return text;
+    }
+    std::wstring name;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'&' && i + 1 < text.size()) {
+            ++i;
+        }
+        name += text[i];
+    }
+    return name;
+}
+
+// Every control a user can see, as "kind<TAB>accessible name".
+int names(HWND window) {
+    for (const HWND control : controls_of(window)) {
+        if (kind_of(control) != "panel" && seen(control)) {
+            std::printf("%s\t%s\n", kind_of(control).c_str(),
+                        utf8(accessible_name(control)).c_str());
+        }
+    }
+    return 0;
+}
+
+// The push button a user sees drawn as the default, the one Enter presses.
+int default_button(HWND window) {
+    for (const HWND control : controls_of(window)) {
+        if (kind_of(control) == "button" && seen(control) &&
+            (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
+            std::printf("%s\n", utf8(text_of(control)).c_str());
+        }
+    }
+    return 0;
+}
+
 using Clock = std::chrono::steady_clock;
 
 double milliseconds_between(Clock::time_point from, Clock::time_point to) {
@@ -315,7 +360,7 @@ int sample_run(const std::string& out, int interval_ms) {
 int usage() {
     std::fputs("usage: driver wait-window [seconds] | wait-gone [seconds] | list\n"
                "       | seen CAPTION | click CAPTION | checked CAPTION | focused | rect | close\n"
-               "       | key tab|space|enter|escape\n"
+               "       | key tab|space|enter|escape | names | default-button\n"
                "       | wait-box [seconds] | press-box yes|no|ok | no-box | park-pointer\n"
                "       | sample-run FILE [interval-ms] | end-session\n",
                stderr);
@@ -371,6 +416,12 @@ int run(int argc, char** argv) {
     }
     if (command == "list") {
         return list(window);
+    }
+    if (command == "names") {
+        return names(window);
+    }
+    if (command == "default-button") {
+        return default_button(window);
     }
     if (command == "rect") {
         RECT rect;

@@ -53,6 +53,12 @@ TEST(CommandLineTest, RestoreTakesALogNumberAndNoOption) {
         EXPECT_FALSE(parse_command_line(line).request) << testing::PrintToString(line);
     }
     EXPECT_EQ(parse_command_line({"/restore:32767"}).request->restore_number, 32767);
+    for (const std::string_view wrong : {"/restore", "-Restore:0", "/restore:", "/restore:x"}) {
+        EXPECT_EQ(parse_command_line({std::string(wrong)}).error,
+                  "\"" + std::string(wrong) +
+                      "\" names no cleaning: write /restore:N, where N is the number of the "
+                      "cleaning log (1 to 32767)");
+    }
 }
 
 TEST(CommandLineTest, WrongLinesSayWhy) {
@@ -161,6 +167,39 @@ TEST_F(ConsoleTest, QuietPrintsNothingButErrors) {
     EXPECT_TRUE(fake.exists(host("a.$$$")));
 }
 
+// The window's two texts stay as they are; the console adds what an administrator needs to find
+// the fault: the registry value and the pointer file, or the folder and where it came from.
+TEST_F(ConsoleTest, HostFolderErrorsNameWhatWasLookedAt) {
+    const std::string value = "\"AppData Path\" of HKEY_LOCAL_MACHINE\\SOFTWARE\\TOLM\\VESK 4.0 "
+                              "(32-bit view)";
+    const auto set_app_data = [&](std::string_view folder) {
+        fake.set_value(RegistryRoot::LocalMachine, kHostKey, "AppData Path", fake::reg_sz(folder),
+                       platform::RegistryView::Wow64_32);
+    };
+    set_app_data("D:\\Gone");
+    EXPECT_EQ(run({"/preview", "/temp"}), kExitNoHostFolder);
+    EXPECT_EQ(streams.errors,
+              (Lines{"Veskpath not found!",
+                     "Looked for the folder \"D:\\Gone\", named by the value " + value + "."}));
+
+    streams = {};
+    set_app_data("");
+    EXPECT_EQ(run({"/temp"}), kExitNoHostFolder);
+    EXPECT_EQ(streams.errors,
+              (Lines{"VESK40.DIR not found!", "Looked for the value " + value +
+                                                  " and the file C:\\WINDOWS\\VESK40.DIR; "
+                                                  "neither is there."}));
+
+    streams = {};
+    fake.add_file("C:\\WINDOWS\\VESK40.DIR", "\"E:\\Moved\"\r\n");
+    EXPECT_EQ(run({"/temp", "/json"}), kExitNoHostFolder);
+    EXPECT_EQ(streams.errors,
+              (Lines{"Veskpath not found!", "Looked for the folder \"E:\\Moved\", named by "
+                                            "C:\\WINDOWS\\VESK40.DIR."}));
+    EXPECT_TRUE(fake.boxes.empty());
+    EXPECT_TRUE(fake.exists(host("a.$$$")));
+}
+
 TEST_F(ConsoleTest, EveryOtherExitCode) {
     EXPECT_EQ(run({"/temp", "/nonsense"}), kExitWrongCommandLine);
     EXPECT_EQ(streams.errors.front(), "VeskClean: unknown switch: \"/nonsense\"");
@@ -191,7 +230,7 @@ TEST_F(ConsoleTest, EveryOtherExitCode) {
     fake.set_value(RegistryRoot::LocalMachine, kHostKey, "AppData Path", fake::reg_sz("D:\\Gone"),
                    platform::RegistryView::Wow64_32);
     EXPECT_EQ(run({"/all"}), kExitNoHostFolder);
-    EXPECT_EQ(streams.errors, Lines{"Veskpath not found!"});
+    EXPECT_EQ(streams.errors.front(), "Veskpath not found!");
 
     streams = {};
     for (int n = 1; n <= kLastLogNumber; ++n) {

@@ -117,6 +117,39 @@ TEST_F(Form1Test, TheToggleSwitchesPanelsAndKeepsEveryTick) {
     EXPECT_TRUE(fake.calls.empty());
 }
 
+// Tab follows tab_index; in each panel it must meet the controls as a reader does, top to
+// bottom, and each panel's action button must be the one in view.
+TEST_F(Form1Test, EachPanelsTabOrderReadsTopToBottomAndEnterActsOnThePanelInView) {
+    const auto top_in_window = [&](const Control& c) {
+        return c.top + (c.holder ? form.control(*c.holder).top : 0);
+    };
+    const auto in_panel = [](const Control& c, Id frame) {
+        const bool window_box = !c.holder && c.kind == ControlKind::CheckBox;
+        return c.holder == frame || c.id == Id::Command3 || (frame == Id::Frame1 && window_box);
+    };
+    for (const Id frame : {Id::Frame1, Id::Frame2}) {
+        std::vector<Control> panel;
+        for (const Control& c : form.controls()) {
+            if (in_panel(c, frame)) {
+                panel.push_back(c);
+            }
+        }
+        std::ranges::sort(panel, {}, &Control::tab_index);
+        for (std::size_t i = 1; i < panel.size(); ++i) {
+            EXPECT_LT(top_in_window(panel[i - 1]), top_in_window(panel[i]))
+                << panel[i - 1].caption << " is tabbed to before " << panel[i].caption;
+        }
+        for (const Control& c : panel) {
+            EXPECT_FALSE(c.caption.empty()) << c.name << " would have no accessible name";
+        }
+    }
+    EXPECT_EQ(form.action_button(), Id::Command1);
+    form.click(Id::Command3);
+    EXPECT_EQ(form.action_button(), Id::Command2);
+    form.click(Id::Command3);
+    EXPECT_EQ(form.action_button(), Id::Command1);
+}
+
 TEST_F(Form1Test, DoneEndsTheProgramAtOnceWithoutQueryUnload) {
     open_log(); // a file the program holds open
     log.write_line("kept");

@@ -76,4 +76,15 @@ RECT window_rect_for(HWND window, SIZE client, UINT dpi) {
     return rect;
 }
 
+bool high_contrast_on() {
+    HIGHCONTRASTW settings{};
+    settings.cbSize = sizeof settings;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, settings.cbSize, &settings, 0) &&
+           (settings.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+COLORREF note_colour(bool high_contrast) {
+    return high_contrast ? GetSysColor(COLOR_BTNTEXT) : RGB(255, 0, 0);
+}
+
 } // namespace win32

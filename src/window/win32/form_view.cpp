@@ -12,8 +12,8 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"VeskCleaningWizard";
 constexpr wchar_t kPanelClass[] = L"VeskPanel";
 constexpr int kTwipsPerInch = 1440;
-// Control ids start above IDOK and IDCANCEL, which the dialog manager sends for Enter and
-// Escape: neither key may press anything.
+// Control ids start above IDOK and IDCANCEL, which the dialog manager sends for Enter (when no
+// default button is named) and Escape: neither may be taken for a control's click.
 constexpr int kFirstControlId = 100;
 constexpr UINT kEndMessage = WM_APP;
 // A check box's square and the gap before its text, at 96 DPI.
@@ -82,12 +82,15 @@ struct Creation {
 
 Creation creation_of(ControlKind kind) {
     constexpr DWORD child = WS_CHILD | WS_CLIPSIBLINGS;
+    // Each control a group of its own: the dialog manager's arrow keys, which know nothing of
+    // the frame shown over the window's own boxes, then never move the focus to a covered one.
+    constexpr DWORD focusable = WS_TABSTOP | WS_GROUP;
     switch (kind) {
     case ControlKind::Button:
-        return {L"BUTTON", child | WS_TABSTOP | BS_PUSHBUTTON};
+        return {L"BUTTON", child | focusable | BS_PUSHBUTTON};
     case ControlKind::CheckBox:
         // Not an automatic box: the model decides the tick.
-        return {L"BUTTON", child | WS_TABSTOP | BS_CHECKBOX};
+        return {L"BUTTON", child | focusable | BS_CHECKBOX};
     case ControlKind::Label:
         return {L"STATIC", child | SS_LEFT | SS_NOPREFIX};
     case ControlKind::Frame:
@@ -254,6 +257,9 @@ void FormView::sync() {
                 SendMessageW(controls_[i], BM_SETCHECK, check, 0);
             }
         }
+        if (c.kind == ControlKind::Button) {
+            show_as_default(controls_[i], c.id == form_.action_button());
+        }
         const HWND shown = outer(i);
         const bool visible = (GetWindowLongPtrW(shown, GWL_STYLE) & WS_VISIBLE) != 0;
         if (visible != c.visible) {
@@ -268,6 +274,7 @@ void FormView::sync() {
 void FormView::run(int show_command) {
     ShowWindow(window_, show_command);
     SetFocus(controls_[static_cast<std::size_t>(ControlId::Command1)]);
+    keep_focus_visible();
     MSG message;
     while (window_ && GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (handled_by_window(message)) {
@@ -338,7 +345,6 @@ bool FormView::handle_tab(const MSG& message) {
         const HWND next = controls_[order[static_cast<std::size_t>(position)]];
         if (reachable(next)) {
             SetFocus(next);
-            SendMessageW(window_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
             break;
         }
     }
@@ -397,10 +403,43 @@ void FormView::on_end_session() {
     on_close();
 }
 
+// The id of the button Enter presses: the focused push button, as in any dialog, else the
+// action of the panel in view.
+LRESULT FormView::default_button() const {
+    const int focused = index_of(GetFocus());
+    const bool on_button =
+        focused >= 0 &&
+        form_.controls()[static_cast<std::size_t>(focused)].kind == ControlKind::Button;
+    const auto index = on_button ? focused : static_cast<int>(form_.action_button());
+    return MAKELRESULT(kFirstControlId + index, DC_HASDEFID);
+}
+
+// Escape closes the window as its close box does, but never stops a run: that takes the close
+// box, on purpose.
+void FormView::on_escape() {
+    if (!form_.running() && !busy_) {
+        on_close();
+    }
+}
+
+// Windows hides focus rectangles until a key is pressed, and again after mouse use; a keyboard
+// user must see where the focus is at every moment, so every request to hide it is turned into
+// one to show it.
+void FormView::keep_focus_visible() {
+    SendMessageW(window_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
+}
+
+void FormView::show_as_default(HWND button, bool is_default) {
+    const LONG_PTR type = is_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+    if ((GetWindowLongPtrW(button, GWL_STYLE) & BS_TYPEMASK) != type) {
+        SendMessageW(button, BM_SETSTYLE, static_cast<WPARAM>(type), TRUE);
+    }
+}
+
 LRESULT FormView::on_color_static(HDC dc, HWND control) {
     const int index = index_of(control);
     if (index >= 0 && form_.controls()[static_cast<std::size_t>(index)].red) {
-        SetTextColor(dc, RGB(255, 0, 0));
+        SetTextColor(dc, note_colour(high_contrast_on()));
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
@@ -425,10 +464,23 @@ LRESULT CALLBACK FormView::window_proc(HWND window, UINT message, WPARAM wparam,
 LRESULT FormView::handle(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_COMMAND:
-        if (HIWORD(wparam) == BN_CLICKED) {
+        if (LOWORD(wparam) == IDCANCEL) {
+            on_escape();
+        } else if (HIWORD(wparam) == BN_CLICKED) {
             on_clicked(LOWORD(wparam));
         }
         return 0;
+    case DM_GETDEFID:
+        return default_button();
+    case WM_CHANGEUISTATE:
+    case WM_UPDATEUISTATE:
+        return DefWindowProcW(window_, message,
+                              MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), lparam);
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+        // High contrast turned on or off: the notes' colour follows at once.
+        RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        break;
     case WM_CTLCOLORSTATIC:
         return on_color_static(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
     case WM_SETCURSOR:

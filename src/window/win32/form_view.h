@@ -43,6 +43,10 @@ private:
     void on_close();
     void on_end_session();
     LRESULT on_color_static(HDC dc, HWND control);
+    LRESULT default_button() const;
+    void on_escape();
+    void keep_focus_visible();
+    static void show_as_default(HWND button, bool is_default);
     bool handle_tab(const MSG& message);
     bool reachable(HWND control) const;
     int index_of(HWND control) const;
