@@ -3,25 +3,9 @@
 #include "log/cleaning_log.h"
 
 #include <algorithm>
-#include <array>
-#include <utility>
+#include <string>
 
 namespace {
-
-using Option = bool CleaningOptions::*;
-
-// The options in the runs' fixed order: the standard panel's, then the advanced panel's.
-constexpr std::array<std::pair<std::string_view, Option>, 9> kOptions = {{
-    {"registry", &CleaningOptions::registry_settings},
-    {"settings", &CleaningOptions::configuration_settings},
-    {"temp", &CleaningOptions::temporary_files},
-    {"projects", &CleaningOptions::project_folders},
-    {"toolbar", &CleaningOptions::toolbar_settings},
-    {"opengl", &CleaningOptions::opengl_settings},
-    {"rights", &CleaningOptions::access_rights},
-    {"store-pf", &CleaningOptions::store_program_files},
-    {"store-pd", &CleaningOptions::store_program_data},
-}};
 
 std::string lower_ascii(std::string_view text) {
     std::string lower(text);
@@ -49,11 +33,6 @@ bool is_restore_without_number(std::string_view name) {
     return name == "restore" || (name.starts_with(kRestore) && restore_number_of(name) == 0);
 }
 
-bool any_chosen(const CleaningOptions& options) {
-    return std::ranges::any_of(kOptions,
-                               [&](const auto& option) { return options.*option.second; });
-}
-
 // Sets what the switch names; false when it names nothing.
 bool apply_switch(std::string_view name, ConsoleRequest& request) {
     if (name == "preview") {
@@ -64,19 +43,21 @@ bool apply_switch(std::string_view name, ConsoleRequest& request) {
         request.quiet = true;
     } else if (name == "standard") {
         // The window's first choice.
-        request.options.temporary_files = request.options.project_folders = true;
+        for (const OptionRow& row : kOptionTable) {
+            request.options.*row.chosen = request.options.*row.chosen || row.first_choice;
+        }
     } else if (name.starts_with(kRestore)) {
         request.restore_number = restore_number_of(name);
     } else if (name == "all") {
-        for (const auto& option : kOptions) {
-            request.options.*option.second = true;
+        for (const OptionRow& row : kOptionTable) {
+            request.options.*row.chosen = true;
         }
     } else {
-        const auto found = std::ranges::find(kOptions, name, [](const auto& o) { return o.first; });
-        if (found == kOptions.end()) {
+        const auto found = std::ranges::find(kOptionTable, name, &OptionRow::switch_name);
+        if (found == kOptionTable.end()) {
             return false;
         }
-        request.options.*found->second = true;
+        request.options.*found->chosen = true;
     }
     return true;
 }
@@ -117,8 +98,8 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments) 
     return {request, {}};
 }
 
-std::vector<std::string_view> usage_lines() {
-    return {
+std::vector<std::string> usage_lines() {
+    std::vector<std::string> lines = {
         "Cleans the VESK suite's per-user state, as the VESK Cleaning Wizard does, without a "
         "window.",
         "",
@@ -126,27 +107,40 @@ std::vector<std::string_view> usage_lines() {
         "VeskClean /restore:N [/json] [/quiet]",
         "VeskClean /?",
         "",
-        "OPTION:  /registry   the suite's program-settings keys",
-        "         /settings   the suite's settings files",
-        "         /temp       temporary files",
-        "         /projects   temporary project folders",
-        "         /toolbar    toolbar settings",
-        "         /opengl     the OpenGL settings file",
-        "         /rights     restore the access rights of the data folders",
-        "         /store-pf   the virtual-store copy of the program files",
-        "         /store-pd   the virtual-store copy of the program data",
-        "         /standard   = /temp /projects",
-        "         /all        every option",
-        "/preview lists what would be done and changes nothing.",
-        "/json    prints one JSON object a line: each item, then a summary.",
-        "/quiet   prints nothing on standard output; errors still go to standard error.",
-        "/restore:N puts back the keys and settings files that cleaning N backed up, where",
-        "         their places are free, from CleaningN.backup beside the log.",
-        "Switches may also begin with \"-\"; letter case does not matter.",
-        "",
-        "Exit codes: 0 done, nothing refused; 1 done, something refused or failed (see the log);",
-        "2 host folder not found; 3 no cleaning log could be created; 4 wrong command line",
-        "(or no such backup, or one that is not understood; nothing changed);",
-        "5 running as the system account; 6 another cleaning is running.",
     };
+    // "OPTION:  /registry   the suite's program-settings keys", a line each, in the runs' order.
+    std::string_view lead = "OPTION:  /";
+    const auto option_line = [&](std::string_view name, std::string_view meaning) {
+        std::string line(lead);
+        lead = "         /";
+        line += name;
+        line.append(name.size() < 11 ? 11 - name.size() : 1, ' ');
+        lines.push_back(line + std::string(meaning));
+    };
+    std::string standard = "=";
+    for (const OptionRow& row : kOptionTable) {
+        option_line(row.switch_name, row.meaning);
+        if (row.first_choice) {
+            standard += " /" + std::string(row.switch_name);
+        }
+    }
+    option_line("standard", standard);
+    option_line("all", "every option");
+    lines.insert(
+        lines.end(),
+        {
+            "/preview lists what would be done and changes nothing.",
+            "/json    prints one JSON object a line: each item, then a summary.",
+            "/quiet   prints nothing on standard output; errors still go to standard error.",
+            "/restore:N puts back the keys and settings files that cleaning N backed up, where",
+            "         their places are free, from CleaningN.backup beside the log.",
+            "Switches may also begin with \"-\"; letter case does not matter.",
+            "",
+            "Exit codes: 0 done, nothing refused; 1 done, something refused or failed (see the "
+            "log);",
+            "2 host folder not found; 3 no cleaning log could be created; 4 wrong command line",
+            "(or no such backup, or one that is not understood; nothing changed);",
+            "5 running as the system account; 6 another cleaning is running.",
+        });
+    return lines;
 }

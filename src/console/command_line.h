@@ -26,4 +26,4 @@ struct ParsedCommandLine {
 ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments);
 
 // What "VeskClean /?" prints, one line an element.
-std::vector<std::string_view> usage_lines();
+std::vector<std::string> usage_lines();

@@ -3,11 +3,6 @@
 #include "backup/backup_action.h"
 #include "engine/line_echo.h"
 #include "engine/numbered_log.h"
-#include "operations/access_rights.h"
-#include "operations/registry_settings.h"
-#include "operations/settings_files.h"
-#include "operations/temp_files.h"
-#include "operations/virtual_store.h"
 
 namespace {
 
@@ -69,49 +64,14 @@ private:
     std::size_t items_done_ = 0;
 };
 
-template <class Body>
-void run_operation(Context& context, std::string_view procedure, Body&& body) {
-    context.observer.operation_started(procedure);
-    body();
-}
-
-// The fixed order of both panels: the standard options first, then the advanced ones.
+// The chosen options' operations in the table's order: the standard panel's, then the advanced
+// panel's.
 void run_operations(Context& context, const CleaningOptions& options, const std::string& log_name) {
-    if (options.registry_settings) {
-        run_operation(context, "CleanRegistrySettings", [&] { CleanRegistrySettings(context); });
-    }
-    if (options.configuration_settings) {
-        run_operation(context, "MM_DeleteIniFiles", [&] { MM_DeleteIniFiles(context); });
-    }
-    if (options.temporary_files) {
-        run_operation(context, "MM_DeleteTempFiles", [&] {
-            MM_DeleteTempFiles(context, "*.$*");
-            MM_DeleteTempFiles(context, "log*.txt");
-        });
-    }
-    if (options.project_folders) {
-        run_operation(context, "MM_DeleteTempDirs", [&] { MM_DeleteTempDirs(context); });
-    }
-    if (options.toolbar_settings) {
-        run_operation(context, "MM_DeleteTempFiles", [&] { MM_DeleteTempFiles(context, "*.tlb"); });
-    }
-    if (options.opengl_settings) {
-        run_operation(context, "MM_DeleteOpenGLSettings",
-                      [&] { MM_DeleteOpenGLSettings(context); });
-    }
-    if (options.access_rights) {
-        run_operation(context, "MM_RestoreAccessRights",
-                      [&] { MM_RestoreAccessRights(context, log_name); });
-    }
-    const auto clean_kind = [&context](std::string_view kind) {
-        run_operation(context, "MM_CleanVirtualStore",
-                      [&] { clean_store(context, kind, MM_GetVirtualStorePath(context, kind)); });
-    };
-    if (options.store_program_files) {
-        clean_kind("PF");
-    }
-    if (options.store_program_data) {
-        clean_kind("PD");
+    for (const OptionRow& row : kOptionTable) {
+        if (options.*row.chosen) {
+            context.observer.operation_started(row.procedure);
+            row.run(context, log_name);
+        }
     }
 }
 
@@ -160,11 +120,6 @@ void write_closing_line(CleaningLog& log, RunReport& report, std::string_view li
 }
 
 } // namespace
-
-void CleanRegistrySettings(Context& context) {
-    MM_EnumVESKKeys(context);
-    MM_DeleteVESKKeys(context);
-}
 
 RunReport run_cleaning(Context& context, const CleaningOptions& options) {
     const LineEcho echo(context.log, context.observer);

@@ -3,26 +3,13 @@
 // the console program each show it their own way.
 #pragma once
 
+#include "engine/options.h"
 #include "operations/context.h"
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
-
-struct CleaningOptions {
-    // The standard panel, in its order.
-    bool registry_settings = false;
-    bool configuration_settings = false;
-    bool temporary_files = false;
-    bool project_folders = false;
-    bool toolbar_settings = false;
-    bool opengl_settings = false;
-    // The advanced panel, in its order.
-    bool access_rights = false;
-    bool store_program_files = false;
-    bool store_program_data = false;
-};
 
 enum class LogStatus {
     None,       // a preview keeps no log
@@ -65,6 +52,3 @@ RunReport run_cleaning(Context& context, const CleaningOptions& options);
 // log, no log number, not even the shared state's key list. A key the cleaning would not back
 // up, and so leave, comes out as not backed up.
 RunReport preview_cleaning(Context& context, const CleaningOptions& options);
-
-// The standard run's registry option: the search completes KeyList, then the keys go.
-void CleanRegistrySettings(Context& context);

@@ -106,6 +106,11 @@ void MM_EnumVESKKeys(Context& context) {
     });
 }
 
+void CleanRegistrySettings(Context& context) {
+    MM_EnumVESKKeys(context);
+    MM_DeleteVESKKeys(context);
+}
+
 void MM_DeleteVESKKeys(Context& context) {
     trap_failures(context, "Error in MM_DeleteVESKKeys: ", "Error in MM_DeleteVESKKeys: ", [&] {
         delete_listed_keys(context);

@@ -9,6 +9,8 @@ inline constexpr std::string_view kSettingsBranch = "Software\\VB and VBA Progra
 void MM_EnumVESKKeys(Context& context);
 // Deletes, with its subtree, the key of every KeyList row that opens with full access.
 void MM_DeleteVESKKeys(Context& context);
+// The registry option: the search completes KeyList, then the keys go.
+void CleanRegistrySettings(Context& context);
 
 // Whether a key directly below the branch is one that the cleaning deletes: a built-in name of
 // KeyList, or a name beginning with "vesk 4." (any case, leading blanks aside).

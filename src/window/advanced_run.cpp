@@ -105,9 +105,5 @@ void Form1::Command2_Click() {
 }
 
 CleaningOptions Form1::advanced_options() const {
-    CleaningOptions options;
-    options.access_rights = ticked(ControlId::Check2_0);
-    options.store_program_files = ticked(ControlId::Check4);
-    options.store_program_data = ticked(ControlId::Check5);
-    return options;
+    return options_ticked_in(Panel::Advanced);
 }

@@ -2,6 +2,9 @@
 
 #include "startup/main.h"
 
+#include <algorithm>
+#include <stdexcept>
+
 namespace {
 
 using Id = ControlId;
@@ -145,6 +148,26 @@ ControlId Form1::Check1(int index) {
     return static_cast<ControlId>(static_cast<int>(Id::Check1_0) + index);
 }
 
+ControlId Form1::box_of(const OptionRow& row) const {
+    const auto found = std::ranges::find_if(controls_, [&](const Control& box) {
+        return box.kind == Kind::CheckBox && box.name == row.box.name && box.index == row.box.index;
+    });
+    if (found == controls_.end()) {
+        throw std::logic_error("the window has no box " + std::string(row.box.name));
+    }
+    return found->id;
+}
+
+CleaningOptions Form1::options_ticked_in(Panel panel) const {
+    CleaningOptions options;
+    for (const OptionRow& row : kOptionTable) {
+        if (row.panel == panel) {
+            options.*row.chosen = ticked(box_of(row));
+        }
+    }
+    return options;
+}
+
 template <class Body> void Form1::dispatch(std::string_view handler, Body&& body) {
     if (ended_) {
         return;
@@ -262,10 +285,11 @@ void Form1::raise_click(ControlId id) {
 }
 
 void Form1::InitWindow() {
-    set_value(Check1(0), 0);
-    set_value(Check1(1), 0);
-    set_value(Check1(2), 1);
-    set_value(Check1(3), 1);
+    for (const OptionRow& row : kOptionTable) {
+        if (row.panel == Panel::Standard) {
+            set_value(box_of(row), row.first_choice ? 1 : 0);
+        }
+    }
 }
 
 void Form1::Check1_Click(int /*index*/) {

@@ -95,6 +95,8 @@ public:
     void set_value(ControlId id, int value);
 
     static ControlId Check1(int index);
+    // The check box of an option's row.
+    ControlId box_of(const OptionRow& row) const;
 
 private:
     Control& mutable_control(ControlId id) { return controls_[static_cast<std::size_t>(id)]; }
@@ -128,6 +130,8 @@ private:
     void ConfirmAdvancedRun(const std::string& pfStore, const std::string& pdStore,
                             bool& confirmable, std::string& message) const;
     CleaningOptions advanced_options() const;
+    // The options whose boxes in the panel are ticked.
+    CleaningOptions options_ticked_in(Panel panel) const;
 
     // Shared by both runs once confirmed: the hourglass, the engine's run with its progress in
     // the caption of panel, then the closing message naming the log (or saying none could be

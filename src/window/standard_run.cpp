@@ -1,16 +1,6 @@
 // The standard panel's run: confirm, log, the ticked operations in their fixed order, reset.
 #include "window/form1.h"
 
-namespace {
-
-// The confirmation line of each standard box, by index.
-constexpr std::array<std::string_view, 6> kConfirmationLines = {
-    "- VESK Registry Settings",         "- VESK Configuration Settings", "- Temporary VESK Files",
-    "- Temporary VESK Project Folders", "- VESK Toolbar Settings",       "- VESK OpenGL Settings",
-};
-
-} // namespace
-
 void Form1::Command1_Click() {
     if (control(ControlId::Command1).caption == kDone) {
         end_program();
@@ -33,9 +23,9 @@ void Form1::Command1_Click() {
 std::string Form1::ConfirmStandardRun() const {
     std::string text = "Do you really want to delele: \r\n\r\n";
     bool any = false;
-    for (int index = 0; index <= 5; ++index) {
-        if (ticked(Check1(index))) {
-            text += kConfirmationLines[static_cast<std::size_t>(index)];
+    for (const OptionRow& row : kOptionTable) {
+        if (row.panel == Panel::Standard && ticked(box_of(row))) {
+            text += row.confirmation;
             text += "\r\n";
             any = true;
         }
@@ -44,12 +34,5 @@ std::string Form1::ConfirmStandardRun() const {
 }
 
 CleaningOptions Form1::standard_options() const {
-    CleaningOptions options;
-    options.registry_settings = ticked(Check1(0));
-    options.configuration_settings = ticked(Check1(1));
-    options.temporary_files = ticked(Check1(2));
-    options.project_folders = ticked(Check1(3));
-    options.toolbar_settings = ticked(Check1(4));
-    options.opengl_settings = ticked(Check1(5));
-    return options;
+    return options_ticked_in(Panel::Standard);
 }

@@ -1,0 +1,83 @@
+// The options as one table: every row reaches the console's switch and usage, a box of its own
+// in the window's panel, the standard panel's question, and the run, in the table's order.
+#include "console/command_line.h"
+#include "engine/cleaning_run.h"
+#include "world.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct HeardOperations final : RunObserver {
+    void operation_started(std::string_view procedure) override {
+        operations.emplace_back(procedure);
+    }
+    std::vector<std::string> operations;
+};
+
+std::vector<std::string> operations_run(const CleaningOptions& options) {
+    World world;
+    HeardOperations heard;
+    Context context{world.state, world.fake.os(), world.log, world.deletion, heard};
+    run_cleaning(context, options);
+    world.log.close();
+    return heard.operations;
+}
+
+TEST(OptionTableTest, EveryRowReachesTheConsoleTheWindowAndTheRun) {
+    const std::vector<std::string> usage = usage_lines();
+    std::set<ControlId> boxes;
+    std::vector<std::string> in_order;
+    for (const OptionRow& row : kOptionTable) {
+        const std::string name(row.switch_name);
+        SCOPED_TRACE(name);
+        in_order.emplace_back(row.procedure);
+
+        const ParsedCommandLine parsed = parse_command_line({"/" + name});
+        ASSERT_TRUE(parsed.request) << parsed.error;
+        for (const OptionRow& other : kOptionTable) {
+            EXPECT_EQ(parsed.request->options.*other.chosen, &other == &row) << other.switch_name;
+        }
+        EXPECT_TRUE(std::ranges::any_of(usage, [&](const std::string& line) {
+            return line.find("/" + name + " ") != std::string::npos;
+        }));
+        EXPECT_EQ(operations_run(parsed.request->options),
+                  std::vector<std::string>{std::string(row.procedure)});
+
+        FormWorld window;
+        const ControlId box = window.form.box_of(row);
+        EXPECT_TRUE(boxes.insert(box).second) << "a box of its own";
+        EXPECT_EQ(window.form.control(box).value, row.first_choice ? 1 : 0);
+        if (row.panel == Panel::Standard) {
+            for (const OptionRow& other : kOptionTable) {
+                if (other.panel == Panel::Standard) {
+                    window.form.set_value(window.form.box_of(other), &other == &row ? 1 : 0);
+                }
+            }
+            window.fake.answers = {platform::kIdNo};
+            window.form.click(ControlId::Command1);
+            ASSERT_EQ(window.fake.boxes.size(), 1u);
+            EXPECT_EQ(window.fake.boxes[0].text, "Do you really want to delele: \r\n\r\n" +
+                                                     std::string(row.confirmation) + "\r\n");
+        } else {
+            window.form.set_value(box, 1);
+            EXPECT_EQ(window.form.control(ControlId::Command2).caption, kGo);
+        }
+    }
+
+    CleaningOptions all;
+    for (const OptionRow& row : kOptionTable) {
+        all.*row.chosen = true;
+    }
+    EXPECT_EQ(operations_run(all), in_order) << "the runs' order is the table's";
+    const CleaningOptions standard = parse_command_line({"/standard"}).request->options;
+    for (const OptionRow& row : kOptionTable) {
+        EXPECT_EQ(standard.*row.chosen, row.first_choice) << row.switch_name;
+    }
+}
+
+} // namespace
