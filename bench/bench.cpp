@@ -84,7 +84,6 @@ double run_ours(Wizard& wizard, const std::wstring& host, const std::wstring& lo
                 const std::function<void(Context&)>& operation) {
     SharedState state;
     state.VeskPath = win32::utf8(host);
-    state.IsWinNT = true;
     CleaningLog log;
     check(!log.open_new(wizard.files, win32::utf8(log_folder)).empty(), "no log name free");
     DeleteAction deletion;

@@ -5,9 +5,6 @@
 
 namespace {
 
-constexpr std::string_view kCurrentUser = "HKEY_CURRENT_USER\\";
-// The longest key name, terminating NUL excluded.
-constexpr std::size_t kMaxKeyNameChars = 255;
 constexpr std::string_view kUnholdableName = "a name the registry file cannot hold";
 constexpr std::string_view kBrokenBackup =
     "an earlier part of the backup could not be taken back after a failed write";
@@ -57,7 +54,7 @@ std::optional<std::string> add_key(platform::Registry& registry, const std::stri
     if (!key) {
         return "the key " + path + " cannot be read";
     }
-    RegKeyBlock block{std::string(kCurrentUser) + path, {}};
+    RegKeyBlock block{std::string(kCurrentUserRoot) + path, {}};
     for (std::uint32_t index = 0;; ++index) {
         platform::ValueEntry entry = key->enum_value(index);
         if (entry.status == platform::EnumStatus::NoMoreItems) {
@@ -73,7 +70,7 @@ std::optional<std::string> add_key(platform::Registry& registry, const std::stri
     }
     blocks.push_back(std::move(block));
     for (std::uint32_t index = 0;; ++index) {
-        const platform::SubkeyEntry entry = key->enum_subkey(index, kMaxKeyNameChars);
+        const platform::SubkeyEntry entry = key->enum_subkey(index, platform::kMaxKeyNameChars);
         if (entry.status == platform::EnumStatus::NoMoreItems) {
             return std::nullopt;
         }

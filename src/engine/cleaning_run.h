@@ -41,7 +41,7 @@ struct RunReport {
     bool stopped = false;
 };
 
-// Cleans with the context's action: sets LogFileNo, creates a new log and runs the chosen
+// Cleans with the context's action: creates a new log and runs the chosen
 // operations into it, every program-settings key and settings file backed up beside the log
 // before it goes (the log's last line names the backup folder). The log is left open for the
 // caller to close once it has told the user (the window names the log while it is still open);

@@ -4,12 +4,11 @@
 #include "engine/cleaning_run.h"
 #include "operations/context.h"
 
-// Opens a new log under the next free number (the state's LogFileNo) and notes in report how far
+// Opens a new log under the next free number and notes in report how far
 // it came: NotCreated while the file is not there (a failure to create it is thrown), NoName when
 // every number is taken or the folder cannot be listed, otherwise Open with the log's name and
 // path. True when the log is open.
 template <class Report> bool open_numbered_log(Context& context, Report& report) {
-    context.state.LogFileNo = context.log.free_file_number();
     report.log = LogStatus::NotCreated;
     report.log_name = context.log.open_new(context.os.files, context.state.VeskPath);
     if (report.log_name.empty()) {

@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr std::string_view kCurrentUser = "HKEY_CURRENT_USER\\";
 constexpr std::string_view kExistsAgain = "it exists again";
 
 // One deleted key: its own block and the blocks of its subkeys.
@@ -42,11 +41,12 @@ struct Unusable {
 };
 
 std::string below_current_user(const std::string& full) {
-    if (full.size() <= kCurrentUser.size() ||
-        !platform::iequals(std::string_view(full).substr(0, kCurrentUser.size()), kCurrentUser)) {
+    if (full.size() <= kCurrentUserRoot.size() ||
+        !platform::iequals(std::string_view(full).substr(0, kCurrentUserRoot.size()),
+                           kCurrentUserRoot)) {
         throw Unusable{"the key " + full + " is not the current user's"};
     }
-    return full.substr(kCurrentUser.size());
+    return full.substr(kCurrentUserRoot.size());
 }
 
 // Groups the file's keys by the key of the branch that each lies in. Every key must lie in the
@@ -215,7 +215,7 @@ std::optional<std::string> link_on_the_way(platform::Registry& registry, const s
                                                         platform::RegistryAccess::QueryValue)
                                              .state;
         if (state == platform::KeyState::Link) {
-            return "a registry link on the way: " + std::string(kCurrentUser) + part;
+            return "a registry link on the way: " + std::string(kCurrentUserRoot) + part;
         }
         if (state == platform::KeyState::Missing || end == std::string::npos) {
             return std::nullopt;
@@ -230,7 +230,7 @@ std::string roll_back(platform::Registry& registry, const std::vector<std::strin
             registry.delete_key(platform::RegistryRoot::CurrentUser, *key);
         if (removed.removal == platform::Removal::Refused) {
             return "; the keys this restore made could not all be removed again: " +
-                   std::string(kCurrentUser) + *key + " (" + removed.reason + ")";
+                   std::string(kCurrentUserRoot) + *key + " (" + removed.reason + ")";
         }
     }
     return {};

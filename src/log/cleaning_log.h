@@ -25,8 +25,6 @@ public:
     static constexpr std::size_t kZoneWidth = 14;
 
     bool is_open() const { return file_ != nullptr; }
-    // The lowest file number that no open file uses.
-    std::int16_t free_file_number() const { return is_open() ? 2 : 1; }
 
     // Chooses the name and creates the file with create-new semantics: when the chosen name
     // appears in the meantime, the next free number is taken. Returns the name, or empty when

@@ -80,7 +80,7 @@ ItemOutcome MM_SetFolderPermissions(Context& context, const std::string& folder)
     });
 }
 
-void MM_RestoreAccessRights(Context& context, const std::string& logName) {
+void MM_RestoreAccessRights(Context& context, const std::string& log_name) {
     platform::claim_failures("MM_RestoreAccessRights", [&] {
         std::vector<std::pair<Target, ItemOutcome>> restored;
         for (const std::string* folder : {&context.state.AppDataPath, &context.state.AuxDataPath}) {
@@ -95,6 +95,6 @@ void MM_RestoreAccessRights(Context& context, const std::string& logName) {
             }
         }
         // The lines follow both tools' runs, so that a log that fails cannot stop the second.
-        record_each(context, restored, !logName.empty());
+        record_each(context, restored, !log_name.empty());
     });
 }

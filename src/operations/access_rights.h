@@ -5,10 +5,10 @@
 
 #include <string>
 
-// Restores both folders; when logName is not empty, logs one line for each. A folder value that
+// Restores both folders; when log_name is not empty, logs one line for each. A folder value that
 // the installation does not have (absent or empty) is passed over without a word. A stop asked
 // for during the first folder's tool keeps the second folder's from starting.
-void MM_RestoreAccessRights(Context& context, const std::string& logName);
+void MM_RestoreAccessRights(Context& context, const std::string& log_name);
 // Hands the folder to the run's action, which restores its rights; a folder that is not plain
 // (see is_plain_folder_path) is refused and never reaches the tool.
 ItemOutcome MM_SetFolderPermissions(Context& context, const std::string& folder);

@@ -11,8 +11,9 @@
 
 namespace {
 
-// The name buffer holds 255 characters with its terminating NUL.
-constexpr std::size_t kMaxKeyNameChars = 254;
+// The search has always read names into a buffer of 255 characters with its terminating NUL,
+// one short of the registry's longest name: a name of 255 characters is passed over.
+constexpr std::size_t kSearchNameChars = platform::kMaxKeyNameChars - 1;
 // KeyList's last index has always been kept in a 16-bit signed count.
 constexpr long kLastKeyListIndex = 32767;
 constexpr std::u32string_view kVersionedPrefix = U"vesk 4.";
@@ -44,7 +45,7 @@ void search_branch(Context& context) {
     std::vector<std::string>& key_list = context.state.KeyList;
     long last_index = static_cast<long>(key_list.size()) - 1;
     for (std::uint32_t index = 0;; ++index) {
-        const platform::SubkeyEntry entry = branch->enum_subkey(index, kMaxKeyNameChars);
+        const platform::SubkeyEntry entry = branch->enum_subkey(index, kSearchNameChars);
         // Any other outcome ends the search: a lasting error must not loop forever.
         if (entry.status == platform::EnumStatus::NameTooLong) {
             continue;

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr std::string_view kCurrentUser = "HKEY_CURRENT_USER\\";
-
 ItemOutcome outcome_of(const platform::RemovalResult& result) {
     switch (result.removal) {
     case platform::Removal::Deleted:
@@ -18,13 +16,6 @@ ItemOutcome outcome_of(const platform::RemovalResult& result) {
         break;
     }
     return {Outcome::Missing, result.reason};
-}
-
-platform::RemovalResult delete_key(const Context& context, const std::string& path) {
-    // Without the NT family the platform cannot remove a key that still has subkeys.
-    return context.state.IsWinNT
-               ? context.os.registry.delete_key_tree(platform::RegistryRoot::CurrentUser, path)
-               : context.os.registry.delete_key(platform::RegistryRoot::CurrentUser, path);
 }
 
 // The log's words for what became of a target of each kind: after a deletion (none where the
@@ -80,7 +71,7 @@ void write_log_line(CleaningLog& log, const Target& target, const ItemOutcome& o
 
 std::string shown_path(const Target& target) {
     if (target.kind == TargetKind::Key) {
-        return std::string(kCurrentUser) + target.path;
+        return std::string(kCurrentUserRoot) + target.path;
     }
     return target.path;
 }
@@ -88,7 +79,8 @@ std::string shown_path(const Target& target) {
 ItemOutcome DeleteAction::apply(const Context& context, const Target& target) {
     switch (target.kind) {
     case TargetKind::Key:
-        return outcome_of(delete_key(context, target.path));
+        return outcome_of(
+            context.os.registry.delete_key_tree(platform::RegistryRoot::CurrentUser, target.path));
     case TargetKind::SettingsFile:
     case TargetKind::File:
     case TargetKind::StoreFile:

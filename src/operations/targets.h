@@ -19,6 +19,9 @@ enum class TargetKind {
     FolderRights,  // a data folder whose access rights the system's tool restores
 };
 
+// How the log and the console show a key below HKEY_CURRENT_USER: with its root in front.
+inline constexpr std::string_view kCurrentUserRoot = "HKEY_CURRENT_USER\\";
+
 struct Target {
     TargetKind kind;
     std::string path; // keys: below HKEY_CURRENT_USER; everything else: a file-system path

@@ -64,6 +64,9 @@ struct RegistryValue {
     std::vector<std::uint8_t> data;
 };
 
+// The registry's longest key name, in UTF-16 units.
+inline constexpr std::size_t kMaxKeyNameChars = 255;
+
 enum class EnumStatus { Found, NameTooLong, NoMoreItems, Failed };
 struct SubkeyEntry {
     EnumStatus status = EnumStatus::NoMoreItems;
@@ -114,8 +117,7 @@ struct KeyCheck {
 class Registry {
 public:
     virtual ~Registry() = default;
-    virtual KeyCheck check_key(RegistryRoot root, std::string_view path,
-                               RegistryAccess access) = 0;
+    virtual KeyCheck check_key(RegistryRoot root, std::string_view path, RegistryAccess access) = 0;
     // nullptr when the key cannot be opened with that access.
     virtual std::unique_ptr<RegistryKey> open_key(RegistryRoot root, std::string_view path,
                                                   RegistryAccess access,
@@ -240,7 +242,6 @@ bool finds_entry(FileSystem& files, std::string_view path, Lookup kind);
 
 // ---- System and processes -------------------------------------------------------------------
 
-inline constexpr std::uint32_t kPlatformWin32Nt = 2;
 inline constexpr int kCsidlLocalAppData = 0x1C;
 
 // Held while one cleaning runs for this user; released when the object goes.
@@ -252,7 +253,6 @@ public:
 class System {
 public:
     virtual ~System() = default;
-    virtual std::uint32_t platform_id() = 0;     // 0 when it cannot be had
     virtual std::string windows_directory() = 0; // empty when it cannot be had
     virtual std::string system_directory() = 0;  // empty when it cannot be had
     virtual std::optional<std::string> special_folder(int csidl) = 0;

@@ -34,10 +34,6 @@ bool is_blank(char c) {
 
 } // namespace
 
-void MM_CheckPlatform(SharedState& state, platform::System& system) {
-    state.IsWinNT = system.platform_id() == platform::kPlatformWin32Nt;
-}
-
 void MM_ReadHostPaths(SharedState& state, platform::Registry& registry) {
     // The suite is a 32-bit program and writes its key in the 32-bit view; both builds of the
     // wizard must read that same key.

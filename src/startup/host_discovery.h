@@ -14,7 +14,6 @@ inline constexpr std::string_view kAuxDataValue = "AuxData Path";
 inline constexpr std::string_view kProgramValue = "Program Path";
 inline constexpr std::string_view kDirFileName = "VESK40.DIR";
 
-void MM_CheckPlatform(SharedState& state, platform::System& system);
 void MM_ReadHostPaths(SharedState& state, platform::Registry& registry);
 // Empty when the value is absent, unreadable or of a type other than REG_SZ and REG_BINARY.
 std::string MM_GetRegValue(const platform::RegistryKey* key, std::string_view name);

@@ -21,7 +21,6 @@ bool host_folder_exists(const std::string& path, platform::FileSystem& files) {
 }
 
 StartOutcome start(SharedState& state, const platform::Platform& os) {
-    MM_CheckPlatform(state, os.system);
     MM_ReadHostPaths(state, os.registry);
     const auto folder = choose_host_folder(state, os);
     if (!folder) {

@@ -9,9 +9,7 @@
 struct SharedState {
     std::string VeskPath;             // the host folder; set once by Main
     std::vector<std::string> KeyList; // program-settings keys to delete; grows with each search
-    bool IsWinNT = false;
     std::vector<std::string> IniList; // the host's settings files
-    std::int16_t LogFileNo = 0;       // file number of the open cleaning log; 0 until a run
     std::string AppDataPath;
     std::string AuxDataPath;
     std::string ProgramPath;

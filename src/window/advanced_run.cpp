@@ -34,7 +34,7 @@ void Form1::follow_folder_box(ControlId box, ControlId other) {
     }
 }
 
-void Form1::ConfirmAdvancedRun(const std::string& pfStore, const std::string& pdStore,
+void Form1::ConfirmAdvancedRun(const std::string& pf_store, const std::string& pd_store,
                                bool& confirmable, std::string& message) const {
     constexpr std::string_view kCrLf = "\r\n";
     constexpr std::string_view kMissing =
@@ -58,19 +58,19 @@ void Form1::ConfirmAdvancedRun(const std::string& pfStore, const std::string& pd
         append({kCrLf, "and", kCrLf});
     }
     if (ticked(ControlId::Check4)) {
-        if (store_exists(context_, "PF", pfStore)) {
-            append({kCrLf, kCleanQuestion, kCrLf, pfStore, kCrLf});
+        if (store_exists(context_, "PF", pf_store)) {
+            append({kCrLf, kCleanQuestion, kCrLf, pf_store, kCrLf});
             confirmable = true;
         } else {
-            append({kCrLf, pfStore, kCrLf, kMissing, kCrLf});
+            append({kCrLf, pf_store, kCrLf, kMissing, kCrLf});
         }
     }
     if (ticked(ControlId::Check5)) {
-        if (store_exists(context_, "PD", pdStore)) {
-            append({kCrLf, kCleanQuestion, kCrLf, pdStore});
+        if (store_exists(context_, "PD", pd_store)) {
+            append({kCrLf, kCleanQuestion, kCrLf, pd_store});
             confirmable = true;
         } else {
-            append({kCrLf, pdStore, kCrLf, kMissing, kCrLf});
+            append({kCrLf, pd_store, kCrLf, kMissing, kCrLf});
         }
     }
 }
@@ -80,11 +80,11 @@ void Form1::Command2_Click() {
         end_program();
         return;
     }
-    const std::string pfStore = MM_GetVirtualStorePath(context_, "PF");
-    const std::string pdStore = MM_GetVirtualStorePath(context_, "PD");
+    const std::string pf_store = MM_GetVirtualStorePath(context_, "PF");
+    const std::string pd_store = MM_GetVirtualStorePath(context_, "PD");
     bool confirmable = false;
     std::string message;
-    ConfirmAdvancedRun(pfStore, pdStore, confirmable, message);
+    ConfirmAdvancedRun(pf_store, pd_store, confirmable, message);
     if (!confirmable) {
         context_.os.ui.message_box(message, platform::kMbOk);
     } else {

@@ -127,7 +127,7 @@ private:
     void Check5_Click();
     void follow_folder_box(ControlId box, ControlId other);
     void Command2_Click();
-    void ConfirmAdvancedRun(const std::string& pfStore, const std::string& pdStore,
+    void ConfirmAdvancedRun(const std::string& pf_store, const std::string& pd_store,
                             bool& confirmable, std::string& message) const;
     CleaningOptions advanced_options() const;
     // The options whose boxes in the panel are ticked.

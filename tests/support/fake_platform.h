@@ -112,7 +112,6 @@ public:
 
     // Relative paths ("Host", "\\Host", "C:Host") are taken from here, as a process's are.
     std::string current_directory = "C:\\";
-    std::uint32_t platform_id_value = platform::kPlatformWin32Nt;
     std::string windows_dir = "C:\\WINDOWS";
     std::string system_dir = "C:\\WINDOWS\\system32";
     std::map<int, std::string> special_folders;
@@ -153,7 +152,6 @@ public:
     std::optional<std::string> copy_file(std::string_view from, std::string_view to) override;
 
     // ---- platform::System
-    std::uint32_t platform_id() override { return platform_id_value; }
     std::string windows_directory() override { return windows_dir; }
     std::string system_directory() override { return system_dir; }
     std::optional<std::string> special_folder(int csidl) override;

@@ -17,7 +17,6 @@ struct World {
     World() {
         fake.add_dir(kHostFolder);
         state.VeskPath = kHostFolder;
-        state.IsWinNT = true;
         MF_FillIniList(state);
         MF_FillKeyList(state);
     }

@@ -114,7 +114,6 @@ TEST_F(CleaningRunTest, APreviewChangesNothingAndListsWhatTheCleaningThenDoes) {
     EXPECT_EQ(mutating_calls(), std::vector<std::string>{});
     EXPECT_TRUE(fake.starts.empty());
     EXPECT_EQ(preview.log, LogStatus::None);
-    EXPECT_EQ(state.LogFileNo, 0);
     EXPECT_EQ(state.KeyList.size(), 11u);
     EXPECT_FALSE(preview.uncovered);
     EXPECT_EQ(preview.previewed, heard.items.size());

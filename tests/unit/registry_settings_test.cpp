@@ -162,21 +162,6 @@ TEST_F(RegistrySettingsTest, AKeyGoneBetweenOpenAndDeleteGetsNoLine) {
     EXPECT_FALSE(log.had_refusals());
 }
 
-TEST_F(RegistrySettingsTest, WithoutNtOnlyKeysWithoutSubkeysCanGo) {
-    state.IsWinNT = false;
-    add_setting("VeskGris\\Sub");
-    add_setting("VeskWend");
-    open_log();
-    clean();
-    EXPECT_EQ(fake.calls[1], "delete_key " + kBranch + "\\VeskGris");
-    EXPECT_EQ(lines_of(closed_log_text()),
-              (std::vector<std::string>{"Could not delete Key:       " + kLogBranch +
-                                            "\\VeskGris (Access is denied.)",
-                                        deleted("VeskWend")}));
-    EXPECT_TRUE(has_setting("VeskGris\\Sub"));
-    EXPECT_FALSE(has_setting("VeskWend"));
-}
-
 TEST_F(RegistrySettingsTest, ASecondRunSearchesAgainAndSkipsKeysAlreadyGone) {
     add_setting("VESK 4.0");
     add_setting("VeskImex");

@@ -39,7 +39,6 @@ TEST_F(StartupTest, HostKeyNamesTheFolderAndThePointerFileIsNotNeeded) {
     EXPECT_EQ(state.VeskPath, "D:\\Vesk\\Data");
     EXPECT_EQ(state.AuxDataPath, "D:\\Vesk\\Aux");
     EXPECT_EQ(state.ProgramPath, "C:\\Program Files\\TOLM\\Vesk");
-    EXPECT_TRUE(state.IsWinNT);
     EXPECT_TRUE(fake.boxes.empty());
     EXPECT_EQ(state.IniList.size(), 19u);
     EXPECT_EQ(state.KeyList.size(), 11u);
@@ -145,18 +144,6 @@ TEST_F(StartupTest, UnreadablePointerFileIsReportedAndEndsTheProgram) {
     EXPECT_EQ(fake.boxes[0].style, platform::kMbError);
     EXPECT_NE(fake.boxes[0].text.find("MM_ReadDirFile"), std::string::npos);
     EXPECT_NE(fake.boxes[0].text.find(fake::kAccessDenied), std::string::npos);
-}
-
-TEST_F(StartupTest, PlatformFamilyOtherThanNtClearsTheFlag) {
-    fake.platform_id_value = 1;
-    fake.add_dir("D:\\Data");
-    set_host_value("AppData Path", "D:\\Data");
-    ASSERT_TRUE(start());
-    EXPECT_FALSE(state.IsWinNT);
-    fake.platform_id_value = 0; // the version could not be had
-    SharedState again;
-    ASSERT_TRUE(Main(again, fake.os()));
-    EXPECT_FALSE(again.IsWinNT);
 }
 
 TEST(PointerFileTest, FirstFieldRules) {

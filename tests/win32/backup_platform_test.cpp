@@ -85,7 +85,6 @@ protected:
         fs::remove_all(host_);
         fs::create_directories(host_);
         state.VeskPath = win32::utf8(host_.wstring());
-        state.IsWinNT = true;
         MF_FillIniList(state);
         MF_FillKeyList(state);
         RegDeleteTreeW(HKEY_CURRENT_USER, kBranchW.c_str());

@@ -77,7 +77,6 @@ protected:
         state.VeskPath = win32::utf8(host_.wstring());
         MF_FillIniList(state);
         MF_FillKeyList(state);
-        state.IsWinNT = true;
         opengl_ = win32::wide(system.windows_directory()) + L"\\veskhogl.ini";
     }
     void TearDown() override {

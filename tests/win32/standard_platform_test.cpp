@@ -219,7 +219,6 @@ TEST_F(RealHostTest, VersionedSettingsKeysAreDeletedAndTheBranchStays) {
     create_key(branch + L"\\VESK 4.0\\Options\\Recent");
     create_key(branch + L"\\VeskTorp\\Window");
     create_key(branch + L"\\VESK4.4");
-    state.IsWinNT = true;
     state.KeyList = {"VeskTorp"};
     ASSERT_EQ(log.open_new(files, state.VeskPath), "Cleaning1.log");
 

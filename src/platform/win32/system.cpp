@@ -38,30 +38,6 @@ private:
 
 } // namespace
 
-std::uint32_t System::platform_id() {
-    // GetVersionExW is deprecated for version checks, but the platform family it reports is
-    // all that is asked of it here.
-    OSVERSIONINFOW info{};
-    info.dwOSVersionInfoSize = sizeof info;
-#if defined(_MSC_VER)
-#pragma warning(push)
-#pragma warning(disable : 4996)
-#else
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#endif
-    const BOOL got = GetVersionExW(&info);
-#if defined(_MSC_VER)
-#pragma warning(pop)
-#else
-#pragma GCC diagnostic pop
-#endif
-    if (!got) {
-        return 0;
-    }
-    return info.dwPlatformId;
-}
-
 std::string System::windows_directory() {
     return directory_from(
         [](wchar_t* buffer, UINT size) { return GetWindowsDirectoryW(buffer, size); });

@@ -16,7 +16,6 @@ public:
     // owner gives the window that owns the shell's look-ups (none before the window exists).
     explicit System(std::function<HWND()> owner = {}) : owner_(std::move(owner)) {}
 
-    std::uint32_t platform_id() override;
     std::string windows_directory() override;
     std::string system_directory() override;
     std::optional<std::string> special_folder(int csidl) override;
