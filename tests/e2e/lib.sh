@@ -8,6 +8,10 @@
 VESK_SCRIPTS=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d"
+# The shell's delete with undo moves folders into the freedesktop trash: never the user's own.
+# A case's scratch folder gives it one of its own (start_scratch).
+export XDG_DATA_HOME="$VESK_E2E_DIR/xdg-data"
+mkdir -p "$XDG_DATA_HOME"
 WIZARD_PID=
 
 fail() {
