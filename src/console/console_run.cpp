@@ -15,38 +15,15 @@ constexpr std::string_view kSystemAccount =
     "VeskClean runs as the local system account, whose profile is no user's: nothing was done. "
     "Run it in the signed-in user's context.";
 
-std::string_view kind_name(TargetKind kind) {
-    switch (kind) {
-    case TargetKind::Key:
-        return "key";
-    case TargetKind::SettingsFile:
-        return "settings file";
-    case TargetKind::File:
-        return "file";
-    case TargetKind::ProjectFolder:
-        return "project folder";
-    case TargetKind::ProjectLink:
-        return "project link";
-    case TargetKind::StoreFile:
-        return "store file";
-    case TargetKind::StoreFolder:
-        return "store folder";
-    case TargetKind::FolderRights:
-        break;
-    }
-    return "folder rights";
-}
-
 std::string_view outcome_name(const ItemEvent& item, ConsoleMode mode) {
     if (mode == ConsoleMode::Restore) {
         return item.outcome.outcome == Outcome::Done ? "restored" : "not restored";
     }
-    const bool rights = item.target.kind == TargetKind::FolderRights;
     switch (item.outcome.outcome) {
     case Outcome::Done:
-        return rights ? "permissions set" : "deleted";
+        return words_of(item.target.kind).json_done;
     case Outcome::Previewed:
-        return rights ? "would set permissions" : "would delete";
+        return words_of(item.target.kind).json_previewed;
     case Outcome::Refused:
         return "refused";
     case Outcome::NotBackedUp:
@@ -59,16 +36,12 @@ std::string_view outcome_name(const ItemEvent& item, ConsoleMode mode) {
 
 // The preview's line for an item: what would be done, or what would not and why.
 std::string preview_line(const ItemEvent& item) {
+    const KindWords& words = words_of(item.target.kind);
     const std::string path = shown_path(item.target);
-    const bool rights = item.target.kind == TargetKind::FolderRights;
     if (item.outcome.outcome == Outcome::Previewed) {
-        return (rights ? "Would set permissions for: " : "Would delete ") + path;
+        return std::string(words.would) + path;
     }
-    const std::string_view verb = rights ? "Would not set permissions for: "
-                                  : item.target.kind == TargetKind::StoreFolder
-                                      ? "Would not clean "
-                                      : "Would not delete ";
-    return std::string(verb) + path + " (" + item.outcome.reason + ")";
+    return std::string(words.would_not) + path + " (" + item.outcome.reason + ")";
 }
 
 // Tells the run as the command line asked: text, JSON or nothing on standard output; errors on
@@ -83,7 +56,7 @@ public:
             JsonObject object;
             object.add("type", "item")
                 .add("outcome", outcome_name(item, request_.mode))
-                .add("kind", kind_name(item.target.kind))
+                .add("kind", words_of(item.target.kind).json)
                 .add("path", shown_path(item.target));
             if (!item.outcome.reason.empty()) {
                 object.add("reason", item.outcome.reason);

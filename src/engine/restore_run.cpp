@@ -193,14 +193,13 @@ Backup read_backup(const Context& context, const std::string& folder) {
 
 void record_restore(Context& context, const Target& target, const ItemOutcome& outcome,
                     RestoreReport& report) {
-    const bool key = target.kind == TargetKind::Key;
+    const KindWords& words = words_of(target.kind);
     if (outcome.outcome == Outcome::Done) {
         ++report.restored;
-        context.log.write_line(key ? "Restored Key:" : "Restored File:", shown_path(target));
+        context.log.write_line(words.restored, shown_path(target));
     } else {
         ++report.left;
-        context.log.write_refusal(
-            key ? "Not restored Key:" : "Not restored File:", shown_path(target), outcome.reason);
+        context.log.write_refusal(words.not_restored, shown_path(target), outcome.reason);
     }
     context.observer.item_handled({target, outcome});
 }

@@ -4,6 +4,8 @@
 #include "operations/context.h"
 #include "operations/temp_files.h"
 
+#include <array>
+
 namespace {
 
 ItemOutcome outcome_of(const platform::RemovalResult& result) {
@@ -18,48 +20,97 @@ ItemOutcome outcome_of(const platform::RemovalResult& result) {
     return {Outcome::Missing, result.reason};
 }
 
-// The log's words for what became of a target of each kind: after a deletion (none where the
-// log names only what could not be done) and after a refusal.
-struct Labels {
-    std::string_view done;
-    std::string_view refused;
-};
-
-Labels labels_of(TargetKind kind) {
-    switch (kind) {
-    case TargetKind::Key:
-        return {"Deleted Key:", "Could not delete Key:"};
-    case TargetKind::SettingsFile:
-    case TargetKind::File:
-        return {"Deleted File:", "Could not delete File:"};
-    case TargetKind::ProjectFolder:
-    case TargetKind::ProjectLink:
-        return {"Deleted Directory:", "Could not delete Directory:"};
-    case TargetKind::StoreFile:
-        return {{}, "Could not delete File:"};
-    case TargetKind::StoreFolder:
-        return {{}, "Could not clean Directory:"};
-    case TargetKind::FolderRights:
-        break;
-    }
-    return {"Permissions Set For: ", "Permissions Not Set For: "};
-}
+constexpr std::array<KindWords, 8> kKindWords = {{
+    // Key
+    {"Deleted Key:", "Could not delete Key:", "Could not back up Key:", "Restored Key:",
+     "Not restored Key:", "key", "deleted", "would delete", "Would delete ", "Would not delete "},
+    // SettingsFile
+    {"Deleted File:", "Could not delete File:", "Could not back up File:", "Restored File:",
+     "Not restored File:", "settings file", "deleted", "would delete", "Would delete ",
+     "Would not delete "},
+    // File
+    {"Deleted File:",
+     "Could not delete File:",
+     {},
+     {},
+     {},
+     "file",
+     "deleted",
+     "would delete",
+     "Would delete ",
+     "Would not delete "},
+    // ProjectFolder
+    {"Deleted Directory:",
+     "Could not delete Directory:",
+     {},
+     {},
+     {},
+     "project folder",
+     "deleted",
+     "would delete",
+     "Would delete ",
+     "Would not delete "},
+    // ProjectLink
+    {"Deleted Directory:",
+     "Could not delete Directory:",
+     {},
+     {},
+     {},
+     "project link",
+     "deleted",
+     "would delete",
+     "Would delete ",
+     "Would not delete "},
+    // StoreFile
+    {{},
+     "Could not delete File:",
+     {},
+     {},
+     {},
+     "store file",
+     "deleted",
+     "would delete",
+     "Would delete ",
+     "Would not delete "},
+    // StoreFolder
+    {{},
+     "Could not clean Directory:",
+     {},
+     {},
+     {},
+     "store folder",
+     "deleted",
+     "would delete",
+     "Would delete ",
+     "Would not clean "},
+    // FolderRights
+    {"Permissions Set For: ",
+     "Permissions Not Set For: ",
+     {},
+     {},
+     {},
+     "folder rights",
+     "permissions set",
+     "would set permissions",
+     "Would set permissions for: ",
+     "Would not set permissions for: "},
+}};
+static_assert(kKindWords.size() == static_cast<std::size_t>(TargetKind::FolderRights) + 1,
+              "a row for every kind of target, in the kinds' order");
 
 void write_log_line(CleaningLog& log, const Target& target, const ItemOutcome& outcome) {
-    const Labels labels = labels_of(target.kind);
+    const KindWords& words = words_of(target.kind);
     switch (outcome.outcome) {
     case Outcome::Done:
-        if (!labels.done.empty()) {
-            log.write_line(labels.done, shown_path(target));
+        if (!words.done.empty()) {
+            log.write_line(words.done, shown_path(target));
         }
         break;
     case Outcome::Refused:
-        log.write_refusal(labels.refused, shown_path(target), outcome.reason);
+        log.write_refusal(words.refused, shown_path(target), outcome.reason);
         break;
     case Outcome::NotBackedUp:
-        log.write_refusal(target.kind == TargetKind::Key ? "Could not back up Key:"
-                                                         : "Could not back up File:",
-                          shown_path(target), outcome.reason);
+        log.write_refusal(words.not_backed_up, shown_path(target), outcome.reason);
         break;
     case Outcome::Previewed:
     case Outcome::Missing:
@@ -68,6 +119,10 @@ void write_log_line(CleaningLog& log, const Target& target, const ItemOutcome& o
 }
 
 } // namespace
+
+const KindWords& words_of(TargetKind kind) {
+    return kKindWords[static_cast<std::size_t>(kind)];
+}
 
 std::string shown_path(const Target& target) {
     if (target.kind == TargetKind::Key) {

@@ -27,6 +27,23 @@ struct Target {
     std::string path; // keys: below HKEY_CURRENT_USER; everything else: a file-system path
 };
 
+// What a target of each kind is called, wherever it is named: the log's labels, the console's
+// preview, the JSON output, and a restore's log. One row a kind.
+struct KindWords {
+    std::string_view done;          // the log's label once done; empty where the log names only
+                                    // what could not be done
+    std::string_view refused;       // the log's label when the platform refused
+    std::string_view not_backed_up; // the log's label when its backup failed
+    std::string_view restored;      // a restore's labels, for the kinds a cleaning backs up
+    std::string_view not_restored;
+    std::string_view json;      // its "kind" in the JSON output
+    std::string_view json_done; // its "outcome" once done, and in a preview
+    std::string_view json_previewed;
+    std::string_view would;     // the preview's line, before the path
+    std::string_view would_not; // the preview's line for what would be refused, before the path
+};
+const KindWords& words_of(TargetKind kind);
+
 // What became of one target. Previewed: the action would have done it, and did nothing.
 // NotBackedUp: its backup failed, so it was left as it was.
 enum class Outcome { Done, Previewed, Refused, NotBackedUp, Missing };

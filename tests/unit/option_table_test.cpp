@@ -80,4 +80,25 @@ TEST(OptionTableTest, EveryRowReachesTheConsoleTheWindowAndTheRun) {
     }
 }
 
+// Every kind is named wherever a target can be: a refusal, the preview, JSON; the kinds a
+// cleaning backs up also by the backup's and the restore's lines.
+TEST(KindWordsTest, EveryKindHasItsWordsInEveryPlace) {
+    std::set<std::string_view> json_names;
+    for (int kind = 0; kind <= static_cast<int>(TargetKind::FolderRights); ++kind) {
+        const KindWords& words = words_of(static_cast<TargetKind>(kind));
+        SCOPED_TRACE(std::string(words.json));
+        EXPECT_TRUE(json_names.insert(words.json).second) << "one JSON name a kind";
+        for (const std::string_view word : {words.refused, words.json, words.json_done,
+                                            words.json_previewed, words.would, words.would_not}) {
+            EXPECT_FALSE(word.empty());
+        }
+        const bool backed_up = kind == static_cast<int>(TargetKind::Key) ||
+                               kind == static_cast<int>(TargetKind::SettingsFile);
+        for (const std::string_view word :
+             {words.not_backed_up, words.restored, words.not_restored}) {
+            EXPECT_EQ(word.empty(), !backed_up);
+        }
+    }
+}
+
 } // namespace
