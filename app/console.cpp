@@ -27,8 +27,7 @@ int wmain(int argc, wchar_t** argv) {
     win32::FileSystem files;
     win32::System system;
     win32::Processes processes(win32::Processes::Show::Hidden);
-    ConsoleUserInterface ui(streams);
-    const platform::Platform os{registry, files, system, processes, ui};
+    const platform::Platform os{registry, files, system, processes};
     try {
         return run_console(arguments, os, streams);
     } catch (const std::exception& failure) {

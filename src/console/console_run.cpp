@@ -228,6 +228,7 @@ int after_restore(ConsoleReporter& reporter, const SharedState& state, const Res
 int run_request(const ConsoleRequest& request, const platform::Platform& os,
                 ConsoleStreams& streams) {
     ConsoleReporter reporter(request, streams);
+    ConsoleUserInterface ui(streams);
     if (os.system.runs_as_system_account()) {
         reporter.error(kSystemAccount);
         return reporter.finish_early(kExitSystemAccount, kSystemAccount);
@@ -239,7 +240,7 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
         return reporter.finish_early(kExitBusy, kBusy);
     }
     SharedState state;
-    if (!Main(state, os)) {
+    if (!Main(state, os, ui)) {
         return reporter.finish_early(kExitNoHostFolder, "the host folder was not found");
     }
     CleaningLog log;
@@ -251,11 +252,11 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
     if (request.mode == ConsoleMode::Restore) {
         const RestoreReport report = run_restore(context, request.restore_number);
         log.close();
-        return after_restore(reporter, state, report, os.ui);
+        return after_restore(reporter, state, report, ui);
     }
     const RunReport report = run_cleaning(context, request.options);
     log.close();
-    return after_cleaning(reporter, state, report, os.ui);
+    return after_cleaning(reporter, state, report, ui);
 }
 
 } // namespace

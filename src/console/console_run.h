@@ -18,7 +18,7 @@ enum ExitCode : int {
     kExitBusy = 6,          // another cleaning is running for this user; nothing done
 };
 
-// Runs the command line (without the program's name) against the platform, whose user
-// interface should be a ConsoleUserInterface over the same streams. Never waits for input.
+// Runs the command line (without the program's name) against the platform; what start-up would
+// show in a box goes to the streams' standard error. Never waits for input.
 int run_console(const std::vector<std::string>& arguments, const platform::Platform& os,
                 ConsoleStreams& streams);

@@ -96,8 +96,7 @@ protected:
     int run(const Lines& arguments) { return run_console(arguments, console_os, streams); }
 
     RecordingStreams streams;
-    ConsoleUserInterface console_ui{streams};
-    platform::Platform console_os{registry, files, fake, fake, console_ui};
+    platform::Platform console_os{registry, files, fake, fake};
 };
 
 TEST_F(ConsoleTest, APreviewListsAndChangesNothingThenTheCleaningDoesJustThat) {
