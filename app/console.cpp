@@ -17,7 +17,9 @@
 
 int wmain(int argc, wchar_t** argv) {
     app::restrict_library_search();
-    const win32::ComScope com;
+    // The console program dispatches no messages: its thread must not be a single-threaded
+    // apartment, whose callers would wait for a message loop.
+    const win32::ComScope com(win32::ComScope::Apartment::MultiThreaded);
     win32::StandardStreams streams;
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) {
