@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct CleaningOptions {
@@ -23,6 +24,9 @@ struct CleaningOptions {
     bool store_program_files = false;
     bool store_program_data = false;
 };
+
+// The last line of a log whose run the user stopped.
+inline constexpr std::string_view kStopLine = "Cleaning stopped by the user.";
 
 enum class LogStatus {
     None,       // a preview keeps no log
