@@ -51,13 +51,14 @@ TEST(CrossThreadTest, AWorkersCallsRunOnTheWindowsThreadAndBringBackWhatTheyThre
 
 TEST(CrossThreadTest, AnExceptionOnTheWindowsSideStillStopsAndJoinsWhileTheWindowAnswers) {
     // A window of the test's thread that the worker sends to once it is told to stop: the
-    // send returns only while this thread dispatches messages.
+    // send returns only while this thread dispatches messages. Its last box is still served.
     const HWND window =
         CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     CrossThreadCall calls;
     Event stop_asked;
     std::atomic<bool> answered = false;
+    std::atomic<bool> last_call_served = false;
     std::atomic<bool> ended = false;
     bool failed_once = false;
     const auto failing_once = [&] {
@@ -71,6 +72,7 @@ TEST(CrossThreadTest, AnExceptionOnTheWindowsSideStillStopsAndJoinsWhileTheWindo
         WorkerThreads threads(calls, failing_once, [&] { stop_asked.set(); });
         const std::size_t worker = threads.start([&] {
             WaitForSingleObject(stop_asked.handle(), INFINITE);
+            last_call_served = calls.run([] {});
             answered = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0) == 0;
             ended = true;
         });
@@ -81,19 +83,21 @@ TEST(CrossThreadTest, AnExceptionOnTheWindowsSideStillStopsAndJoinsWhileTheWindo
         EXPECT_STREQ(failure.what(), "the window failed");
     }
     EXPECT_TRUE(ended);
+    EXPECT_TRUE(last_call_served);
     EXPECT_TRUE(answered);
     DestroyWindow(window);
 }
 
-TEST(CrossThreadTest, AWorkerWaitingForTheWindowIsReleasedWhenTheWindowSideEnds) {
+TEST(CrossThreadTest, AWorkerWaitingForTheWindowIsReleasedWhenTheWindowGoes) {
     CrossThreadCall calls;
     std::atomic<int> outcome = -1;
     bool ran = false;
     {
         WorkerThreads threads(calls, dispatch_messages, [] {});
         threads.start([&] { outcome = calls.run([&] { ran = true; }) ? 1 : 0; });
-        // The call waits; the window leaves without serving it.
+        // The call waits; the window goes without serving it, and joins.
         WaitForSingleObject(calls.ready(), INFINITE);
+        calls.close();
     }
     EXPECT_EQ(outcome, 0);
     EXPECT_FALSE(ran);

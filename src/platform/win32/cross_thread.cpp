@@ -47,8 +47,11 @@ void CrossThreadCall::serve() {
     const std::function<void()>* call = nullptr;
     {
         const std::lock_guard lock(mutex_);
-        call = std::exchange(waiting_, nullptr);
         ready_.reset();
+        if (closed_) {
+            return; // its worker withdraws it
+        }
+        call = std::exchange(waiting_, nullptr);
     }
     if (!call) {
         return;
@@ -128,24 +131,28 @@ void WorkerThreads::stop_and_join() noexcept {
     try {
         stop_();
     } catch (...) {
-        // Closing the calls below still releases a worker that waits for this thread.
+        // The threads end at the latest when they find no window to wait for.
+        calls_.close();
     }
-    calls_.close();
-    bool pumping = true;
+    bool answering = true;
     for (const auto& worker : workers_) {
-        const HANDLE ended = worker->ended.handle();
-        while (pumping && MsgWaitForMultipleObjectsEx(1, &ended, INFINITE, QS_ALLINPUT,
-                                                      MWMO_INPUTAVAILABLE) != WAIT_OBJECT_0) {
+        const HANDLE handles[] = {worker->ended.handle(), calls_.ready()};
+        while (answering && MsgWaitForMultipleObjectsEx(2, handles, INFINITE, QS_ALLINPUT,
+                                                        MWMO_INPUTAVAILABLE) != WAIT_OBJECT_0) {
             try {
+                calls_.serve();
                 pump_();
             } catch (...) {
-                // A window that cannot take its messages is no reason to leave a thread behind.
-                pumping = false;
+                // A window that cannot take its messages is no reason to leave a thread behind:
+                // its workers stop waiting for it.
+                answering = false;
+                calls_.close();
             }
         }
-        WaitForSingleObject(ended, INFINITE);
+        WaitForSingleObject(handles[0], INFINITE);
         worker->thread.join();
     }
+    calls_.close();
 }
 
 } // namespace win32

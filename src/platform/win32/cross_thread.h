@@ -42,11 +42,12 @@ public:
 
     // Serving side. Set while a call waits to be served.
     HANDLE ready() const { return ready_.handle(); }
-    // Runs the call that waits, if one does, and lets its worker go on.
+    // Runs the call that waits, if one does and the calls are open, and lets its worker go on.
     void serve();
     // True while serve() runs a call: the serving thread is inside it.
     bool serving() const { return serving_; }
-    // No call is served from now on: a worker waiting in run() is released without its call.
+    // No call is served from now on (the window is gone): a worker waiting in run() is released
+    // without its call.
     void close();
     // Calls are served again.
     void open();
@@ -64,12 +65,14 @@ private:
 
 // Threads that work for the window's thread, which waits for them while it serves their calls
 // and pumps its messages. However the owner leaves them (their end, a stop, an exception on the
-// window's side) the destructor tells them to stop, closes the calls so that no worker waits for
-// the window any more, and joins them while still pumping: the window never stops answering.
+// window's side) the destructor tells them to stop and joins them while it still serves their
+// calls and pumps: the window never stops answering. Should the window fail to take its messages
+// meanwhile, or the calls be closed, a worker waiting for the window is released instead.
 class WorkerThreads {
 public:
     // pump dispatches the messages waiting for the calling thread; stop asks every thread to end
-    // at its next chance. Both are called on the window's thread only.
+    // at its next chance. Both are called on the window's thread only. The calls are open from
+    // here until the threads are joined.
     WorkerThreads(CrossThreadCall& calls, std::function<void()> pump, std::function<void()> stop);
     ~WorkerThreads();
     WorkerThreads(const WorkerThreads&) = delete;

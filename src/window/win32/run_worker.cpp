@@ -45,6 +45,8 @@ void RunWorker::attach(HWND window, std::function<bool(MSG&)> translate,
 
 void RunWorker::detach() {
     attach(nullptr, {}, {});
+    // No box can be shown over a window that is gone: a run that waits for one goes on without.
+    calls_.close();
 }
 
 RunReport RunWorker::execute(Context& context, const CleaningOptions& options,
