@@ -1,6 +1,7 @@
 // The console program's entry: the Win32 platform with standard output and standard error in
 // place of boxes, and the command line run to an exit code.
 #include "console/console_run.h"
+#include "console/win32/console_stop.h"
 #include "console/win32/standard_streams.h"
 #include "platform/win32/com_scope.h"
 #include "platform/win32/file_system.h"
@@ -17,8 +18,12 @@
 
 int wmain(int argc, wchar_t** argv) {
     app::restrict_library_search();
-    const win32::ComScope com;
+    // The console program dispatches no messages: its thread must not be a single-threaded
+    // apartment, whose callers would wait for a message loop.
+    const win32::ComScope com(win32::ComScope::Apartment::MultiThreaded);
     win32::StandardStreams streams;
+    // Outlives the run: a console that closes waits for the run's stop until wmain returns.
+    const win32::ConsoleStop stop;
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) {
         arguments.push_back(win32::utf8(argv[i]));
@@ -26,11 +31,10 @@ int wmain(int argc, wchar_t** argv) {
     win32::Registry registry;
     win32::FileSystem files;
     win32::System system;
-    win32::Processes processes(win32::Processes::Show::Hidden);
-    ConsoleUserInterface ui(streams);
-    const platform::Platform os{registry, files, system, processes, ui};
+    win32::Processes processes(win32::Processes::Show::Hidden, stop.call_off());
+    const platform::Platform os{registry, files, system, processes};
     try {
-        return run_console(arguments, os, streams);
+        return run_console(arguments, os, streams, stop.requested());
     } catch (const std::exception& failure) {
         streams.err(std::string("VeskClean: ") + failure.what());
         return kExitSomethingLeft;

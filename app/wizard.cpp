@@ -38,21 +38,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     win32::Registry registry;
     win32::FileSystem files;
     win32::UserInterface ui;
-    win32::System system([&ui] { return ui.owner(); });
+    win32::System system;
     // The runs work off the window's thread; closing the window during a run calls off the
     // wait for the access-rights tool too.
     win32::RunWorker worker;
     win32::Processes processes(win32::Processes::Show::Minimised, worker.stop_event());
-    const platform::Platform os{registry, files, system, processes, ui};
+    const platform::Platform os{registry, files, system, processes};
 
     SharedState state;
     CleaningLog log;
-    if (!Main(state, os)) {
+    if (!Main(state, os, ui)) {
         return 0;
     }
     DeleteAction deletion;
     MessageBoxObserver observer(ui);
-    Form1 form(Context{state, os, log, deletion, observer}, worker);
+    Form1 form(Context{state, os, log, deletion, observer}, ui, worker);
     form.Form_Load();
     if (form.ended()) {
         return 0;

@@ -56,7 +56,7 @@ struct Wizard {
     QuietUserInterface ui;
     win32::System system;
     win32::Processes processes;
-    platform::Platform os{registry, files, system, processes, ui};
+    platform::Platform os{registry, files, system, processes};
 };
 
 // Hears every item as a run's observer does: the window's counts and shows progress, and that

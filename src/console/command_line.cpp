@@ -140,7 +140,8 @@ std::vector<std::string> usage_lines() {
             "log);",
             "2 host folder not found; 3 no cleaning log could be created; 4 wrong command line",
             "(or no such backup, or one that is not understood; nothing changed);",
-            "5 running as the system account; 6 another cleaning is running.",
+            "5 running as the system account; 6 another cleaning is running;",
+            "7 stopped before the end (Ctrl+C and the like); the log lists what was done.",
         });
     return lines;
 }

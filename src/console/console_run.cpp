@@ -48,8 +48,9 @@ std::string preview_line(const ItemEvent& item) {
 // standard error in every case.
 class ConsoleReporter final : public RunObserver {
 public:
-    ConsoleReporter(const ConsoleRequest& request, ConsoleStreams& streams)
-        : request_(request), streams_(streams) {}
+    ConsoleReporter(const ConsoleRequest& request, ConsoleStreams& streams,
+                    const std::atomic<bool>& stop)
+        : request_(request), streams_(streams), stop_(stop) {}
 
     void item_handled(const ItemEvent& item) override {
         if (request_.json) {
@@ -78,6 +79,7 @@ public:
             out(line);
         }
     }
+    bool stop_requested() override { return stop_.load(); }
 
     // A closing line of the text output.
     void say(std::string_view line) {
@@ -96,7 +98,8 @@ public:
                 .add("previewed", report.previewed)
                 .add("refused", report.refused)
                 .add("missing", report.missing)
-                .add("failures", report.trapped.size() + (report.uncovered ? 1u : 0u));
+                .add("failures", report.trapped.size() + (report.uncovered ? 1u : 0u))
+                .add_flag("stopped", report.stopped);
             add_path(summary, "log", report.log_path);
             add_path(summary, "backup", report.backup_folder);
             finish_summary(summary, exit_code, error);
@@ -114,7 +117,8 @@ public:
             summary.add("type", "summary")
                 .add("mode", "restore")
                 .add("restored", report.restored)
-                .add("left", report.left);
+                .add("left", report.left)
+                .add_flag("stopped", report.stopped);
             add_path(summary, "log", report.log_path);
             finish_summary(summary, exit_code, error);
         }
@@ -143,6 +147,7 @@ private:
 
     const ConsoleRequest& request_;
     ConsoleStreams& streams_;
+    const std::atomic<bool>& stop_;
 };
 
 // The line after start-up's own message for a console's administrator, who cannot ask the
@@ -174,6 +179,10 @@ std::string what_was_looked_at(StartOutcome outcome, const SharedState& state,
 }
 
 int after_preview(ConsoleReporter& reporter, const RunReport& report) {
+    if (report.stopped) {
+        reporter.say("The preview was stopped; nothing was changed.");
+        return reporter.finish(kExitStopped, report);
+    }
     const std::size_t items = report.previewed + report.refused;
     reporter.say(std::to_string(items) + (items == 1 ? " item" : " items") +
                  " would be cleaned; nothing was changed.");
@@ -195,6 +204,10 @@ int after_cleaning(ConsoleReporter& reporter, const SharedState& state, const Ru
         report_fatal_failure(ui, report.uncovered->where, report.uncovered->description);
         reporter.say("The cleaning ended early. Log file has been written to: " + report.log_path);
         return reporter.finish(kExitSomethingLeft, report, report.uncovered->description);
+    }
+    if (report.stopped) {
+        reporter.say("The cleaning was stopped. Log file has been written to: " + report.log_path);
+        return reporter.finish(kExitStopped, report);
     }
     if (report.refused > 0) {
         reporter.say("Some items could not be cleaned; the log lists them.");
@@ -223,13 +236,18 @@ int after_restore(ConsoleReporter& reporter, const SharedState& state, const Res
         reporter.say("The restore ended early. Log file has been written to: " + report.log_path);
         return reporter.finish(kExitSomethingLeft, report, report.uncovered->description);
     }
+    if (report.stopped) {
+        reporter.say("The restore was stopped. Log file has been written to: " + report.log_path);
+        return reporter.finish(kExitStopped, report);
+    }
     reporter.say("Restore finished. Log file has been written to: " + report.log_path);
     return reporter.finish(report.left == 0 ? kExitDone : kExitSomethingLeft, report);
 }
 
 int run_request(const ConsoleRequest& request, const platform::Platform& os,
-                ConsoleStreams& streams) {
-    ConsoleReporter reporter(request, streams);
+                ConsoleStreams& streams, const std::atomic<bool>& stop) {
+    ConsoleReporter reporter(request, streams, stop);
+    ConsoleUserInterface ui(streams);
     if (os.system.runs_as_system_account()) {
         reporter.error(kSystemAccount);
         return reporter.finish_early(kExitSystemAccount, kSystemAccount);
@@ -241,7 +259,7 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
         return reporter.finish_early(kExitBusy, kBusy);
     }
     SharedState state;
-    if (const StartOutcome started = start_program(state, os); started != StartOutcome::Started) {
+    if (const StartOutcome started = start_program(state, os, ui); started != StartOutcome::Started) {
         if (started != StartOutcome::Failed) {
             reporter.error(what_was_looked_at(started, state, os));
         }
@@ -256,11 +274,11 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
     if (request.mode == ConsoleMode::Restore) {
         const RestoreReport report = run_restore(context, request.restore_number);
         log.close();
-        return after_restore(reporter, state, report, os.ui);
+        return after_restore(reporter, state, report, ui);
     }
     const RunReport report = run_cleaning(context, request.options);
     log.close();
-    return after_cleaning(reporter, state, report, os.ui);
+    return after_cleaning(reporter, state, report, ui);
 }
 
 } // namespace
@@ -279,7 +297,7 @@ int ConsoleUserInterface::message_box(std::string_view text, int style) {
 }
 
 int run_console(const std::vector<std::string>& arguments, const platform::Platform& os,
-                ConsoleStreams& streams) {
+                ConsoleStreams& streams, const std::atomic<bool>& stop) {
     const ParsedCommandLine parsed = parse_command_line(arguments);
     if (!parsed.request) {
         streams.err("VeskClean: " + parsed.error);
@@ -294,5 +312,5 @@ int run_console(const std::vector<std::string>& arguments, const platform::Platf
         }
         return kExitDone;
     }
-    return run_request(*parsed.request, os, streams);
+    return run_request(*parsed.request, os, streams, stop);
 }

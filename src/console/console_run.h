@@ -5,6 +5,7 @@
 #include "console/console_streams.h"
 #include "platform/platform.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,12 @@ enum ExitCode : int {
     kExitWrongCommandLine = 4,
     kExitSystemAccount = 5, // it would clean the wrong profile; nothing done
     kExitBusy = 6,          // another cleaning is running for this user; nothing done
+    kExitStopped = 7,       // stopped before the end; the log lists what was done
 };
 
-// Runs the command line (without the program's name) against the platform, whose user
-// interface should be a ConsoleUserInterface over the same streams. Never waits for input.
+// Runs the command line (without the program's name) against the platform; what start-up would
+// show in a box goes to the streams' standard error. Never waits for input. A cleaning or a
+// restore ends at its next item boundary once stop is set, which another thread may do at any
+// time (the console's Ctrl+C); the log is closed and the lock released before this returns.
 int run_console(const std::vector<std::string>& arguments, const platform::Platform& os,
-                ConsoleStreams& streams);
+                ConsoleStreams& streams, const std::atomic<bool>& stop);

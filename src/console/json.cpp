@@ -54,6 +54,12 @@ JsonObject& JsonObject::add(std::string_view member, std::uint64_t number) {
     return *this;
 }
 
+JsonObject& JsonObject::add_flag(std::string_view member, bool value) {
+    name(member);
+    body_ += value ? "true" : "false";
+    return *this;
+}
+
 JsonObject& JsonObject::add_null(std::string_view member) {
     name(member);
     body_ += "null";

@@ -15,6 +15,8 @@ public:
     JsonObject& add(std::string_view name, std::string_view text);
     JsonObject& add(std::string_view name, std::uint64_t number);
     JsonObject& add_null(std::string_view name);
+    // Named apart from add: a string literal would take a bool overload before a string_view.
+    JsonObject& add_flag(std::string_view name, bool value);
     std::string text() const { return body_ + "}"; }
 
 private:

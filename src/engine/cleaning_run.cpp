@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr std::string_view kStopLine = "Cleaning stopped by the user.";
-
 // Stands between the operations and the caller's observer: counts the items into the report,
 // tells the caller how far the run has come, keeps the trapped failures, and ends the run at an
 // item boundary when the caller asks to stop.

@@ -9,7 +9,11 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// The last line of a log whose run the user stopped.
+inline constexpr std::string_view kStopLine = "Cleaning stopped by the user.";
 
 enum class LogStatus {
     None,       // a preview keeps no log

@@ -202,6 +202,10 @@ void record_restore(Context& context, const Target& target, const ItemOutcome& o
         context.log.write_refusal(words.not_restored, shown_path(target), outcome.reason);
     }
     context.observer.item_handled({target, outcome});
+    // An item boundary: the restore may end here and leave nothing half-done.
+    if (context.observer.stop_requested()) {
+        throw RunStopped{};
+    }
 }
 
 // A registry link on the way to path, the key at path included: creating through it would
@@ -275,6 +279,17 @@ ItemOutcome restore_key(const Context& context, const KeyGroup& group) {
     return {Outcome::Done, {}};
 }
 
+// The user's stop as the log's last line; a log that cannot take it ends the restore as a
+// failure.
+void write_stop_line(CleaningLog& log, RestoreReport& report) {
+    try {
+        log.write_line(kStopLine);
+    } catch (const std::exception& failure) {
+        report.uncovered = UncoveredFailure{"the restore", failure.what()};
+        log.close();
+    }
+}
+
 ItemOutcome restore_file(const Context& context, const FileToRestore& file) {
     const platform::FindResult found = context.os.files.find(file.place);
     if (found.search && found.search->next()) {
@@ -306,6 +321,9 @@ RestoreReport run_restore(Context& context, int number) {
             record_restore(context, {TargetKind::SettingsFile, file.place},
                            restore_file(context, file), report);
         }
+    } catch (const RunStopped&) {
+        report.stopped = true;
+        write_stop_line(context.log, report);
     } catch (const Unusable& unusable) {
         report.unusable = unusable.why;
     } catch (const std::exception& failure) {

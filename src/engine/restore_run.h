@@ -16,10 +16,12 @@ struct RestoreReport {
     std::size_t restored = 0;
     std::size_t left = 0; // found in its place again, or refused by the platform
     std::optional<UncoveredFailure> uncovered;
+    // The observer asked to stop: the restore ended after an item, with the stop line last.
+    bool stopped = false;
 };
 
 // Reads and checks the whole backup of the log numbered number first; only a backup that holds
 // nothing but the keys and files a cleaning deletes, in a form the reader fully understands, is
-// restored, into a new numbered log ("Restored Key:", "Not restored File:", ...). The log is left
-// open for the caller to close.
+// restored, into a new numbered log ("Restored Key:", "Not restored File:", ...). The observer
+// is asked after every item whether to stop. The log is left open for the caller to close.
 RestoreReport run_restore(Context& context, int number);

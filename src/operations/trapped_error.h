@@ -7,7 +7,8 @@
 #include <string_view>
 
 // Writes log_prefix + description to the log, when one is open, and tells the observer, which
-// shows box_prefix + description. Never throws: the run must go on after it.
+// shows box_prefix + description. Throws no std::exception, whatever the log or the observer
+// throws (the run must go on after it); only a RunStopped, which is no failure, passes.
 void report_trapped_error(Context& context, std::string_view log_prefix,
                           std::string_view box_prefix, std::string_view description);
 

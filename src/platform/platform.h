@@ -2,6 +2,21 @@
 // through these types, so that it runs unchanged against the in-memory fake in the unit tests.
 // Texts are UTF-8; the Win32 implementation converts at the boundary and calls the wide
 // functions.
+//
+// Threads. The window's thread owns the user interface; a run works on a worker thread and the
+// item count on a second one beside it, both through the same objects. Every implementation
+// keeps this contract:
+// - Registry, FileSystem, System and Processes may be called from any thread, from several at
+//   once. Each call stands alone and keeps no state between calls; what a call hands out (a
+//   key, a search, a file, the lock) belongs to the thread that asked for it, which uses it and
+//   lets it go.
+// - No call of theirs waits for the window's thread or borrows its window: a worker's call can
+//   neither hang on a window that is busy waiting for the worker nor open anything over it.
+// - A wait in Processes::run_and_wait can be called off from another thread while it waits;
+//   the implementation says how.
+// - UserInterface is the window thread's alone (the console program's prints, and is its main
+//   thread's). A run is never handed one: Context has none, and whatever a run has to say goes
+//   to its observer, which the front end presents on its own thread.
 #pragma once
 
 #include <cstdint>
@@ -303,13 +318,13 @@ public:
     virtual void set_pointer(int shape) = 0;
 };
 
-// What the logic is handed: one reference per concern.
+// What the logic is handed: one reference per concern, each one callable from any thread. The
+// user interface stays with the front end that shows it.
 struct Platform {
     Registry& registry;
     FileSystem& files;
     System& system;
     Processes& processes;
-    UserInterface& ui;
 };
 
 } // namespace platform

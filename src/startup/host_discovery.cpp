@@ -67,11 +67,12 @@ std::string MM_GetWindowsDir(platform::System& system) {
     return system.windows_directory();
 }
 
-std::optional<std::string> MM_ReadDirFile(const platform::Platform& os, const std::string& folder) {
+std::optional<std::string> MM_ReadDirFile(const platform::Platform& os, platform::UserInterface& ui,
+                                          const std::string& folder) {
     const std::string path = folder + "\\" + std::string(kDirFileName);
     // Without a Windows directory the path would name the root of the current drive.
     if (folder.empty() || !platform::finds_entry(os.files, path, platform::Lookup::OrdinaryFiles)) {
-        os.ui.message_box("VESK40.DIR not found!", platform::kMbWarning);
+        ui.message_box("VESK40.DIR not found!", platform::kMbWarning);
         return std::nullopt;
     }
     return platform::claim_failures(

@@ -20,7 +20,8 @@ std::string MM_GetRegValue(const platform::RegistryKey* key, std::string_view na
 std::string MM_GetWindowsDir(platform::System& system);
 // The first field of the pointer file in folder. When the file is missing it says so and gives
 // nullopt: the program must then end. Throws platform::Failure when the file cannot be read.
-std::optional<std::string> MM_ReadDirFile(const platform::Platform& os, const std::string& folder);
+std::optional<std::string> MM_ReadDirFile(const platform::Platform& os, platform::UserInterface& ui,
+                                          const std::string& folder);
 
 // The first field of a pointer file's text: leading blanks skipped; a quoted field runs to the
 // next quote, commas included; otherwise to the first comma or the end of the first line.

@@ -6,11 +6,12 @@
 namespace {
 
 // The key's AppData Path, else the pointer file. nullopt: the program must end.
-std::optional<std::string> choose_host_folder(SharedState& state, const platform::Platform& os) {
+std::optional<std::string> choose_host_folder(SharedState& state, const platform::Platform& os,
+                                              platform::UserInterface& ui) {
     if (!state.AppDataPath.empty()) {
         return state.AppDataPath;
     }
-    return MM_ReadDirFile(os, MM_GetWindowsDir(os.system));
+    return MM_ReadDirFile(os, ui, MM_GetWindowsDir(os.system));
 }
 
 // A path that is empty, blank or not fully qualified would make every cleaning path
@@ -20,15 +21,16 @@ bool host_folder_exists(const std::string& path, platform::FileSystem& files) {
            platform::finds_entry(files, path, platform::Lookup::FoldersIncluded);
 }
 
-StartOutcome start(SharedState& state, const platform::Platform& os) {
+StartOutcome start(SharedState& state, const platform::Platform& os,
+                   platform::UserInterface& ui) {
     MM_ReadHostPaths(state, os.registry);
-    const auto folder = choose_host_folder(state, os);
+    const auto folder = choose_host_folder(state, os, ui);
     if (!folder) {
         return StartOutcome::NoPointerFile;
     }
     state.VeskPath = *folder;
     if (!host_folder_exists(state.VeskPath, os.files)) {
-        os.ui.message_box("Veskpath not found!", platform::kMbWarning);
+        ui.message_box("Veskpath not found!", platform::kMbWarning);
         return StartOutcome::NoHostFolder;
     }
     MF_FillIniList(state);
@@ -38,19 +40,20 @@ StartOutcome start(SharedState& state, const platform::Platform& os) {
 
 } // namespace
 
-StartOutcome start_program(SharedState& state, const platform::Platform& os) {
+StartOutcome start_program(SharedState& state, const platform::Platform& os,
+                           platform::UserInterface& ui) {
     try {
-        return start(state, os);
+        return start(state, os, ui);
     } catch (const platform::Failure& failure) {
-        report_fatal_failure(os.ui, failure.where.empty() ? "Main" : failure.where, failure.what());
+        report_fatal_failure(ui, failure.where.empty() ? "Main" : failure.where, failure.what());
     } catch (const std::exception& failure) {
-        report_fatal_failure(os.ui, "Main", failure.what());
+        report_fatal_failure(ui, "Main", failure.what());
     }
     return StartOutcome::Failed;
 }
 
-bool Main(SharedState& state, const platform::Platform& os) {
-    return start_program(state, os) == StartOutcome::Started;
+bool Main(SharedState& state, const platform::Platform& os, platform::UserInterface& ui) {
+    return start_program(state, os, ui) == StartOutcome::Started;
 }
 
 void report_fatal_failure(platform::UserInterface& ui, std::string_view where,

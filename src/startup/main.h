@@ -12,12 +12,13 @@ enum class StartOutcome {
     Failed,        // a failure nothing trapped, reported in an error box
 };
 
-// The start before the window: platform family, host key, host folder, name tables.
-StartOutcome start_program(SharedState& state, const platform::Platform& os);
+// The start before the window: host key, host folder, name tables.
+StartOutcome start_program(SharedState& state, const platform::Platform& os,
+                           platform::UserInterface& ui);
 
 // True when the window is to be created; false when the program must end (the user has been
-// told why).
-bool Main(SharedState& state, const platform::Platform& os);
+// told why, on ui).
+bool Main(SharedState& state, const platform::Platform& os, platform::UserInterface& ui);
 
 // Reports a failure that nothing trapped, naming where it arose, in an error box.
 void report_fatal_failure(platform::UserInterface& ui, std::string_view where,

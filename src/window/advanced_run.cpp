@@ -86,9 +86,9 @@ void Form1::Command2_Click() {
     std::string message;
     ConfirmAdvancedRun(pf_store, pd_store, confirmable, message);
     if (!confirmable) {
-        context_.os.ui.message_box(message, platform::kMbOk);
+        ui_.message_box(message, platform::kMbOk);
     } else {
-        if (context_.os.ui.message_box(message, platform::kMbQuestionYesNo) == platform::kIdNo) {
+        if (ui_.message_box(message, platform::kMbQuestionYesNo) == platform::kIdNo) {
             return;
         }
         const auto lock = claim_cleaning();

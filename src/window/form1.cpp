@@ -136,11 +136,13 @@ std::string handler_name(const Control& control) {
 
 } // namespace
 
-Form1::Form1(Context context) : context_(context), controls_(stored_layout()) {
+Form1::Form1(Context context, platform::UserInterface& ui)
+    : context_(context), ui_(ui), controls_(stored_layout()) {
     mutable_control(Id::Frame2).visible = false;
 }
 
-Form1::Form1(Context context, RunExecutor& executor) : Form1(context) {
+Form1::Form1(Context context, platform::UserInterface& ui, RunExecutor& executor)
+    : Form1(context, ui) {
     executor_ = &executor;
 }
 
@@ -193,7 +195,7 @@ void Form1::end_after_failure(std::string_view where, std::string_view descripti
         // The report below is what matters now; the log stays as far as it got.
     }
     set_mouse_pointer(platform::kPointerDefault);
-    report_fatal_failure(context_.os.ui, where, description);
+    report_fatal_failure(ui_, where, description);
     end_program();
 }
 
@@ -245,7 +247,7 @@ void Form1::set_caption(ControlId id, std::string_view caption) {
 
 void Form1::set_mouse_pointer(int shape) {
     mouse_pointer_ = shape;
-    context_.os.ui.set_pointer(shape);
+    ui_.set_pointer(shape);
 }
 
 void Form1::raise_click(ControlId id) {
@@ -328,8 +330,8 @@ void Form1::Form_QueryUnload() {
 std::unique_ptr<platform::CleaningLock> Form1::claim_cleaning() {
     auto lock = context_.os.system.lock_cleaning();
     if (!lock) {
-        context_.os.ui.message_box("Another cleaning is running. Try again when it has finished.",
-                                   platform::kMbWarning);
+        ui_.message_box("Another cleaning is running. Try again when it has finished.",
+                        platform::kMbWarning);
     }
     return lock;
 }
@@ -385,14 +387,14 @@ RunReport Form1::run_showing_progress(const CleaningOptions& options, ControlId 
 
 void Form1::tell_outcome(const RunReport& report) {
     if (report.log != LogStatus::Open) {
-        context_.os.ui.message_box("No cleaning log could be created in:\r\n" +
-                                       context_.state.VeskPath + "\r\n\r\nNothing was cleaned.",
-                                   platform::kMbWarning);
+        ui_.message_box("No cleaning log could be created in:\r\n" + context_.state.VeskPath +
+                            "\r\n\r\nNothing was cleaned.",
+                        platform::kMbWarning);
         return;
     }
     std::string message = "Cleaning finished. Log file has been written to:\r\n" + report.log_path;
     if (report.refused > 0) {
         message += "\r\n\r\nSome items could not be cleaned; the log lists them.";
     }
-    context_.os.ui.message_box(message, platform::kMbInformation);
+    ui_.message_box(message, platform::kMbInformation);
 }

@@ -61,10 +61,11 @@ inline constexpr std::string_view kHideAdvanced = "Hide Advanced Options";
 
 class Form1 {
 public:
-    // The runs are worked inline, on the caller's thread.
-    explicit Form1(Context context);
+    // The runs are worked inline, on the caller's thread. The boxes and the pointer go to ui,
+    // which only the window's thread calls; the runs are handed the context, which has none.
+    Form1(Context context, platform::UserInterface& ui);
     // The runs go to executor.
-    Form1(Context context, RunExecutor& executor);
+    Form1(Context context, platform::UserInterface& ui, RunExecutor& executor);
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
 
@@ -148,6 +149,7 @@ private:
     void tell_outcome(const RunReport& report);
 
     Context context_;
+    platform::UserInterface& ui_;
     InlineExecutor inline_executor_;
     RunExecutor* executor_ = &inline_executor_;
     std::array<Control, kControlCount> controls_;

@@ -6,8 +6,7 @@ void Form1::Command1_Click() {
         end_program();
         return;
     }
-    if (context_.os.ui.message_box(ConfirmStandardRun(), platform::kMbQuestionYesNo) ==
-        platform::kIdNo) {
+    if (ui_.message_box(ConfirmStandardRun(), platform::kMbQuestionYesNo) == platform::kIdNo) {
         return;
     }
     const auto lock = claim_cleaning();

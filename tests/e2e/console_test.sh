@@ -431,6 +431,45 @@ EOF
     wine_quiet reg query "$SETTINGS_BRANCH\VeskTorp" /v Small || fail "the whole key did not come back"
 }
 
+# Ctrl+C, which Wine hands to the program as CTRL_C_EVENT when its process gets SIGINT: the run
+# ends after the item in hand with the stop line last, every file deleted is logged and every
+# file logged is gone, the lock is let go (a second run cleans the rest), and the code is 7.
+case_ctrl_c() {
+    start_scratch
+    prepare_prefix
+    local host
+    host=$(make_host_folder "$CASE")
+    (cd "$host" && seq -f 't%05g.$$$' 0 29999 | xargs touch)
+    set_host_key "$host"
+
+    wine "$VESK_CLEAN" /temp >"$SCRATCH/stopped.out" 2>"$SCRATCH/stopped.err" &
+    local pid=$! code=0 tries=600
+    until grep -q "^$DELETED_FILE" "$host/Cleaning1.log" 2>/dev/null; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || fail "the run never logged a deletion"
+        sleep 0.1
+    done
+    kill -INT "$pid"
+    wait "$pid" || code=$?
+    echo "$code" >"$SCRATCH/stopped.code"
+    expect_code stopped 7
+
+    local log=$host/Cleaning1.log
+    [ "$(sed 's/\r$//' "$log" | tail -n 1)" = "Cleaning stopped by the user." ] ||
+        fail "the log's last line: $(tail -n 1 "$log")"
+    sed 's/\r$//' "$log" | sed -n "s/^$DELETED_FILE.*\\\\//p" | sort >"$SCRATCH/logged"
+    seq -f 't%05g.$$$' 0 29999 | sort >"$SCRATCH/all"
+    (cd "$host" && ls | grep '^t.*\.\$\$\$$' | sort) >"$SCRATCH/left"
+    comm -23 "$SCRATCH/all" "$SCRATCH/left" >"$SCRATCH/gone"
+    [ -s "$SCRATCH/logged" ] && [ -s "$SCRATCH/left" ] ||
+        fail "the stop did not come in the middle: $(wc -l <"$SCRATCH/logged") logged"
+    diff -u "$SCRATCH/gone" "$SCRATCH/logged" >&2 || fail "the files gone are not the files logged"
+
+    clean again /temp
+    expect_code again 0
+    [ -z "$(cd "$host" && ls | grep '^t')" ] || fail "the second run left files behind"
+}
+
 hold_lock() {
     "$VESK_SCRIPTS/wine-run" "$VESK_LOCK_HOLDER" 120 >"$SCRATCH/holder.out" 2>&1 &
     HOLDER_PID=$!

@@ -36,9 +36,9 @@ int main() {
     win32::System system;
     win32::Processes processes(win32::Processes::Show::Hidden);
     PrintedUserInterface ui;
-    const platform::Platform os{registry, files, system, processes, ui};
+    const platform::Platform os{registry, files, system, processes};
     SharedState state;
-    if (!Main(state, os)) {
+    if (!Main(state, os, ui)) {
         return 1;
     }
     CleaningLog log;

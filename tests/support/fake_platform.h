@@ -56,6 +56,8 @@ struct ProcessStart {
 platform::RegistryValue reg_sz(std::string_view utf8, bool with_terminator = true);
 platform::RegistryValue reg_bytes(std::uint32_t type, std::vector<std::uint8_t> bytes);
 
+// One world for one thread at a time: the unit tests work every run on their own thread (the
+// window's runs inline), so the threads contract of platform.h never asks more of it.
 class FakePlatform : public platform::Registry,
                      public platform::FileSystem,
                      public platform::System,
@@ -63,7 +65,7 @@ class FakePlatform : public platform::Registry,
                      public platform::UserInterface {
 public:
     FakePlatform();
-    platform::Platform os() { return {*this, *this, *this, *this, *this}; }
+    platform::Platform os() { return {*this, *this, *this, *this}; }
 
     // ---- World building. Parent folders are created as needed.
     FileEntry& add_dir(std::string_view path, std::uint32_t attributes = 0);

@@ -42,5 +42,5 @@ struct World {
 // The world with the window loaded, as the user first sees it.
 struct FormWorld : World {
     FormWorld() { form.Form_Load(); }
-    Form1 form{context};
+    Form1 form{context, fake};
 };

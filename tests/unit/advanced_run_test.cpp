@@ -48,7 +48,7 @@ struct AdvancedWorld : InterposedWorld {
         fake.add_file(kPfStore + "\\Vesk.ini");
         fake.add_file(kPdStore + "\\Sub\\Toolbar.tlb");
     }
-    Form1 form{interposed};
+    Form1 form{interposed, fake};
 };
 
 class BoxCouplingTest : public testing::Test, protected AdvancedWorld {};

@@ -5,6 +5,7 @@
 #include "operation_world.h"
 #include "operations/registry_settings.h"
 
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -36,11 +37,15 @@ struct RecordingObserver final : RunObserver {
     }
     void failure_trapped(const TrappedFailure& failure) override {
         trapped.push_back(failure.box_text);
+        if (cannot_show) {
+            throw std::runtime_error("The box could not be shown.");
+        }
     }
     void line_written(std::string_view line) override { lines.emplace_back(line); }
     bool stop_requested() override { return stop && stop(); }
 
     std::function<bool()> stop; // asked at every item boundary
+    bool cannot_show = false;   // a trapped failure cannot reach the user
     std::vector<std::string> operations;
     std::vector<std::string> items;
     std::vector<Outcome> outcomes;
@@ -99,7 +104,7 @@ struct EngineWorld : InterposedWorld {
         return made;
     }
     RecordingObserver heard;
-    Context engine{state, {registry, files, fake, fake, fake}, log, deletion, heard};
+    Context engine{state, {registry, files, fake, fake}, log, deletion, heard};
 };
 
 class CleaningRunTest : public testing::Test, protected EngineWorld {};
@@ -194,6 +199,25 @@ TEST_F(CleaningRunTest, TrappedAndUncoveredFailuresReachTheReportWithoutABox) {
     // The run ended there: the advanced options never started.
     EXPECT_TRUE(fake.starts.empty());
     EXPECT_TRUE(fake.exists(kPfStore + "\\Vesk.ini"));
+}
+
+TEST_F(CleaningRunTest, AFailureThatCannotReachTheUserIsStillLoggedAndTheRunGoesOn) {
+    add_leftovers();
+    files.before = fail_on("delete_file", host("a.$$$"));
+    heard.cannot_show = true;
+
+    const RunReport report = run_cleaning(engine, standard_options());
+    log.close();
+
+    EXPECT_FALSE(report.uncovered);
+    EXPECT_EQ(heard.trapped.size(), 1u);
+    const std::vector<std::string> logged = lines_of(log_text());
+    EXPECT_NE(std::find(logged.begin(), logged.end(),
+                        "Error in MM_DeleteFiles: The device is not ready."),
+              logged.end());
+    // The operations after the failed one still ran.
+    EXPECT_FALSE(fake.exists(host("Main.tlb")));
+    EXPECT_FALSE(fake.exists("C:\\WINDOWS\\veskhogl.ini"));
 }
 
 TEST_F(CleaningRunTest, WithoutALogNothingRunsAndTheReportSaysWhy) {

@@ -99,11 +99,11 @@ protected:
     static std::string host(std::string_view name) {
         return std::string(kHostFolder) + "\\" + std::string(name);
     }
-    int run(const Lines& arguments) { return run_console(arguments, console_os, streams); }
+    int run(const Lines& arguments) { return run_console(arguments, console_os, streams, stop); }
 
     RecordingStreams streams;
-    ConsoleUserInterface console_ui{streams};
-    platform::Platform console_os{registry, files, fake, fake, console_ui};
+    platform::Platform console_os{registry, files, fake, fake};
+    std::atomic<bool> stop = false;
 };
 
 TEST_F(ConsoleTest, APreviewListsAndChangesNothingThenTheCleaningDoesJustThat) {
@@ -153,7 +153,8 @@ TEST_F(ConsoleTest, JsonGivesOneObjectAnItemAndASummary) {
                      "{\"type\":\"item\",\"outcome\":\"refused\",\"kind\":\"file\",\"path\":\"D:"
                      "\\\\Host\\\\Main.tlb\",\"reason\":\"Access is denied.\"}",
                      "{\"type\":\"summary\",\"mode\":\"clean\",\"done\":2,\"previewed\":0,"
-                     "\"refused\":1,\"missing\":0,\"failures\":0,\"log\":\"D:\\\\Host\\\\Cleaning1."
+                     "\"refused\":1,\"missing\":0,\"failures\":0,\"stopped\":false,\"log\":\"D:"
+                     "\\\\Host\\\\Cleaning1."
                      "log\",\"backup\":null,\"exit_code\":1}"}));
 }
 
@@ -253,11 +254,12 @@ TEST_F(ConsoleTest, RestorePutsBackWhatACleaningBackedUp) {
     streams = {};
     EXPECT_EQ(run({"/restore:1", "/json"}), kExitDone);
     EXPECT_EQ(fake.content(host("Vesk30.ini")), "[Window]");
-    EXPECT_EQ(streams.output,
-              (Lines{"{\"type\":\"item\",\"outcome\":\"restored\",\"kind\":\"settings file\","
-                     "\"path\":\"D:\\\\Host\\\\Vesk30.ini\"}",
-                     "{\"type\":\"summary\",\"mode\":\"restore\",\"restored\":1,\"left\":0,"
-                     "\"log\":\"D:\\\\Host\\\\Cleaning2.log\",\"exit_code\":0}"}));
+    EXPECT_EQ(
+        streams.output,
+        (Lines{"{\"type\":\"item\",\"outcome\":\"restored\",\"kind\":\"settings file\","
+               "\"path\":\"D:\\\\Host\\\\Vesk30.ini\"}",
+               "{\"type\":\"summary\",\"mode\":\"restore\",\"restored\":1,\"left\":0,"
+               "\"stopped\":false,\"log\":\"D:\\\\Host\\\\Cleaning2.log\",\"exit_code\":0}"}));
 
     streams = {};
     EXPECT_EQ(run({"/restore:1"}), kExitSomethingLeft) << "its place is taken now";
@@ -269,6 +271,37 @@ TEST_F(ConsoleTest, RestorePutsBackWhatACleaningBackedUp) {
     EXPECT_EQ(streams.errors, (Lines{"The backup cannot be restored: there is no backup " +
                                          host("Cleaning9.backup"),
                                      "Nothing was changed."}));
+}
+
+// Ctrl+C and the like: the run ends after the item in hand, which is logged, and says so.
+TEST_F(ConsoleTest, AStopEndsACleaningOrARestoreAfterTheItemInHandWithSeven) {
+    files.before = [this](std::string_view call, std::string_view path) {
+        stop = stop || (call == "delete_file" && path == host("a.$$$")) ||
+               (call == "copy_file" && path == host("Pomb30.ini"));
+    };
+    EXPECT_EQ(run({"/temp", "/toolbar", "/json"}), kExitStopped);
+    EXPECT_EQ(streams.output.back(),
+              "{\"type\":\"summary\",\"mode\":\"clean\",\"done\":1,\"previewed\":0,"
+              "\"refused\":0,\"missing\":0,\"failures\":0,\"stopped\":true,\"log\":\"D:\\\\Host"
+              "\\\\Cleaning1.log\",\"backup\":null,\"exit_code\":7}");
+    EXPECT_EQ(lines_of(log_text()),
+              (Lines{"Deleted File: " + host("a.$$$"), "Cleaning stopped by the user."}));
+    EXPECT_TRUE(fake.exists(host("Данные.$$$")));
+    EXPECT_TRUE(fake.exists(host("Main.tlb")));
+    EXPECT_FALSE(fake.cleaning_locked);
+
+    stop = false;
+    fake.add_file(host("Pomb30.ini"), "[Map]");
+    fake.add_file(host("Vesk30.ini"), "[Window]");
+    ASSERT_EQ(run({"/settings"}), kExitDone);
+    streams = {};
+    EXPECT_EQ(run({"/restore:2"}), kExitStopped);
+    EXPECT_EQ(lines_of(log_text(3)), (Lines{"Restored File:              " + host("Pomb30.ini"),
+                                            "Cleaning stopped by the user."}));
+    EXPECT_FALSE(fake.exists(host("Vesk30.ini")));
+    EXPECT_EQ(streams.output.back(),
+              "The restore was stopped. Log file has been written to: " + host("Cleaning3.log"));
+    EXPECT_FALSE(fake.cleaning_locked);
 }
 
 // The window and the console program share one lock: while either cleans, the other does not.

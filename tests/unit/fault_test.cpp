@@ -83,7 +83,7 @@ protected:
         return made;
     }
 
-    Form1 form{context};
+    Form1 form{context, fake};
 };
 
 TEST_P(NoLogFaultTest, NothingChangesAndTheUserIsTold) {

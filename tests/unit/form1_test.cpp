@@ -21,7 +21,7 @@ struct WindowWorld : InterposedWorld {
         }
         return ticks;
     }
-    Form1 form{interposed};
+    Form1 form{interposed, fake};
 };
 
 class Form1Test : public testing::Test, protected WindowWorld {};

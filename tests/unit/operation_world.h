@@ -127,5 +127,5 @@ inline CallHook fail_on(std::string call, std::string path,
 struct InterposedWorld : World {
     InterposedRegistry registry{fake};
     InterposedFiles files{fake};
-    Context interposed{state, {registry, files, fake, fake, fake}, log, deletion, observer};
+    Context interposed{state, {registry, files, fake, fake}, log, deletion, observer};
 };

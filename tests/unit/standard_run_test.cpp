@@ -59,7 +59,7 @@ struct StandardWorld : InterposedWorld {
         return ticks;
     }
     std::string caption(Id id) const { return form.control(id).caption; }
-    Form1 form{interposed};
+    Form1 form{interposed, fake};
 };
 
 class StandardRunTest : public testing::Test, protected StandardWorld {};

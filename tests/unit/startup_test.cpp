@@ -16,7 +16,7 @@ protected:
         fake.set_value(RegistryRoot::LocalMachine, kHostKey, name, fake::reg_sz(text),
                        RegistryView::Wow64_32);
     }
-    bool start() { return Main(state, fake.os()); }
+    bool start() { return Main(state, fake.os(), fake); }
     std::vector<std::string> box_texts() const {
         std::vector<std::string> texts;
         for (const auto& box : fake.boxes) {
@@ -123,7 +123,7 @@ TEST(StartupPathTest, EmptyBlankOrRelativeHostPathsAreNotFound) {
         world.add_dir("C:\\Host");
         world.add_file("C:\\WINDOWS\\VESK40.DIR", first_line);
         SharedState fresh;
-        EXPECT_FALSE(Main(fresh, world.os()));
+        EXPECT_FALSE(Main(fresh, world.os(), world));
         ASSERT_EQ(world.boxes.size(), 1u);
         EXPECT_EQ(world.boxes[0].text, "Veskpath not found!");
     }

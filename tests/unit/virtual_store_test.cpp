@@ -370,7 +370,7 @@ void run_on_small_stack(std::function<void()> body) {
 TEST_F(CleanStoreTest, ATreeTenThousandLevelsDeepIsEmptiedOnASmallStack) {
     constexpr std::size_t kDepth = 10000;
     DeepChain chain(kPdStore, kDepth);
-    Context deep{state, {fake, chain, fake, fake, fake}, log, deletion, observer};
+    Context deep{state, {fake, chain, fake, fake}, log, deletion, observer};
     open_log();
     bool complete = false;
     run_on_small_stack([&] { complete = MM_DeleteFolderFiles(deep, kPdStore); });

@@ -134,7 +134,7 @@ TEST_F(FaultTest, AHostFolderGoneBeforeTheRunCleansNothingAndSaysSo) {
     write_file(scratch_ / L"Sibling" / L"b.$$$", "x");
     write_file(scratch_ / L"Sibling" / L"VeskMain.ini", "x");
     write_file(opengl_, "x");
-    Form1 form(context);
+    Form1 form(context, ui);
     form.Form_Load();
     for (int index = 1; index <= 5; ++index) {
         form.set_value(Form1::Check1(index), 1);
@@ -167,7 +167,7 @@ TEST_F(FaultTest, AHostFolderThatTakesNoNewFileEndsTheRunBeforeAnyDeletion) {
     create_key(kSettingsBranchW + L"\\Vesk 4.0 Pro");
     write_file(opengl_, "x");
     write_file(scratch_ / L"Other" / L"a.$$$", "x");
-    Form1 form(context);
+    Form1 form(context, ui);
     form.Form_Load();
     for (int index = 0; index <= 5; ++index) {
         form.set_value(Form1::Check1(index), 1);
@@ -202,7 +202,7 @@ protected:
     bool start(std::string_view pointer_text) {
         write_file(pointer_, pointer_text);
         SharedState fresh;
-        const bool started = Main(fresh, {registry, files, system, processes, ui});
+        const bool started = Main(fresh, {registry, files, system, processes}, ui);
         started_path = fresh.VeskPath;
         return started;
     }
@@ -241,7 +241,7 @@ TEST_F(FaultTest, NamesOutsideTheAnsiCodePageEverywhere) {
     write_file(store / L"Sub Δ" / L"日本.dat", "x");
     const auto host_before = tree_of(scratch_);
     const auto store_before = tree_of(store);
-    Form1 form(context);
+    Form1 form(context, ui);
     form.Form_Load();
     for (const int index : {0, 1, 2, 3, 4}) {
         form.set_value(Form1::Check1(index), 1);

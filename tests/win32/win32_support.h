@@ -45,7 +45,7 @@ struct RealWorld {
     CleaningLog log;
     DeleteAction deletion;
     MessageBoxObserver observer{ui};
-    Context context{state, {registry, files, system, processes, ui}, log, deletion, observer};
+    Context context{state, {registry, files, system, processes}, log, deletion, observer};
 };
 
 // Wine lets a test put its own program in place of a system tool and offers the kernel's sysfs

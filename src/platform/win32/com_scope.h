@@ -8,7 +8,15 @@ namespace win32 {
 
 class ComScope {
 public:
-    ComScope() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
+    // A window's thread takes a single-threaded apartment, as the shell's windows want. A thread
+    // that never dispatches messages (a worker, the console program) must take the multithreaded
+    // one: a call into a single-threaded apartment waits for its thread's message loop.
+    enum class Apartment { SingleThreaded, MultiThreaded };
+
+    explicit ComScope(Apartment apartment = Apartment::SingleThreaded)
+        : initialised_(SUCCEEDED(CoInitializeEx(nullptr, apartment == Apartment::MultiThreaded
+                                                             ? COINIT_MULTITHREADED
+                                                             : COINIT_APARTMENTTHREADED))) {}
     ~ComScope() {
         if (initialised_) {
             CoUninitialize();

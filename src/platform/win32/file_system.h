@@ -1,4 +1,6 @@
-// The file system through the wide kernel32 and shell32 functions, long paths included.
+// The file system through the wide kernel32 and shell32 functions, long paths included. It keeps
+// no state, so any thread may call it at once; shell_delete wants COM on the calling thread, in
+// either apartment, and shows nothing, so it needs no window.
 #pragma once
 
 #include "platform/platform.h"

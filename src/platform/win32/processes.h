@@ -13,7 +13,8 @@ public:
     // program's way, which never shows a window.
     enum class Show { Minimised, Hidden };
     // call_off, when given, is an event (not owned) that calls off every wait while it is set:
-    // the program is left to finish on its own.
+    // the program is left to finish on its own. Any thread may set it, a console control
+    // handler's included.
     explicit Processes(Show show = Show::Minimised, HANDLE call_off = nullptr)
         : show_(show), call_off_(call_off) {}
 

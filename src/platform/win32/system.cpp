@@ -50,7 +50,9 @@ std::string System::system_directory() {
 
 std::optional<std::string> System::special_folder(int csidl) {
     ITEMIDLIST* raw = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(owner_ ? owner_() : nullptr, csidl, &raw))) {
+    // No owner window: the shell asks for it only to show a box, and a run's thread must not
+    // hand it the window's, which belongs to another thread that may be waiting for this one.
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &raw))) {
         return std::nullopt;
     }
     const UniquePidl list(raw);

@@ -8,6 +8,7 @@
 
 namespace win32 {
 
+// The window's thread alone calls it (see platform.h): its owner and refresh are that thread's.
 class UserInterface final : public platform::UserInterface {
 public:
     // Every box is owned by this window while it exists, so that it stays in front of it and

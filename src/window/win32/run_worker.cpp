@@ -1,7 +1,6 @@
 #include "window/win32/run_worker.h"
 
 #include "platform/win32/com_scope.h"
-#include "platform/win32/text.h"
 #include "window/win32/taskbar_progress.h"
 
 #include <thread>
@@ -13,35 +12,29 @@ namespace {
 // Often enough that the count looks alive, seldom enough that redrawing costs the run nothing.
 constexpr DWORD kProgressIntervalMs = 100;
 
-UniqueHandle new_event(bool manual_reset) {
-    UniqueHandle event(CreateEventW(nullptr, manual_reset ? TRUE : FALSE, FALSE, nullptr));
-    if (!event) {
-        throw platform::Failure(error_text(GetLastError()));
-    }
-    return event;
-}
+// Neither thread of a run dispatches messages.
+constexpr auto kWorkerApartment = ComScope::Apartment::MultiThreaded;
 
 } // namespace
 
 // The window's observer as the worker's run reaches it: a trapped failure on the window's
 // thread, where its box is modal over the window. Nothing else: the window's observer is the
-// window's, and the run's thread leaves it alone.
+// window's, and the run's thread leaves it alone. A box the window no longer serves (it is
+// stopping the run) is not shown; the log has the failure.
 class RunWorker::WindowThreadObserver final : public RunObserver {
 public:
-    WindowThreadObserver(RunObserver& window, RunWorker& worker)
-        : window_(window), worker_(worker) {}
+    WindowThreadObserver(RunObserver& window, CrossThreadCall& calls)
+        : window_(window), calls_(calls) {}
     void failure_trapped(const TrappedFailure& failure) override {
-        worker_.call_on_window_thread([&] { window_.failure_trapped(failure); });
+        calls_.run([&] { window_.failure_trapped(failure); });
     }
 
 private:
     RunObserver& window_;
-    RunWorker& worker_;
+    CrossThreadCall& calls_;
 };
 
-RunWorker::RunWorker()
-    : stop_event_(new_event(true)), done_event_(new_event(true)), call_ready_(new_event(false)),
-      call_done_(new_event(false)) {}
+RunWorker::RunWorker() = default;
 
 void RunWorker::attach(HWND window, std::function<bool(MSG&)> translate,
                        std::function<void()> refresh) {
@@ -52,30 +45,35 @@ void RunWorker::attach(HWND window, std::function<bool(MSG&)> translate,
 
 void RunWorker::detach() {
     attach(nullptr, {}, {});
+    // No box can be shown over a window that is gone: a run that waits for one goes on without.
+    calls_.close();
 }
 
 RunReport RunWorker::execute(Context& context, const CleaningOptions& options,
                              const ProgressShower& show) {
     tracker_.reset();
-    ResetEvent(stop_event_.get());
-    ResetEvent(done_event_.get());
+    stop_event_.reset();
     RunReport report;
     std::exception_ptr error;
-    running_ = true;
     // Counting first would cost the run a second listing of every folder: the count works beside
     // the cleaning instead, on the state as it was before the run, and nothing waits for it.
     const SharedState state_to_count = context.state;
-    {
-        TaskbarProgress taskbar(window_);
-        const std::jthread counter([&] { count(state_to_count, context.os, options); });
-        const std::jthread worker([&] {
-            work(context, options, report, error);
-            SetEvent(done_event_.get());
-        });
-        pump_until_done(&show, &taskbar);
-        tracker_.abandon_count();
+    TaskbarProgress taskbar(window_);
+    threads_.emplace(
+        calls_, [this] { dispatch_waiting_messages(); }, [this] { stop_all(); });
+    try {
+        threads_->start([&] { count(state_to_count, context.os, options); });
+        cleaner_ = threads_->start([&] { work(context, options, report, error); });
+        RunProgress shown;
+        do {
+            show_progress(show, taskbar, shown);
+        } while (!threads_->serve_until_ended(cleaner_, kProgressIntervalMs));
+    } catch (...) {
+        threads_.reset();
+        throw;
     }
-    running_ = false;
+    // While they are joined the threads stay reachable: a log-off meanwhile waits for the run.
+    threads_.reset();
     if (quit_code_) {
         PostQuitMessage(static_cast<int>(*std::exchange(quit_code_, std::nullopt)));
     }
@@ -89,8 +87,8 @@ void RunWorker::work(Context& context, const CleaningOptions& options, RunReport
                      std::exception_ptr& error) {
     try {
         // The shell's delete of a project folder wants COM on the thread that calls it.
-        const ComScope com;
-        WindowThreadObserver observer(context.observer, *this);
+        const ComScope com(kWorkerApartment);
+        WindowThreadObserver observer(context.observer, calls_);
         Context working{context.state, context.os, context.log, context.action, observer};
         report = tracked_cleaning(working, options, tracker_);
     } catch (...) {
@@ -104,7 +102,7 @@ void RunWorker::count(const SharedState& state, const platform::Platform& os,
     // Behind the window and the cleaning when the machine is busy: it only feeds the bar.
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     try {
-        const ComScope com;
+        const ComScope com(kWorkerApartment);
         count_items(state, os, options, tracker_);
     } catch (...) {
         // Without a count the bar stays a marquee; the cleaning is what matters.
@@ -113,45 +111,19 @@ void RunWorker::count(const SharedState& state, const platform::Platform& os,
 
 void RunWorker::request_stop() {
     tracker_.request_stop();
-    SetEvent(stop_event_.get());
+    stop_event_.set();
+}
+
+// However the run ends: the cleaning stops at its next item boundary and the count at its next
+// item, and a tool's wait is called off.
+void RunWorker::stop_all() {
+    request_stop();
+    tracker_.abandon_count();
 }
 
 void RunWorker::wait_for_end() {
-    if (running_ && !serving_call_) {
-        pump_until_done(nullptr, nullptr);
-    }
-}
-
-void RunWorker::call_on_window_thread(const std::function<void()>& call) {
-    call_ = &call;
-    SetEvent(call_ready_.get());
-    WaitForSingleObject(call_done_.get(), INFINITE);
-    call_ = nullptr;
-    if (call_error_) {
-        std::rethrow_exception(std::exchange(call_error_, nullptr));
-    }
-}
-
-void RunWorker::pump_until_done(const ProgressShower* show, TaskbarProgress* taskbar) {
-    const HANDLE handles[] = {done_event_.get(), call_ready_.get()};
-    RunProgress shown;
-    ULONGLONG next_show = 0;
-    while (true) {
-        const ULONGLONG now = GetTickCount64();
-        if (show && now >= next_show) {
-            show_progress(*show, *taskbar, shown);
-            next_show = now + kProgressIntervalMs;
-        }
-        const DWORD timeout = show ? static_cast<DWORD>(next_show - now) : INFINITE;
-        const DWORD woke =
-            MsgWaitForMultipleObjectsEx(2, handles, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (woke == WAIT_OBJECT_0) {
-            return;
-        }
-        if (woke == WAIT_OBJECT_0 + 1) {
-            serve_call();
-        }
-        dispatch_waiting_messages();
+    if (threads_ && !calls_.serving()) {
+        threads_->serve_until_ended(cleaner_, INFINITE);
     }
 }
 
@@ -169,17 +141,6 @@ void RunWorker::dispatch_waiting_messages() {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-}
-
-void RunWorker::serve_call() {
-    serving_call_ = true;
-    try {
-        (*call_)();
-    } catch (...) {
-        call_error_ = std::current_exception();
-    }
-    serving_call_ = false;
-    SetEvent(call_done_.get());
 }
 
 void RunWorker::show_progress(const ProgressShower& show, TaskbarProgress& taskbar,

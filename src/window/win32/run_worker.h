@@ -4,9 +4,10 @@
 // thread counts the run's items meanwhile, for the taskbar's bar.
 #pragma once
 
-#include "platform/win32/handles.h"
+#include "platform/win32/cross_thread.h"
 #include "window/run_executor.h"
 
+#include <cstddef>
 #include <exception>
 #include <functional>
 #include <optional>
@@ -24,7 +25,7 @@ public:
 
     // Set from the moment a stop is asked for until the next run starts: the platform's wait
     // for a tool (win32::Processes) is called off by it.
-    HANDLE stop_event() const { return stop_event_.get(); }
+    HANDLE stop_event() const { return stop_event_.handle(); }
 
     // The window whose taskbar button shows the progress and whose messages are dispatched
     // while a run works: translate takes those the window handles itself before dispatching, as
@@ -34,7 +35,9 @@ public:
     void detach();
 
     // Of the context's observer only failure_trapped is called, on the window's thread: the
-    // window learns the items from the progress and the report.
+    // window learns the items from the progress and the report. However it is left (the run's
+    // end, a stop, an exception), the run and the count have been told to stop and have ended,
+    // and the window's messages were dispatched all the while.
     RunReport execute(Context& context, const CleaningOptions& options,
                       const ProgressShower& show) override;
     void request_stop() override;
@@ -51,22 +54,16 @@ private:
               std::exception_ptr& error);
     void count(const SharedState& state, const platform::Platform& os,
                const CleaningOptions& options);
-    // Runs call on the window's thread; called on the worker, returns once it is done.
-    void call_on_window_thread(const std::function<void()>& call);
-    void pump_until_done(const ProgressShower* show, TaskbarProgress* taskbar);
+    void stop_all();
     void dispatch_waiting_messages();
-    void serve_call();
     void show_progress(const ProgressShower& show, TaskbarProgress& taskbar, RunProgress& shown);
 
     RunTracker tracker_;
-    UniqueHandle stop_event_;
-    UniqueHandle done_event_;
-    UniqueHandle call_ready_;
-    UniqueHandle call_done_;
-    const std::function<void()>* call_ = nullptr;
-    std::exception_ptr call_error_;
-    bool serving_call_ = false;
-    bool running_ = false;
+    Event stop_event_;
+    CrossThreadCall calls_;
+    // The threads of the run under way and the number of the one that cleans; none between runs.
+    std::optional<WorkerThreads> threads_;
+    std::size_t cleaner_ = 0;
     std::optional<WPARAM> quit_code_;
     HWND window_ = nullptr;
     std::function<bool(MSG&)> translate_;
