@@ -20,6 +20,16 @@ ItemOutcome outcome_of(const platform::RemovalResult& result) {
     return {Outcome::Missing, result.reason};
 }
 
+// A deletion the platform reports done counts once the entry is gone: a file the file system
+// will not let go (an immutable one), or a link whose target went instead, stays.
+ItemOutcome confirmed(const Context& context, const Target& target,
+                      const platform::RemovalResult& result) {
+    if (result.removal == platform::Removal::Deleted && context.os.files.still_there(target.path)) {
+        return {Outcome::Refused, "still there after deletion"};
+    }
+    return outcome_of(result);
+}
+
 platform::RemovalResult delete_key(const Context& context, const std::string& path) {
     // Without the NT family the platform cannot remove a key that still has subkeys.
     return context.state.IsWinNT
@@ -92,11 +102,11 @@ ItemOutcome DeleteAction::apply(const Context& context, const Target& target) {
     case TargetKind::SettingsFile:
     case TargetKind::File:
     case TargetKind::StoreFile:
-        return outcome_of(context.os.files.delete_file(target.path));
+        return confirmed(context, target, context.os.files.delete_file(target.path));
     case TargetKind::ProjectFolder:
         return outcome_of(MM_ShellDelete(context, target.path));
     case TargetKind::ProjectLink:
-        return outcome_of(context.os.files.remove_link(target.path));
+        return confirmed(context, target, context.os.files.remove_link(target.path));
     case TargetKind::FolderRights:
         return start_rights_tool(context, target.path);
     case TargetKind::StoreFolder:

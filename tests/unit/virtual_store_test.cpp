@@ -281,6 +281,10 @@ public:
         order_.push_back(*level);
         return {platform::Removal::Deleted, {}};
     }
+    bool still_there(std::string_view path) override {
+        const auto level = level_of(path, "\\f");
+        return level && !deleted_[*level];
+    }
     platform::RemovalResult shell_delete(std::string_view) override { return refused(); }
     platform::RemovalResult remove_link(std::string_view) override { return refused(); }
     platform::CreateResult create_new_text_file(std::string_view) override {
