@@ -79,7 +79,8 @@ bool is_plain_entry_name(std::string_view name) {
     if (name.empty() || name == "." || name == ".." || name.back() == '.' || name.back() == ' ') {
         return false;
     }
-    return std::none_of(name.begin(), name.end(), [](char c) { return is_separator(c) || is_forbidden(c); });
+    return std::none_of(name.begin(), name.end(),
+                        [](char c) { return is_separator(c) || is_forbidden(c); });
 }
 
 bool is_plain_folder_path(std::string_view path) {

@@ -27,9 +27,9 @@ struct FileEntry {
     std::string short_name;
     std::uint32_t attributes = platform::attr::kArchive;
     std::string content;
-    std::string link_target; // for reparse points: the folder they lead to
-    bool locked = false;     // in use by another process: deletion refused
-    bool immutable = false;  // a deletion reports success and leaves it (chattr +i under Wine)
+    std::string link_target;  // for reparse points: the folder they lead to
+    bool locked = false;      // in use by another process: deletion refused
+    bool immutable = false;   // a deletion reports success and leaves it (chattr +i under Wine)
     bool shared_open = false; // open elsewhere with delete sharing: a deletion leaves it pending
     bool deletion_pending = false; // gone once the other program closes it
 };

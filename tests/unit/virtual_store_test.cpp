@@ -169,6 +169,65 @@ TEST_F(CleanStoreTest, AStoreThatIsItselfALinkIsNotFollowed) {
     EXPECT_TRUE(log.had_refusals());
 }
 
+TEST_F(CleanStoreTest, ALinkOnTheWayDownToTheStoreIsNotFollowed) {
+    fake.add_file("D:\\Elsewhere\\VESK 4.4\\precious.vsk");
+    fake.add_link(kLocal + "\\VirtualStore\\ProgramData\\TOLM", "D:\\Elsewhere");
+
+    EXPECT_EQ(clean(kPdStore),
+              (std::vector<std::string>{
+                  "Could not clean Directory:  " + kPdStore + " (its folder " + kLocal +
+                      "\\VirtualStore\\ProgramData\\TOLM" + " is a link, which is never followed)",
+                  "Path not fully cleaned:     " + kPdStore}));
+    EXPECT_TRUE(deletions().empty());
+    EXPECT_TRUE(fake.exists("D:\\Elsewhere\\VESK 4.4\\precious.vsk"));
+}
+
+// The system keeps the stores in the local application-data folder, wherever a link has moved
+// the profile that holds it; that folder itself is the first one checked.
+TEST_F(CleanStoreTest, OnlyTheWayFromTheApplicationDataFolderDownIsChecked) {
+    fake.add_file("E:\\Profiles\\Ann\\AppData\\Local\\VirtualStore\\A\\B\\Veskpath\\a.ini");
+    fake.add_link("C:\\Users", "E:\\Profiles");
+    EXPECT_EQ(clean(kPfStore), std::vector<std::string>{"Path cleaned: " + kPfStore});
+    EXPECT_EQ(deletions(), std::vector<std::string>{kPfStore + "\\a.ini"});
+
+    StoreWorld moved;
+    moved.fake.add_file("D:\\Local\\VirtualStore\\A\\B\\Veskpath\\b.ini");
+    moved.fake.add_link(kLocal, "D:\\Local");
+    EXPECT_EQ(
+        moved.clean(kPfStore),
+        (std::vector<std::string>{"Could not clean Directory:  " + kPfStore + " (its folder " +
+                                      kLocal + " is a link, which is never followed)",
+                                  "Path not fully cleaned:     " + kPfStore}));
+    EXPECT_TRUE(moved.fake.exists("D:\\Local\\VirtualStore\\A\\B\\Veskpath\\b.ini"));
+}
+
+TEST_F(CleanStoreTest, NamesThatAreNotPlainAreRefusedAndNeverJoined) {
+    fake.add_file(kLocal + "\\VirtualStore\\A\\victim.ini");
+    fake.add_file(kPfStore + "\\odd.ini").name = "x\\..\\..\\victim.ini";
+    fake.add_file(kPfStore + "\\Odd\\kept.ini");
+    fake.entry(kPfStore + "\\Odd")->name = "..\\..";
+    fake.add_file(kPfStore + "\\a.ini");
+
+    EXPECT_EQ(clean(kPfStore),
+              (std::vector<std::string>{
+                  "Could not clean Directory:  " + kPfStore +
+                      "\\..\\.. (a name that is not a plain file name)",
+                  "Could not delete File:      " + kPfStore +
+                      "\\x\\..\\..\\victim.ini (a name that is not a plain file name)",
+                  "Path not fully cleaned:     " + kPfStore}));
+    EXPECT_EQ(deletions(), std::vector<std::string>{kPfStore + "\\a.ini"});
+    EXPECT_TRUE(fake.exists(kLocal + "\\VirtualStore\\A\\victim.ini"));
+    EXPECT_TRUE(fake.exists(kPfStore + "\\Odd\\kept.ini"));
+}
+
+TEST_F(CleanStoreTest, AFileStillThereAfterItsDeletionLeavesTheStoreNotFullyCleaned) {
+    fake.add_file(kPfStore + "\\a.ini").immutable = true;
+    EXPECT_EQ(clean(kPfStore),
+              (std::vector<std::string>{"Could not delete File:      " + kPfStore +
+                                            "\\a.ini (still there after deletion)",
+                                        "Path not fully cleaned:     " + kPfStore}));
+}
+
 TEST_F(CleanStoreTest, RefusedFilesAreLoggedAndTheWalkGoesOn) {
     fake.add_file(kPfStore + "\\a.ini");
     fake.add_file(kPfStore + "\\Sub\\ReadOnly.ini", "", kReadOnly);

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <shellapi.h>
 #include <utility>
+#include <vector>
 #include <windows.h>
+#include <winternl.h>
 
 namespace win32 {
 namespace {
@@ -22,6 +24,90 @@ platform::RemovalResult removal_after(BOOL done) {
     const DWORD code = GetLastError();
     return {is_missing(code) ? platform::Removal::Missing : platform::Removal::Refused,
             error_text(code)};
+}
+
+// The full path without the long-path prefix, in the form the final path of a handle takes.
+std::wstring full_path(const std::wstring& path) {
+    std::wstring full(GetFullPathNameW(path.c_str(), 0, nullptr, nullptr), L'\0');
+    full.resize(
+        GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr));
+    if (full.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        return L"\\" + full.substr(7);
+    }
+    return full.rfind(L"\\\\?\\", 0) == 0 ? full.substr(4) : full;
+}
+
+// The path of what the handle reached from the root of its volume, every link on the way
+// resolved; empty when the system cannot say. (Wine's GetFinalPathNameByHandleW fails for paths
+// beyond MAX_PATH; this does not.)
+std::wstring reached_path(HANDLE handle) {
+    constexpr std::size_t kMostChars = 32768;
+    std::vector<DWORD> buffer((sizeof(FILE_NAME_INFO) + kMostChars * sizeof(wchar_t)) /
+                              sizeof(DWORD));
+    auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
+    if (!GetFileInformationByHandleEx(handle, FileNameInfo, info,
+                                      static_cast<DWORD>(buffer.size() * sizeof(DWORD)))) {
+        return {};
+    }
+    return {info->FileName, info->FileNameLength / sizeof(wchar_t)};
+}
+
+// A full path behind the prefix that has the system take it as it is: \\?\ for the wide
+// functions, \??\ for the native ones.
+std::wstring prefixed(std::wstring_view prefix, const std::wstring& full) {
+    return full.rfind(L"\\\\", 0) == 0 ? std::wstring(prefix) + L"UNC" + full.substr(1)
+                                       : std::wstring(prefix) + full;
+}
+
+// A full path from the root of its volume, as reached_path gives it: without the drive, or
+// with the server and share of a network path.
+std::wstring below_volume(const std::wstring& full) {
+    return full.size() > 1 && full[1] == L':' ? full.substr(2) : full.substr(1);
+}
+
+bool same_path(const std::wstring& a, const std::wstring& b) {
+    return !a.empty() && CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Whether the file opened as path is another entry than the one path names. Wine shows a Unix
+// link to a file as the file it leads to, and deletes that file through it; the handle then
+// names the target. A path spelled otherwise than the system spells it (a link or a mapped
+// drive higher up, a short name) is compared through its folder.
+bool leads_elsewhere(HANDLE file, const std::wstring& path) {
+    const std::wstring reached = reached_path(file);
+    const std::wstring full = full_path(path);
+    if (same_path(reached, below_volume(full))) {
+        return false;
+    }
+    const std::size_t leaf = full.rfind(L'\\');
+    const auto folder = adopt_handle(
+        CreateFileW(prefixed(L"\\\\?\\", full.substr(0, leaf)).c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return !folder || !same_path(reached, reached_path(folder.get()) + full.substr(leaf));
+}
+
+// NtQueryAttributesFile, the call beneath GetFileAttributesW.
+using QueryAttributes = NTSTATUS(NTAPI*)(POBJECT_ATTRIBUTES, PFILE_BASIC_INFORMATION);
+constexpr NTSTATUS kNameNotFound = static_cast<NTSTATUS>(0xC0000034);
+constexpr NTSTATUS kDeletePending = static_cast<NTSTATUS>(0xC0000056);
+constexpr NTSTATUS kNotImplemented = static_cast<NTSTATUS>(0xC0000002);
+
+// The status of a look-up of path that matches names exactly as written. Windows matches them
+// regardless of case all the same; Wine then stats the name instead of reading the whole folder
+// for a match in another case, which a confirmation after each of thousands of deletions in
+// one folder cannot afford.
+NTSTATUS exact_look_up(const std::wstring& path) {
+    static const auto query = reinterpret_cast<QueryAttributes>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryAttributesFile")));
+    std::wstring nt = prefixed(L"\\??\\", full_path(path));
+    UNICODE_STRING name{static_cast<USHORT>(nt.size() * sizeof(wchar_t)),
+                        static_cast<USHORT>(nt.size() * sizeof(wchar_t)), nt.data()};
+    OBJECT_ATTRIBUTES attributes{};
+    InitializeObjectAttributes(&attributes, &name, 0, nullptr, nullptr);
+    FILE_BASIC_INFORMATION information{};
+    return query ? query(&attributes, &information) : kNotImplemented;
 }
 
 platform::DirEntry entry_of(const WIN32_FIND_DATAW& data) {
@@ -121,7 +207,40 @@ platform::FindResult FileSystem::find(std::string_view path_pattern) {
 }
 
 platform::RemovalResult FileSystem::delete_file(std::string_view path) {
-    return removal_after(DeleteFileW(file_path(path).c_str()));
+    const std::wstring wide_path = file_path(path);
+    // Opened as itself: a link is removed, never what it leads to.
+    const auto file =
+        adopt_handle(CreateFileW(wide_path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
+        return removal_after(FALSE);
+    }
+    if (leads_elsewhere(file.get(), wide_path)) {
+        return {platform::Removal::Refused, "a link, which is never followed"};
+    }
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return removal_after(SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
+                                                    sizeof disposition));
+}
+
+bool FileSystem::still_there(std::string_view path) {
+    const std::wstring wide_path = file_path(path);
+    const NTSTATUS status = exact_look_up(wide_path);
+    if (status == kNameNotFound || status == kDeletePending) {
+        return false;
+    }
+    if (NT_SUCCESS(status)) {
+        return true;
+    }
+    // A folder on the way written in another case than the disk's, or a reason the exact
+    // look-up gives no answer for: the look-up GetFileAttributesW makes.
+    if (GetFileAttributesW(wide_path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return true;
+    }
+    const DWORD code = GetLastError();
+    // Windows refuses to open an entry whose deletion is pending.
+    return !is_missing(code) && code != ERROR_ACCESS_DENIED;
 }
 
 platform::RemovalResult FileSystem::shell_delete(std::string_view path) {

@@ -11,6 +11,7 @@ public:
     platform::RemovalResult delete_file(std::string_view path) override;
     platform::RemovalResult shell_delete(std::string_view path) override;
     platform::RemovalResult remove_link(std::string_view path) override;
+    bool still_there(std::string_view path) override;
     platform::CreateResult create_new_text_file(std::string_view path) override;
     std::string read_text_file(std::string_view path) override;
     platform::BinaryCreateResult create_new_binary_file(std::string_view path) override;

@@ -18,8 +18,8 @@ std::string from_wide(std::wstring_view text, UINT code_page, DWORD flags) {
     if (text.empty()) {
         return {};
     }
-    const int size = WideCharToMultiByte(code_page, flags, text.data(),
-                                         static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    const int size = WideCharToMultiByte(
+        code_page, flags, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(size), '\0');
     WideCharToMultiByte(code_page, flags, text.data(), static_cast<int>(text.size()), out.data(),
                         size, nullptr, nullptr);
