@@ -202,22 +202,23 @@ TEST_F(CleanStoreTest, OnlyTheWayFromTheApplicationDataFolderDownIsChecked) {
 }
 
 TEST_F(CleanStoreTest, NamesThatAreNotPlainAreRefusedAndNeverJoined) {
-    fake.add_file(kLocal + "\\VirtualStore\\A\\victim.ini");
+    const std::string beside = kLocal + "\\VirtualStore\\A\\B";
+    fake.add_file(beside + "\\victim.ini");
+    fake.add_file(beside + "\\Victims\\v.ini");
     fake.add_file(kPfStore + "\\odd.ini").name = "x\\..\\..\\victim.ini";
     fake.add_file(kPfStore + "\\Odd\\kept.ini");
-    fake.entry(kPfStore + "\\Odd")->name = "..\\..";
+    fake.entry(kPfStore + "\\Odd")->name = "..\\Victims";
     fake.add_file(kPfStore + "\\a.ini");
 
+    const std::string reason = " (a name that is not a plain file name)";
     EXPECT_EQ(clean(kPfStore),
               (std::vector<std::string>{
-                  "Could not clean Directory:  " + kPfStore +
-                      "\\..\\.. (a name that is not a plain file name)",
-                  "Could not delete File:      " + kPfStore +
-                      "\\x\\..\\..\\victim.ini (a name that is not a plain file name)",
+                  "Could not clean Directory:  " + kPfStore + "\\..\\Victims" + reason,
+                  "Could not delete File:      " + kPfStore + "\\x\\..\\..\\victim.ini" + reason,
                   "Path not fully cleaned:     " + kPfStore}));
     EXPECT_EQ(deletions(), std::vector<std::string>{kPfStore + "\\a.ini"});
-    EXPECT_TRUE(fake.exists(kLocal + "\\VirtualStore\\A\\victim.ini"));
-    EXPECT_TRUE(fake.exists(kPfStore + "\\Odd\\kept.ini"));
+    EXPECT_TRUE(fake.exists(beside + "\\victim.ini"));
+    EXPECT_TRUE(fake.exists(beside + "\\Victims\\v.ini"));
 }
 
 TEST_F(CleanStoreTest, AFileStillThereAfterItsDeletionLeavesTheStoreNotFullyCleaned) {
