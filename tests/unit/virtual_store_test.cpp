@@ -221,14 +221,6 @@ TEST_F(CleanStoreTest, NamesThatAreNotPlainAreRefusedAndNeverJoined) {
     EXPECT_TRUE(fake.exists(beside + "\\Victims\\v.ini"));
 }
 
-TEST_F(CleanStoreTest, AFileStillThereAfterItsDeletionLeavesTheStoreNotFullyCleaned) {
-    fake.add_file(kPfStore + "\\a.ini").immutable = true;
-    EXPECT_EQ(clean(kPfStore),
-              (std::vector<std::string>{"Could not delete File:      " + kPfStore +
-                                            "\\a.ini (still there after deletion)",
-                                        "Path not fully cleaned:     " + kPfStore}));
-}
-
 TEST_F(CleanStoreTest, RefusedFilesAreLoggedAndTheWalkGoesOn) {
     fake.add_file(kPfStore + "\\a.ini");
     fake.add_file(kPfStore + "\\Sub\\ReadOnly.ini", "", kReadOnly);

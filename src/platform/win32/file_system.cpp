@@ -41,14 +41,23 @@ std::wstring full_path(const std::wstring& path) {
 // resolved; empty when the system cannot say. (Wine's GetFinalPathNameByHandleW fails for paths
 // beyond MAX_PATH; this does not.)
 std::wstring reached_path(HANDLE handle) {
-    constexpr std::size_t kMostChars = 32768;
-    std::vector<DWORD> buffer((sizeof(FILE_NAME_INFO) + kMostChars * sizeof(wchar_t)) /
+    std::vector<DWORD> buffer((sizeof(FILE_NAME_INFO) + MAX_PATH * sizeof(wchar_t)) /
                               sizeof(DWORD));
-    auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
-    if (!GetFileInformationByHandleEx(handle, FileNameInfo, info,
-                                      static_cast<DWORD>(buffer.size() * sizeof(DWORD)))) {
+    auto ask = [&] {
+        return GetFileInformationByHandleEx(handle, FileNameInfo, buffer.data(),
+                                            static_cast<DWORD>(buffer.size() * sizeof(DWORD)));
+    };
+    bool answered = ask();
+    if (!answered && GetLastError() == ERROR_MORE_DATA) {
+        // The first answer gives the length of the name.
+        const DWORD length = reinterpret_cast<FILE_NAME_INFO*>(buffer.data())->FileNameLength;
+        buffer.resize((sizeof(FILE_NAME_INFO) + length) / sizeof(DWORD) + 1);
+        answered = ask();
+    }
+    if (!answered) {
         return {};
     }
+    const auto* info = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
     return {info->FileName, info->FileNameLength / sizeof(wchar_t)};
 }
 
