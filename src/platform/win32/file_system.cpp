@@ -4,11 +4,11 @@
 #include "platform/win32/text.h"
 
 #include <algorithm>
+#include <mutex>
 #include <shellapi.h>
 #include <utility>
 #include <vector>
 #include <windows.h>
-#include <winternl.h>
 
 namespace win32 {
 namespace {
@@ -26,15 +26,30 @@ platform::RemovalResult removal_after(BOOL done) {
             error_text(code)};
 }
 
-// The full path without the long-path prefix, in the form the final path of a handle takes.
-std::wstring full_path(const std::wstring& path) {
-    std::wstring full(GetFullPathNameW(path.c_str(), 0, nullptr, nullptr), L'\0');
-    full.resize(
-        GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr));
-    if (full.rfind(L"\\\\?\\UNC\\", 0) == 0) {
-        return L"\\" + full.substr(7);
+// A full path as the system spells the names it gives back: without the long-path prefix and
+// without the doubled backslashes the short form forgives. (Wine's GetFullPathNameW would do
+// as much at a cost near that of the deletion itself.)
+std::wstring plain_path(std::wstring_view path) {
+    constexpr std::wstring_view kLongShare = L"\\\\?\\UNC\\";
+    constexpr std::wstring_view kLong = L"\\\\?\\";
+    constexpr std::wstring_view kShare = L"\\\\";
+    std::wstring plain;
+    if (path.starts_with(kLongShare)) {
+        path.remove_prefix(kLongShare.size());
+        plain = kShare;
+    } else if (path.starts_with(kLong)) {
+        path.remove_prefix(kLong.size());
+    } else if (path.starts_with(kShare)) {
+        path.remove_prefix(kShare.size());
+        plain = kShare;
     }
-    return full.rfind(L"\\\\?\\", 0) == 0 ? full.substr(4) : full;
+    const std::size_t root = plain.size();
+    for (const wchar_t c : path) {
+        if (c != L'\\' || plain.size() == root || plain.back() != L'\\') {
+            plain += c;
+        }
+    }
+    return plain;
 }
 
 // The path of what the handle reached from the root of its volume, every link on the way
@@ -85,7 +100,7 @@ bool same_path(const std::wstring& a, const std::wstring& b) {
 // drive higher up, a short name) is compared through its folder.
 bool leads_elsewhere(HANDLE file, const std::wstring& path) {
     const std::wstring reached = reached_path(file);
-    const std::wstring full = full_path(path);
+    const std::wstring full = plain_path(path);
     if (same_path(reached, below_volume(full))) {
         return false;
     }
@@ -95,28 +110,6 @@ bool leads_elsewhere(HANDLE file, const std::wstring& path) {
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return !folder || !same_path(reached, reached_path(folder.get()) + full.substr(leaf));
-}
-
-// NtQueryAttributesFile, the call beneath GetFileAttributesW.
-using QueryAttributes = NTSTATUS(NTAPI*)(POBJECT_ATTRIBUTES, PFILE_BASIC_INFORMATION);
-constexpr NTSTATUS kNameNotFound = static_cast<NTSTATUS>(0xC0000034);
-constexpr NTSTATUS kDeletePending = static_cast<NTSTATUS>(0xC0000056);
-constexpr NTSTATUS kNotImplemented = static_cast<NTSTATUS>(0xC0000002);
-
-// The status of a look-up of path that matches names exactly as written. Windows matches them
-// regardless of case all the same; Wine then stats the name instead of reading the whole folder
-// for a match in another case, which a confirmation after each of thousands of deletions in
-// one folder cannot afford.
-NTSTATUS exact_look_up(const std::wstring& path) {
-    static const auto query = reinterpret_cast<QueryAttributes>(reinterpret_cast<void (*)()>(
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryAttributesFile")));
-    std::wstring nt = prefixed(L"\\??\\", full_path(path));
-    UNICODE_STRING name{static_cast<USHORT>(nt.size() * sizeof(wchar_t)),
-                        static_cast<USHORT>(nt.size() * sizeof(wchar_t)), nt.data()};
-    OBJECT_ATTRIBUTES attributes{};
-    InitializeObjectAttributes(&attributes, &name, 0, nullptr, nullptr);
-    FILE_BASIC_INFORMATION information{};
-    return query ? query(&attributes, &information) : kNotImplemented;
 }
 
 platform::DirEntry entry_of(const WIN32_FIND_DATAW& data) {
@@ -217,11 +210,19 @@ platform::FindResult FileSystem::find(std::string_view path_pattern) {
 
 platform::RemovalResult FileSystem::delete_file(std::string_view path) {
     const std::wstring wide_path = file_path(path);
-    // Opened as itself: a link is removed, never what it leads to.
-    const auto file =
-        adopt_handle(CreateFileW(wide_path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    // Opened as itself: a link is removed, never what it leads to. Write access comes along
+    // where the file allows it: Wine lets a file that refuses writing (an immutable one) take the
+    // delete disposition and then keeps it when the handle closes, without a word.
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    auto open = [&](DWORD access) {
+        return adopt_handle(CreateFileW(wide_path.c_str(), access, kShareAll, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    };
+    auto file = open(DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_DATA);
+    const bool writable = file != nullptr;
+    if (!writable) {
+        file = open(DELETE | FILE_READ_ATTRIBUTES);
+    }
     if (!file) {
         return removal_after(FALSE);
     }
@@ -229,21 +230,26 @@ platform::RemovalResult FileSystem::delete_file(std::string_view path) {
         return {platform::Removal::Refused, "a link, which is never followed"};
     }
     FILE_DISPOSITION_INFO disposition{TRUE};
-    return removal_after(SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
-                                                    sizeof disposition));
+    const BOOL disposed = SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
+                                                     sizeof disposition);
+    const platform::RemovalResult result = removal_after(disposed);
+    file.reset();
+    const std::lock_guard<std::mutex> lock(mutex_);
+    pending_ = disposed && writable ? wide_path : std::wstring();
+    return result;
 }
 
 bool FileSystem::still_there(std::string_view path) {
     const std::wstring wide_path = file_path(path);
-    const NTSTATUS status = exact_look_up(wide_path);
-    if (status == kNameNotFound || status == kDeletePending) {
-        return false;
+    {
+        // The system took the delete disposition of this very entry through our handle: it is
+        // gone, or pending until another program's handle closes. Asking by its path would cost
+        // Wine a read of the whole folder, once for every file deleted from it.
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (!pending_.empty() && pending_ == wide_path) {
+            return false;
+        }
     }
-    if (NT_SUCCESS(status)) {
-        return true;
-    }
-    // A folder on the way written in another case than the disk's, or a reason the exact
-    // look-up gives no answer for: the look-up GetFileAttributesW makes.
     if (GetFileAttributesW(wide_path.c_str()) != INVALID_FILE_ATTRIBUTES) {
         return true;
     }
