@@ -89,7 +89,8 @@ double run_ours(Wizard& wizard, const std::wstring& host, const std::wstring& lo
     DeleteAction deletion;
     CountingObserver observer(wizard.ui);
     Context context{state, wizard.os, log, deletion, observer};
-    wizard.files.finds = wizard.files.nexts = wizard.files.deletes = wizard.files.others = {};
+    wizard.files.finds = wizard.files.nexts = wizard.files.deletes = wizard.files.confirmations =
+        wizard.files.others = {};
     const double start = seconds_now();
     operation(context);
     log.close();

@@ -72,6 +72,10 @@ platform::RemovalResult ProfiledFileSystem::remove_link(std::string_view path) {
     return tallied(others, [&] { return inner_.remove_link(path); });
 }
 
+bool ProfiledFileSystem::still_there(std::string_view path) {
+    return tallied(confirmations, [&] { return inner_.still_there(path); });
+}
+
 platform::CreateResult ProfiledFileSystem::create_new_text_file(std::string_view path) {
     return tallied(others, [&] { return inner_.create_new_text_file(path); });
 }
@@ -101,7 +105,8 @@ std::string ProfiledFileSystem::summary() const {
     std::string text;
     append(text, "`find` (FindFirstFileExW)", finds);
     append(text, "`next` (FindNextFileW)", nexts);
-    append(text, "`delete_file` (DeleteFileW)", deletes);
+    append(text, "`delete_file`", deletes);
+    append(text, "`still_there`", confirmations);
     append(text, "other calls", others);
     return text;
 }

@@ -22,6 +22,7 @@ public:
     platform::RemovalResult discard_file(std::string_view path) override;
     platform::RemovalResult shell_delete(std::string_view path) override;
     platform::RemovalResult remove_link(std::string_view path) override;
+    bool still_there(std::string_view path) override;
     platform::CreateResult create_new_text_file(std::string_view path) override;
     std::string read_text_file(std::string_view path) override;
     platform::BinaryCreateResult create_new_binary_file(std::string_view path) override;
@@ -35,6 +36,7 @@ public:
     CallTally finds;
     CallTally nexts;
     CallTally deletes;
+    CallTally confirmations;
     CallTally others;
 
 private:

@@ -1,5 +1,6 @@
 #include "operations/folder_rules.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 
@@ -73,6 +74,14 @@ bool is_forbidden(char c) {
 }
 
 } // namespace
+
+bool is_plain_entry_name(std::string_view name) {
+    if (name.empty() || name == "." || name == ".." || name.back() == '.' || name.back() == ' ') {
+        return false;
+    }
+    return std::none_of(name.begin(), name.end(),
+                        [](char c) { return is_separator(c) || is_forbidden(c); });
+}
 
 bool is_plain_folder_path(std::string_view path) {
     const auto below = below_root(path);

@@ -20,81 +20,40 @@ ItemOutcome outcome_of(const platform::RemovalResult& result) {
     return {Outcome::Missing, result.reason};
 }
 
+// A deletion the platform reports done counts once the entry is gone: a file the file system
+// will not let go (an immutable one), or a link whose target went instead, stays.
+ItemOutcome confirmed(const Context& context, const Target& target,
+                      const platform::RemovalResult& result) {
+    if (result.removal == platform::Removal::Deleted && context.os.files.still_there(target.path)) {
+        return {Outcome::Refused, "still there after deletion"};
+    }
+    return outcome_of(result);
+}
+
+// One row a kind, in the kinds' order: done, refused, not backed up, restored, not restored,
+// JSON kind, JSON outcomes (done, previewed), the preview's words (would, would not).
+// clang-format off
 constexpr std::array<KindWords, 8> kKindWords = {{
-    // Key
     {"Deleted Key:", "Could not delete Key:", "Could not back up Key:", "Restored Key:",
      "Not restored Key:", "key", "deleted", "would delete", "Would delete ", "Would not delete "},
-    // SettingsFile
     {"Deleted File:", "Could not delete File:", "Could not back up File:", "Restored File:",
      "Not restored File:", "settings file", "deleted", "would delete", "Would delete ",
      "Would not delete "},
-    // File
-    {"Deleted File:",
-     "Could not delete File:",
-     {},
-     {},
-     {},
-     "file",
-     "deleted",
-     "would delete",
-     "Would delete ",
-     "Would not delete "},
-    // ProjectFolder
-    {"Deleted Directory:",
-     "Could not delete Directory:",
-     {},
-     {},
-     {},
-     "project folder",
-     "deleted",
-     "would delete",
-     "Would delete ",
-     "Would not delete "},
-    // ProjectLink
-    {"Deleted Directory:",
-     "Could not delete Directory:",
-     {},
-     {},
-     {},
-     "project link",
-     "deleted",
-     "would delete",
-     "Would delete ",
-     "Would not delete "},
-    // StoreFile
-    {{},
-     "Could not delete File:",
-     {},
-     {},
-     {},
-     "store file",
-     "deleted",
-     "would delete",
-     "Would delete ",
-     "Would not delete "},
-    // StoreFolder
-    {{},
-     "Could not clean Directory:",
-     {},
-     {},
-     {},
-     "store folder",
-     "deleted",
-     "would delete",
-     "Would delete ",
-     "Would not clean "},
-    // FolderRights
-    {"Permissions Set For: ",
-     "Permissions Not Set For: ",
-     {},
-     {},
-     {},
-     "folder rights",
-     "permissions set",
-     "would set permissions",
-     "Would set permissions for: ",
+    {"Deleted File:", "Could not delete File:", {}, {}, {}, "file", "deleted", "would delete",
+     "Would delete ", "Would not delete "},
+    {"Deleted Directory:", "Could not delete Directory:", {}, {}, {}, "project folder", "deleted",
+     "would delete", "Would delete ", "Would not delete "},
+    {"Deleted Directory:", "Could not delete Directory:", {}, {}, {}, "project link", "deleted",
+     "would delete", "Would delete ", "Would not delete "},
+    {{}, "Could not delete File:", {}, {}, {}, "store file", "deleted", "would delete",
+     "Would delete ", "Would not delete "},
+    {{}, "Could not clean Directory:", {}, {}, {}, "store folder", "deleted", "would delete",
+     "Would delete ", "Would not clean "},
+    {"Permissions Set For: ", "Permissions Not Set For: ", {}, {}, {}, "folder rights",
+     "permissions set", "would set permissions", "Would set permissions for: ",
      "Would not set permissions for: "},
 }};
+// clang-format on
 static_assert(kKindWords.size() == static_cast<std::size_t>(TargetKind::FolderRights) + 1,
               "a row for every kind of target, in the kinds' order");
 
@@ -139,11 +98,11 @@ ItemOutcome DeleteAction::apply(const Context& context, const Target& target) {
     case TargetKind::SettingsFile:
     case TargetKind::File:
     case TargetKind::StoreFile:
-        return outcome_of(context.os.files.delete_file(target.path));
+        return confirmed(context, target, context.os.files.delete_file(target.path));
     case TargetKind::ProjectFolder:
         return outcome_of(MM_ShellDelete(context, target.path));
     case TargetKind::ProjectLink:
-        return outcome_of(context.os.files.remove_link(target.path));
+        return confirmed(context, target, context.os.files.remove_link(target.path));
     case TargetKind::FolderRights:
         return start_rights_tool(context, target.path);
     case TargetKind::StoreFolder:

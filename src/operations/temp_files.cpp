@@ -1,5 +1,6 @@
 #include "operations/temp_files.h"
 
+#include "operations/folder_rules.h"
 #include "operations/trapped_error.h"
 #include "platform/text.h"
 
@@ -23,6 +24,14 @@ std::optional<std::string> remove_links_inside(platform::FileSystem& files,
         folders.pop_back();
         const platform::FindResult found = files.find(current + "\\*");
         while (const auto entry = found.search ? found.search->next() : std::nullopt) {
+            if (entry->name == "." || entry->name == "..") {
+                continue;
+            }
+            // The shell would join such a name to the folder's path as well.
+            if (!is_plain_entry_name(entry->name)) {
+                return "the entry " + current + "\\" + entry->name + " in it has " +
+                       std::string(kNotAPlainName);
+            }
             const std::string path = current + "\\" + entry->name;
             if (platform::is_link(*entry)) {
                 const platform::RemovalResult removed = files.remove_link(path);
@@ -30,12 +39,22 @@ std::optional<std::string> remove_links_inside(platform::FileSystem& files,
                     return "the link " + path +
                            " in it cannot be removed by itself: " + removed.reason;
                 }
-            } else if (is_folder(*entry) && entry->name != "." && entry->name != "..") {
+            } else if (is_folder(*entry)) {
                 folders.push_back(path);
             }
         }
     }
     return std::nullopt;
+}
+
+// Hands the target over when its name is plain; a name that is not is refused and never
+// reaches the action, whose path would lead elsewhere.
+void refuse_or_hand_over(Context& context, const Target& target, std::string_view name) {
+    if (is_plain_entry_name(name)) {
+        hand_over(context, target);
+    } else {
+        record(context, target, {Outcome::Refused, std::string(kNotAPlainName)});
+    }
 }
 
 void delete_matching_files(Context& context, std::string_view pattern) {
@@ -50,7 +69,7 @@ void delete_matching_files(Context& context, std::string_view pattern) {
         if (is_folder(*entry) || !platform::wildcard_match(pattern, name)) {
             continue;
         }
-        hand_over(context, {TargetKind::File, folder + "\\" + name});
+        refuse_or_hand_over(context, {TargetKind::File, folder + "\\" + name}, name);
     }
 }
 
@@ -68,7 +87,7 @@ void delete_project_folders(Context& context) {
         // A link goes by itself: following it would empty a folder that is not ours.
         const TargetKind kind =
             platform::is_link(*entry) ? TargetKind::ProjectLink : TargetKind::ProjectFolder;
-        hand_over(context, {kind, folder + "\\" + name});
+        refuse_or_hand_over(context, {kind, folder + "\\" + name}, name);
     }
 }
 

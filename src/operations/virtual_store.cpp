@@ -29,6 +29,37 @@ std::optional<std::uint32_t> look_up(platform::FileSystem& files, const std::str
     return std::nullopt;
 }
 
+// The attributes of the entry at path itself, hidden and system ones included; nullopt when
+// there is none.
+std::optional<std::uint32_t> attributes_of(platform::FileSystem& files, const std::string& path) {
+    const platform::FindResult found = files.find(path);
+    const auto entry = found.search ? found.search->next() : std::nullopt;
+    if (!entry) {
+        return std::nullopt;
+    }
+    return entry->attributes;
+}
+
+// The first folder on the way down to a store that is a link, or an empty text when there is
+// none: through it the walk would leave the store's own tree. The way starts at the local
+// application-data folder, where the system keeps the stores (the folders above it are the
+// profile's own, which a link may move without harm); for any other path below its drive.
+std::string link_on_the_way(Context& context, const std::string& path) {
+    const std::string local = MM_GetSpecialFolder(context, platform::kCsidlLocalAppData);
+    const bool below_local = !local.empty() && path.size() > local.size() &&
+                             path.compare(0, local.size(), local) == 0 &&
+                             path[local.size()] == '\\';
+    for (std::size_t end = below_local ? local.size() : path.find('\\', kDrivePart);
+         end != std::string::npos; end = path.find('\\', end + 1)) {
+        std::string folder = path.substr(0, end);
+        const auto attributes = attributes_of(context.os.files, folder);
+        if (attributes && platform::is_link(*attributes)) {
+            return folder;
+        }
+    }
+    return {};
+}
+
 // The store's closing line. A preview keeps no log.
 void write_store_line(Context& context, std::string_view label, std::string_view path) {
     if (context.log.is_open()) {
@@ -51,23 +82,32 @@ struct Level {
     std::vector<std::string> files;
 };
 
-// Reads the folder's listing into level; false (and a refusal) when it cannot be read. Links
-// are left out: neither they nor anything behind them belong to the store's tree.
+// Reads the folder's listing into level; false (and a refusal) when it cannot be read or names
+// an entry that is not plain. Links are left out: neither they nor anything behind them belong
+// to the store's tree.
 bool list_folder(Context& context, const std::string& folder, Level& level) {
     std::string reason;
     try {
         const platform::FindResult found = context.os.files.find(folder + "\\*");
         if (!found.failed) {
+            bool plain = true;
             while (const auto entry = found.search ? found.search->next() : std::nullopt) {
                 if (entry->name == "." || entry->name == ".." || platform::is_link(*entry)) {
                     continue;
                 }
-                auto& names = (entry->attributes & platform::attr::kDirectory) != 0
-                                  ? level.subfolders
-                                  : level.files;
-                names.push_back(entry->name);
+                const bool is_folder = (entry->attributes & platform::attr::kDirectory) != 0;
+                if (!is_plain_entry_name(entry->name)) {
+                    // Shown in the log only; never handed to the action as a path.
+                    record(context,
+                           {is_folder ? TargetKind::StoreFolder : TargetKind::StoreFile,
+                            folder + "\\" + entry->name},
+                           {Outcome::Refused, std::string(kNotAPlainName)});
+                    plain = false;
+                    continue;
+                }
+                (is_folder ? level.subfolders : level.files).push_back(entry->name);
             }
-            return true;
+            return plain;
         }
         reason = found.reason;
     } catch (const platform::Failure& failure) {
@@ -149,10 +189,13 @@ void MM_CleanVirtualStore(Context& context, const std::string& path) {
             write_missing_store(context, path);
             return;
         }
+        const std::string link = link_on_the_way(context, path);
         bool complete = false;
-        if (platform::is_link(*attributes)) {
-            record(context, {TargetKind::StoreFolder, path},
-                   {Outcome::Refused, std::string(kLinkNotFollowed)});
+        if (platform::is_link(*attributes) || !link.empty()) {
+            const std::string reason =
+                link.empty() ? std::string(kLinkNotFollowed)
+                             : "its folder " + link + " is " + std::string(kLinkNotFollowed);
+            record(context, {TargetKind::StoreFolder, path}, {Outcome::Refused, reason});
         } else {
             complete = MM_DeleteFolderFiles(context, path);
         }

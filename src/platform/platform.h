@@ -235,6 +235,10 @@ public:
     virtual RemovalResult shell_delete(std::string_view path) = 0;
     // Removes a reparse point itself, never what it points to.
     virtual RemovalResult remove_link(std::string_view path) = 0;
+    // Whether an entry is still at path, a link there looked at itself, never followed. An
+    // entry whose deletion is pending counts as gone: the system removes it when the last
+    // handle to it closes. Asked after a deletion that reported success.
+    virtual bool still_there(std::string_view path) = 0;
     // Creates a file that must not exist yet.
     virtual CreateResult create_new_text_file(std::string_view path) = 0;
     // The whole file, converted from the ANSI code page. Throws Failure when it cannot be read.

@@ -656,7 +656,16 @@ platform::RemovalResult FakePlatform::delete_file(std::string_view path) {
     if (file.locked) {
         return {Removal::Refused, kInUse};
     }
-    files_.erase(found);
+    return erased(found);
+}
+
+RemovalResult FakePlatform::erased(std::map<std::u32string, FileEntry>::iterator found) {
+    FileEntry& entry = found->second;
+    if (entry.shared_open) {
+        entry.deletion_pending = true;
+    } else if (!entry.immutable) {
+        files_.erase(found);
+    }
     return {Removal::Deleted, {}};
 }
 
@@ -668,6 +677,11 @@ platform::RemovalResult FakePlatform::discard_file(std::string_view path) {
     }
     files_.erase(found);
     return {Removal::Deleted, {}};
+}
+
+bool FakePlatform::still_there(std::string_view path) {
+    const auto found = files_.find(resolved_key(path, Last::Kept));
+    return found != files_.end() && !found->second.deletion_pending;
 }
 
 void FakePlatform::erase_tree(const std::u32string& key) {
@@ -707,8 +721,10 @@ platform::RemovalResult FakePlatform::remove_link(std::string_view path) {
     if ((found->second.attributes & platform::attr::kReparsePoint) == 0) {
         return {Removal::Refused, "The file or directory is not a reparse point."};
     }
-    files_.erase(found);
-    return {Removal::Deleted, {}};
+    if (found->second.locked) {
+        return {Removal::Refused, kInUse};
+    }
+    return erased(found);
 }
 
 platform::CreateResult FakePlatform::create_new_text_file(std::string_view path) {
@@ -789,8 +805,7 @@ std::optional<std::string> FakePlatform::copy_file(std::string_view from, std::s
 }
 
 bool FakePlatform::append_backup_bytes(const std::u32string& key, std::string_view bytes) {
-    const std::size_t fits =
-        backup_space ? std::min(*backup_space, bytes.size()) : bytes.size();
+    const std::size_t fits = backup_space ? std::min(*backup_space, bytes.size()) : bytes.size();
     append_content(key, bytes.substr(0, fits));
     if (backup_space) {
         *backup_space -= fits;

@@ -28,8 +28,11 @@ struct FileEntry {
     std::string short_name;
     std::uint32_t attributes = platform::attr::kArchive;
     std::string content;
-    std::string link_target; // for reparse points: the folder they lead to
-    bool locked = false;     // in use by another process: deletion refused
+    std::string link_target;  // for reparse points: the folder they lead to
+    bool locked = false;      // in use by another process: deletion refused
+    bool immutable = false;   // a deletion reports success and leaves it (chattr +i under Wine)
+    bool shared_open = false; // open elsewhere with delete sharing: a deletion leaves it pending
+    bool deletion_pending = false; // gone once the other program closes it
 };
 
 struct RegKey {
@@ -146,6 +149,7 @@ public:
     platform::RemovalResult discard_file(std::string_view path) override;
     platform::RemovalResult shell_delete(std::string_view path) override;
     platform::RemovalResult remove_link(std::string_view path) override;
+    bool still_there(std::string_view path) override;
     platform::CreateResult create_new_text_file(std::string_view path) override;
     std::string read_text_file(std::string_view path) override;
     platform::BinaryCreateResult create_new_binary_file(std::string_view path) override;
@@ -190,6 +194,8 @@ private:
     std::optional<std::pair<platform::CreateStatus, std::string>>
     refuse_new_entry(const std::string& full) const;
     std::u32string resolved_key(std::string_view path, Last last) const;
+    // Ends a deletion the entry allows, as the file system would: gone, pending or still there.
+    platform::RemovalResult erased(std::map<std::u32string, FileEntry>::iterator found);
     std::vector<std::u32string> children(const std::u32string& folder) const;
     void erase_tree(const std::u32string& key);
 

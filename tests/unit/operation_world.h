@@ -80,6 +80,10 @@ public:
         hook("remove_link", path);
         return inner_.remove_link(path);
     }
+    bool still_there(std::string_view path) override {
+        hook("still_there", path);
+        return inner_.still_there(path);
+    }
     platform::CreateResult create_new_text_file(std::string_view path) override {
         hook("create_new_text_file", path);
         return inner_.create_new_text_file(path);

@@ -259,6 +259,85 @@ TEST_F(TempFilesTest, AFailureEndsTheFolderSearchAndLaterEntriesStay) {
     EXPECT_EQ(fake.open_searches, 0);
 }
 
+// Wine lists a Unix name as it is; joined to the folder's path it would name another file.
+TEST_F(TempFilesTest, NamesThatAreNotPlainAreRefusedAndNeverJoined) {
+    fake.add_file("D:\\victim.txt");
+    fake.add_file(host("victim.$$$"));
+    fake.add_file(host("a.$$$")).name = "x.$\\..\\..\\victim.txt";
+    fake.add_file(host("b.$$$")).name = "..\\victim.$$$";
+    fake.add_file(host("c.$$$")).name = "c.$$$:stream";
+    fake.add_file(host("d.$$$")).name = "victim.$$$.";
+
+    MM_DeleteTempFiles(context, "*.$*");
+
+    const std::string refused = "Could not delete File:      D:\\Host\\";
+    const std::string reason = " (a name that is not a plain file name)";
+    EXPECT_EQ(lines_of(closed_log_text()),
+              (std::vector<std::string>{
+                  refused + "x.$\\..\\..\\victim.txt" + reason, refused + "..\\victim.$$$" + reason,
+                  refused + "c.$$$:stream" + reason, refused + "victim.$$$." + reason,
+                  deleted_file("victim.$$$")}));
+    EXPECT_TRUE(fake.exists("D:\\victim.txt"));
+    EXPECT_TRUE(fake.exists(host("a.$$$")));
+    EXPECT_TRUE(log.had_refusals());
+}
+
+TEST_F(TempFilesTest, AProjectFolderNamedOrHoldingANameThatIsNotPlainIsLeftWhole) {
+    fake.add_file("D:\\Work\\precious.frm");
+    fake.add_dir(host("a.vk$")).name = "..\\Work.vk$";
+    fake.add_file(host("p.vk$\\Main.frm"));
+    fake.add_file(host("p.vk$\\Deep\\odd")).name = "..\\..\\..\\Work\\precious.frm";
+
+    MM_DeleteTempDirs(context);
+
+    EXPECT_EQ(lines_of(closed_log_text()),
+              (std::vector<std::string>{
+                  "Could not delete Directory: D:\\Host\\..\\Work.vk$ (a name that is not a plain "
+                  "file name)",
+                  "Could not delete Directory: " + host("p.vk$") + " (the entry " +
+                      host("p.vk$\\Deep\\..\\..\\..\\Work\\precious.frm") +
+                      " in it has a name that is not a plain file name)"}));
+    EXPECT_TRUE(fake.exists(host("p.vk$\\Main.frm")));
+    EXPECT_TRUE(fake.exists("D:\\Work\\precious.frm"));
+    EXPECT_EQ(fake.calls, std::vector<std::string>{"create " + host("Cleaning1.log")});
+}
+
+// A deletion the file system reports done is believed only once the entry is gone; one that
+// waits for another program to close the file is as good as done.
+TEST_F(TempFilesTest, OnlyWhatIsGoneOrPendingIsLoggedAsDeleted) {
+    fake.add_file(host("a.$$$")).immutable = true;
+    fake.add_file(host("b.$$$")).shared_open = true;
+    fake.add_link(host("l.vk$"), "E:\\Work").immutable = true;
+
+    MM_DeleteTempFiles(context, "*.$*");
+    MM_DeleteTempDirs(context);
+
+    EXPECT_EQ(
+        lines_of(closed_log_text()),
+        (std::vector<std::string>{
+            "Could not delete File:      " + host("a.$$$") + " (still there after deletion)",
+            deleted_file("b.$$$"),
+            "Could not delete Directory: " + host("l.vk$") + " (still there after deletion)"}));
+    EXPECT_TRUE(log.had_refusals());
+}
+
+// The shell deletes a folder it cannot recycle for good, following the links in it.
+TEST_F(TempFilesTest, ALinkInsideThatCannotBeRemovedKeepsTheShellAway) {
+    fake.add_file("E:\\Work\\precious.frm");
+    fake.add_file(host("p.vk$\\Main.frm"));
+    fake.add_link(host("p.vk$\\Linked"), "E:\\Work").locked = true;
+
+    MM_DeleteTempDirs(context);
+
+    EXPECT_EQ(lines_of(closed_log_text()),
+              std::vector<std::string>{"Could not delete Directory: " + host("p.vk$") +
+                                       " (the link " + host("p.vk$\\Linked") +
+                                       " in it cannot be removed by itself: " + fake::kInUse +
+                                       ")"});
+    EXPECT_TRUE(fake.exists(host("p.vk$\\Main.frm")));
+    EXPECT_EQ(std::count(fake.calls.begin(), fake.calls.end(), "shell_delete " + host("p.vk$")), 0);
+}
+
 TEST_F(TempFilesTest, AnEntryGoneBeforeItsTurnGetsNoLine) {
     fake.add_dir(host("a.vk$"));
     fake.add_file(host("b.$$$"));

@@ -169,6 +169,58 @@ TEST_F(CleanStoreTest, AStoreThatIsItselfALinkIsNotFollowed) {
     EXPECT_TRUE(log.had_refusals());
 }
 
+TEST_F(CleanStoreTest, ALinkOnTheWayDownToTheStoreIsNotFollowed) {
+    fake.add_file("D:\\Elsewhere\\VESK 4.4\\precious.vsk");
+    fake.add_link(kLocal + "\\VirtualStore\\ProgramData\\TOLM", "D:\\Elsewhere");
+
+    EXPECT_EQ(clean(kPdStore),
+              (std::vector<std::string>{
+                  "Could not clean Directory:  " + kPdStore + " (its folder " + kLocal +
+                      "\\VirtualStore\\ProgramData\\TOLM" + " is a link, which is never followed)",
+                  "Path not fully cleaned:     " + kPdStore}));
+    EXPECT_TRUE(deletions().empty());
+    EXPECT_TRUE(fake.exists("D:\\Elsewhere\\VESK 4.4\\precious.vsk"));
+}
+
+// The system keeps the stores in the local application-data folder, wherever a link has moved
+// the profile that holds it; that folder itself is the first one checked.
+TEST_F(CleanStoreTest, OnlyTheWayFromTheApplicationDataFolderDownIsChecked) {
+    fake.add_file("E:\\Profiles\\Ann\\AppData\\Local\\VirtualStore\\A\\B\\Veskpath\\a.ini");
+    fake.add_link("C:\\Users", "E:\\Profiles");
+    EXPECT_EQ(clean(kPfStore), std::vector<std::string>{"Path cleaned: " + kPfStore});
+    EXPECT_EQ(deletions(), std::vector<std::string>{kPfStore + "\\a.ini"});
+
+    StoreWorld moved;
+    moved.fake.add_file("D:\\Local\\VirtualStore\\A\\B\\Veskpath\\b.ini");
+    moved.fake.add_link(kLocal, "D:\\Local");
+    EXPECT_EQ(
+        moved.clean(kPfStore),
+        (std::vector<std::string>{"Could not clean Directory:  " + kPfStore + " (its folder " +
+                                      kLocal + " is a link, which is never followed)",
+                                  "Path not fully cleaned:     " + kPfStore}));
+    EXPECT_TRUE(moved.fake.exists("D:\\Local\\VirtualStore\\A\\B\\Veskpath\\b.ini"));
+}
+
+TEST_F(CleanStoreTest, NamesThatAreNotPlainAreRefusedAndNeverJoined) {
+    const std::string beside = kLocal + "\\VirtualStore\\A\\B";
+    fake.add_file(beside + "\\victim.ini");
+    fake.add_file(beside + "\\Victims\\v.ini");
+    fake.add_file(kPfStore + "\\odd.ini").name = "x\\..\\..\\victim.ini";
+    fake.add_file(kPfStore + "\\Odd\\kept.ini");
+    fake.entry(kPfStore + "\\Odd")->name = "..\\Victims";
+    fake.add_file(kPfStore + "\\a.ini");
+
+    const std::string reason = " (a name that is not a plain file name)";
+    EXPECT_EQ(clean(kPfStore),
+              (std::vector<std::string>{
+                  "Could not clean Directory:  " + kPfStore + "\\..\\Victims" + reason,
+                  "Could not delete File:      " + kPfStore + "\\x\\..\\..\\victim.ini" + reason,
+                  "Path not fully cleaned:     " + kPfStore}));
+    EXPECT_EQ(deletions(), std::vector<std::string>{kPfStore + "\\a.ini"});
+    EXPECT_TRUE(fake.exists(beside + "\\victim.ini"));
+    EXPECT_TRUE(fake.exists(beside + "\\Victims\\v.ini"));
+}
+
 TEST_F(CleanStoreTest, RefusedFilesAreLoggedAndTheWalkGoesOn) {
     fake.add_file(kPfStore + "\\a.ini");
     fake.add_file(kPfStore + "\\Sub\\ReadOnly.ini", "", kReadOnly);
@@ -282,6 +334,10 @@ public:
         return {platform::Removal::Deleted, {}};
     }
     platform::RemovalResult discard_file(std::string_view) override { return refused(); }
+    bool still_there(std::string_view path) override {
+        const auto level = level_of(path, "\\f");
+        return level && !deleted_[*level];
+    }
     platform::RemovalResult shell_delete(std::string_view) override { return refused(); }
     platform::RemovalResult remove_link(std::string_view) override { return refused(); }
     platform::CreateResult create_new_text_file(std::string_view) override {

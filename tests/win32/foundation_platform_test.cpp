@@ -173,6 +173,17 @@ TEST_F(ScratchFolderTest, PointerFileIsReadFromTheAnsiCodePage) {
     EXPECT_EQ(read_first_field(files_.read_text_file(folder() + "\\VESK40.DIR")), "C:\\Daten, Ä");
 }
 
+// Best fit would write a letter the code page lacks as another one, naming a different file.
+TEST(AnsiTextTest, ALetterTheCodePageLacksBecomesAQuestionMark) {
+    const std::wstring name = L"\u03A9\u03BC\u03AD\u03B3\u03B1.$$$";
+    const std::wstring logged =
+        win32::wide(win32::utf8_from_ansi(win32::ansi_from_utf8(win32::utf8(name))));
+    ASSERT_EQ(logged.size(), name.size());
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        EXPECT_TRUE(logged[i] == name[i] || logged[i] == L'?') << win32::utf8(logged);
+    }
+}
+
 TEST(SystemTest, WindowsAndSystemDirectories) {
     win32::System system;
     const std::string windows = system.windows_directory();

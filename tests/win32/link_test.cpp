@@ -51,6 +51,19 @@ void run_unix(const std::string& command_line, const fs::path& path, DWORD done)
     ASSERT_EQ(GetFileAttributesW(path.c_str()), done) << command_line;
 }
 
+// Runs a Unix shell's script, which ends by making the folder done, and waits for that.
+void run_unix_script(const std::string& script, const fs::path& done) {
+    const std::string at = unix_path(done);
+    ASSERT_FALSE(at.empty()) << "not running under Wine";
+    run_unix("/bin/sh -c \"" + script + "; mkdir '" + at + "'\"", done, FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A Unix symbolic link at link that leads to the file target: Wine shows it as the file.
+void make_file_link(const fs::path& target, const fs::path& link) {
+    run_unix("/bin/ln -s \"" + unix_path(target) + "\" \"" + unix_path(link) + "\"", link,
+             GetFileAttributesW(target.c_str()));
+}
+
 // A Unix symbolic link at link that leads to the folder target.
 void make_link(const fs::path& target, const fs::path& link) {
     const std::string from = unix_path(target);
@@ -60,11 +73,13 @@ void make_link(const fs::path& target, const fs::path& link) {
     run_unix("/bin/ln -s \"" + from + "\" \"" + at + "\"", link, kFolderLink);
 }
 
-// Wine's own functions cannot remove a Unix link: the scratch tree goes with the Unix rm.
+// Wine's own functions cannot remove a Unix link: the scratch tree goes with the Unix rm, after
+// the immutable files in it have been let go.
 void remove_scratch(const fs::path& folder) {
     const std::string path = unix_path(folder);
     ASSERT_FALSE(path.empty()) << "not running under Wine";
-    run_unix("/bin/rm -rf \"" + path + "\"", folder, INVALID_FILE_ATTRIBUTES);
+    run_unix("/bin/sh -c \"chattr -R -i '" + path + "' 2>/dev/null; rm -rf '" + path + "'\"",
+             folder, INVALID_FILE_ATTRIBUTES);
 }
 
 // A scratch folder with a host folder, a store, and a folder elsewhere whose files must stay.
@@ -154,6 +169,73 @@ TEST_F(LinkTest, AProjectFolderThatIsALinkIsNeverEmptied) {
         << lines[0];
     EXPECT_EQ(GetFileAttributesW((host_ / L"linked.vk$").c_str()), kFolderLink);
     expect_elsewhere_untouched();
+}
+
+// The way down to a store is checked folder by folder: a link half-way leads out of the store.
+TEST_F(LinkTest, AStoreBehindALinkOnItsWayIsNeverEntered) {
+    link_to_elsewhere(store_ / L"Linked");
+    const std::string store = win32::utf8((store_ / L"Linked" / L"Deeper").wstring());
+
+    MM_CleanVirtualStore(context, store);
+
+    EXPECT_EQ(closed_log_lines(),
+              (std::vector<std::string>{pad_to_zone("Could not clean Directory:") + store +
+                                            " (its folder " +
+                                            win32::utf8((store_ / L"Linked").wstring()) +
+                                            " is a link, which is never followed)",
+                                        pad_to_zone("Path not fully cleaned: ") + store}));
+    expect_elsewhere_untouched();
+}
+
+// Windows never lists a name with a backslash; Wine lists a Unix one as it is.
+TEST_F(LinkTest, ANameWithBackslashesNeverReachesTheFileItSpells) {
+    write_file(scratch_ / L"victim.txt", "two levels up");
+    const std::string odd = unix_path(host_) + "/x.$\\..\\..\\victim.txt";
+    run_unix_script("touch '" + odd + "'", scratch_ / L"made");
+
+    MM_DeleteTempFiles(context, "*.$*");
+
+    EXPECT_EQ(closed_log_lines(),
+              std::vector<std::string>{pad_to_zone("Could not delete File:") + state.VeskPath +
+                                       "\\x.$\\..\\..\\victim.txt (a name that is not a plain "
+                                       "file name)"});
+    EXPECT_TRUE(fs::exists(scratch_ / L"victim.txt"));
+}
+
+// Wine deletes the file a Unix link to a file leads to, keeps the link, and shows the link as
+// the file itself: the handle names the target, and the deletion is refused.
+TEST_F(LinkTest, AFileLinkIsRefusedAndWhatItLeadsToStays) {
+    write_file(elsewhere_ / L"same.$$$", "not the suite's");
+    make_file_link(elsewhere_ / L"precious.frm", host_ / L"linked.$$$");
+    make_file_link(elsewhere_ / L"same.$$$", host_ / L"same.$$$");
+
+    MM_DeleteTempFiles(context, "*.$*");
+
+    const std::string refused = pad_to_zone("Could not delete File:") + state.VeskPath;
+    EXPECT_EQ(closed_log_lines(),
+              (std::vector<std::string>{refused + "\\linked.$$$ (a link, which is never followed)",
+                                        refused + "\\same.$$$ (a link, which is never followed)"}));
+    expect_elsewhere_untouched();
+    EXPECT_TRUE(fs::exists(elsewhere_ / L"same.$$$"));
+}
+
+// chattr +i makes a file that Wine's deletion reports deleted and leaves in place.
+TEST_F(LinkTest, AnImmutableFileIsLoggedAsStillThere) {
+    write_file(host_ / L"kept.$$$", "immutable");
+    const std::string kept = unix_path(host_ / L"kept.$$$");
+    run_unix_script("chattr +i '" + kept + "' && mkdir '" + unix_path(scratch_ / L"immutable") +
+                        "'",
+                    scratch_ / L"tried");
+    if (!fs::exists(scratch_ / L"immutable")) {
+        GTEST_SKIP() << "chattr +i is not supported on the file system of " << kept;
+    }
+
+    MM_DeleteTempFiles(context, "*.$*");
+
+    EXPECT_EQ(closed_log_lines(),
+              std::vector<std::string>{pad_to_zone("Could not delete File:") + state.VeskPath +
+                                       "\\kept.$$$ (still there after deletion)"});
+    EXPECT_TRUE(fs::exists(host_ / L"kept.$$$"));
 }
 
 } // namespace

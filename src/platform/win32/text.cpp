@@ -14,15 +14,15 @@ std::wstring to_wide(std::string_view text, UINT code_page) {
     return out;
 }
 
-std::string from_wide(std::wstring_view text, UINT code_page) {
+std::string from_wide(std::wstring_view text, UINT code_page, DWORD flags) {
     if (text.empty()) {
         return {};
     }
-    const int size = WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
+    const int size = WideCharToMultiByte(
+        code_page, flags, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
+    WideCharToMultiByte(code_page, flags, text.data(), static_cast<int>(text.size()), out.data(),
+                        size, nullptr, nullptr);
     return out;
 }
 
@@ -32,10 +32,12 @@ std::wstring wide(std::string_view utf8_text) {
     return to_wide(utf8_text, CP_UTF8);
 }
 std::string utf8(std::wstring_view text) {
-    return from_wide(text, CP_UTF8);
+    return from_wide(text, CP_UTF8, 0);
 }
 std::string ansi_from_utf8(std::string_view utf8_text) {
-    return from_wide(wide(utf8_text), CP_ACP);
+    // Best fit would log a name the code page lacks as the name of another file ("Omega" for
+    // "Ωμέγα"); the default character marks what could not be written instead.
+    return from_wide(wide(utf8_text), CP_ACP, WC_NO_BEST_FIT_CHARS);
 }
 std::string utf8_from_ansi(std::string_view ansi) {
     return utf8(to_wide(ansi, CP_ACP));
