@@ -95,7 +95,7 @@ double run_ours(Wizard& wizard, const std::wstring& host, const std::wstring& lo
     operation(context);
     log.close();
     const double elapsed = seconds_now() - start;
-    check(!log.had_refusals(), "our operation logged a refusal");
+    check(observer.refused == 0, "our operation logged a refusal");
     check(wizard.ui.boxes.empty(), "our operation reported an error: " +
                                        (wizard.ui.boxes.empty() ? "" : wizard.ui.boxes.front()));
     return elapsed;

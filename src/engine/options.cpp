@@ -40,11 +40,13 @@ void access_rights(Context& context, std::string_view log_name) {
 }
 
 void program_files_store(Context& context, std::string_view /*log_name*/) {
-    clean_store(context, "PF", MM_GetVirtualStorePath(context, "PF"));
+    clean_store(context, StoreKind::ProgramFiles,
+                MM_GetVirtualStorePath(context, StoreKind::ProgramFiles));
 }
 
 void program_data_store(Context& context, std::string_view /*log_name*/) {
-    clean_store(context, "PD", MM_GetVirtualStorePath(context, "PD"));
+    clean_store(context, StoreKind::ProgramData,
+                MM_GetVirtualStorePath(context, StoreKind::ProgramData));
 }
 
 } // namespace

@@ -75,7 +75,6 @@ std::string CleaningLog::open_new(platform::FileSystem& files, std::string_view 
         switch (created.status) {
         case platform::CreateStatus::Created:
             file_ = std::move(created.file);
-            refusals_ = 0;
             return name;
         case platform::CreateStatus::AlreadyExists:
             first_number = log_number_of(name) + 1;
@@ -115,7 +114,6 @@ void CleaningLog::write_line(std::string_view text) {
 void CleaningLog::write_refusal(std::string_view label, std::string_view path,
                                 std::string_view reason) {
     write_line(label, std::string(path) + " (" + std::string(reason) + ")");
-    ++refusals_;
 }
 
 void CleaningLog::close() {

@@ -36,7 +36,6 @@ public:
     void write_line(std::string_view text);
     // A "Could not ..." line: something the platform refused to delete, with its reason.
     void write_refusal(std::string_view label, std::string_view path, std::string_view reason);
-    bool had_refusals() const { return refusals_ > 0; }
     void close();
 
     // Called with every line once it is written, its line end left off; none when empty.
@@ -46,7 +45,6 @@ public:
 
 private:
     std::unique_ptr<platform::TextFile> file_;
-    int refusals_ = 0;
     std::function<void(std::string_view)> line_listener_;
 };
 

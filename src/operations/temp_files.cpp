@@ -64,7 +64,7 @@ void delete_matching_files(Context& context, std::string_view pattern) {
         return;
     }
     while (const auto entry = found.search->next()) {
-        const std::string name = MM_TrimAtNull(entry->name);
+        const std::string& name = entry->name;
         // The platform's search also matches 8.3 short names: "*.tlb" would find Setup.tlbak.
         if (is_folder(*entry) || !platform::wildcard_match(pattern, name)) {
             continue;
@@ -80,7 +80,7 @@ void delete_project_folders(Context& context) {
         return;
     }
     while (const auto entry = found.search->next()) {
-        const std::string name = MM_TrimAtNull(entry->name);
+        const std::string& name = entry->name;
         if (!name.ends_with(kProjectFolderSuffix)) {
             continue;
         }
@@ -104,10 +104,6 @@ void MM_DeleteTempDirs(Context& context) {
     trap_failures(context, "Error in MM_DeleteTempDirs: ", "Error in MM_DeleteTempDirs: ", [&] {
         delete_project_folders(context);
     });
-}
-
-std::string MM_TrimAtNull(std::string_view text) {
-    return std::string(text.substr(0, text.find('\0')));
 }
 
 platform::RemovalResult MM_ShellDelete(const Context& context, const std::string& path) {

@@ -12,7 +12,5 @@ inline constexpr std::string_view kProjectFolderSuffix = ".vk$";
 void MM_DeleteTempFiles(Context& context, std::string_view pattern);
 // Removes every entry of the host folder whose name ends in ".vk$" (case counts).
 void MM_DeleteTempDirs(Context& context);
-// The text before the first NUL character, or the whole text.
-std::string MM_TrimAtNull(std::string_view text);
 // Removes one folder with its contents, or one file, through the shell.
 platform::RemovalResult MM_ShellDelete(const Context& context, const std::string& path);

@@ -145,9 +145,9 @@ std::string MM_GetParentPath(std::string_view path) {
     return std::string(path.substr(0, last + 1));
 }
 
-std::string MM_GetVirtualStorePath(Context& context, std::string_view kind) {
+std::string MM_GetVirtualStorePath(Context& context, StoreKind kind) {
     std::string store = MM_GetSpecialFolder(context, platform::kCsidlLocalAppData);
-    if (kind == "PD") {
+    if (kind == StoreKind::ProgramData) {
         return store.append(kProgramDataStore);
     }
     const std::string_view program_path = context.state.ProgramPath;
@@ -164,17 +164,18 @@ bool virtual_store_exists(const Context& context, const std::string& path) {
     return look_up(context.os.files, path).has_value();
 }
 
-bool store_is_mirrored(const SharedState& state, std::string_view kind) {
+bool store_is_mirrored(const SharedState& state, StoreKind kind) {
     const std::string_view program_path = state.ProgramPath;
-    return kind != "PF" || (program_path.size() > kDrivePart &&
-                            !MM_GetParentPath(program_path.substr(kDrivePart)).empty());
+    return kind != StoreKind::ProgramFiles ||
+           (program_path.size() > kDrivePart &&
+            !MM_GetParentPath(program_path.substr(kDrivePart)).empty());
 }
 
-bool store_exists(const Context& context, std::string_view kind, const std::string& path) {
+bool store_exists(const Context& context, StoreKind kind, const std::string& path) {
     return store_is_mirrored(context.state, kind) && virtual_store_exists(context, path);
 }
 
-void clean_store(Context& context, std::string_view kind, const std::string& path) {
+void clean_store(Context& context, StoreKind kind, const std::string& path) {
     if (store_is_mirrored(context.state, kind)) {
         MM_CleanVirtualStore(context, path);
     } else {

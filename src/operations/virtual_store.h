@@ -6,8 +6,11 @@
 #include <string>
 #include <string_view>
 
-// The store folder of kind "PF" (program files) or "PD" (program data).
-std::string MM_GetVirtualStorePath(Context& context, std::string_view kind);
+// The two copies Windows keeps for the suite in the per-user virtual store.
+enum class StoreKind { ProgramFiles, ProgramData };
+
+// The store folder of that kind.
+std::string MM_GetVirtualStorePath(Context& context, StoreKind kind);
 // The path of a shell special folder, or empty text.
 std::string MM_GetSpecialFolder(Context& context, int csidl);
 // The path up to and including its last backslash; empty when it has none.
@@ -24,8 +27,8 @@ bool MM_DeleteFolderFiles(Context& context, const std::string& folder);
 bool virtual_store_exists(const Context& context, const std::string& path);
 // Whether the store of that kind can hold the suite's files at all: a program path with no
 // folder above its last element mirrors nothing, and the store's path would be made up.
-bool store_is_mirrored(const SharedState& state, std::string_view kind);
+bool store_is_mirrored(const SharedState& state, StoreKind kind);
 // The store of that kind as the runs see it: mirrored and existing.
-bool store_exists(const Context& context, std::string_view kind, const std::string& path);
+bool store_exists(const Context& context, StoreKind kind, const std::string& path);
 // MM_CleanVirtualStore for a mirrored store; for one that mirrors nothing, its "not found!".
-void clean_store(Context& context, std::string_view kind, const std::string& path);
+void clean_store(Context& context, StoreKind kind, const std::string& path);

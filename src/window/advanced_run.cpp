@@ -58,7 +58,7 @@ void Form1::ConfirmAdvancedRun(const std::string& pf_store, const std::string& p
         append({kCrLf, "and", kCrLf});
     }
     if (ticked(ControlId::Check4)) {
-        if (store_exists(context_, "PF", pf_store)) {
+        if (store_exists(context_, StoreKind::ProgramFiles, pf_store)) {
             append({kCrLf, kCleanQuestion, kCrLf, pf_store, kCrLf});
             confirmable = true;
         } else {
@@ -66,7 +66,7 @@ void Form1::ConfirmAdvancedRun(const std::string& pf_store, const std::string& p
         }
     }
     if (ticked(ControlId::Check5)) {
-        if (store_exists(context_, "PD", pd_store)) {
+        if (store_exists(context_, StoreKind::ProgramData, pd_store)) {
             append({kCrLf, kCleanQuestion, kCrLf, pd_store});
             confirmable = true;
         } else {
@@ -80,8 +80,8 @@ void Form1::Command2_Click() {
         end_program();
         return;
     }
-    const std::string pf_store = MM_GetVirtualStorePath(context_, "PF");
-    const std::string pd_store = MM_GetVirtualStorePath(context_, "PD");
+    const std::string pf_store = MM_GetVirtualStorePath(context_, StoreKind::ProgramFiles);
+    const std::string pd_store = MM_GetVirtualStorePath(context_, StoreKind::ProgramData);
     bool confirmable = false;
     std::string message;
     ConfirmAdvancedRun(pf_store, pd_store, confirmable, message);

@@ -39,24 +39,25 @@ struct StoreWorld : InterposedWorld {
 class StorePathTest : public testing::Test, protected StoreWorld {};
 
 TEST_F(StorePathTest, ProgramFilesStoreMirrorsTheFolderBesideTheProgramPath) {
-    EXPECT_EQ(MM_GetVirtualStorePath(context, "PF"), kPfStore);
+    EXPECT_EQ(MM_GetVirtualStorePath(context, StoreKind::ProgramFiles), kPfStore);
     state.ProgramPath = "C:\\A\\B\\";
-    EXPECT_EQ(MM_GetVirtualStorePath(context, "PF"), kPfStore);
+    EXPECT_EQ(MM_GetVirtualStorePath(context, StoreKind::ProgramFiles), kPfStore);
     state.ProgramPath = "D:\\Program Files\\TOLM\\VESK 4.4";
-    EXPECT_EQ(MM_GetVirtualStorePath(context, "PF"),
+    EXPECT_EQ(MM_GetVirtualStorePath(context, StoreKind::ProgramFiles),
               kLocal + "\\VirtualStore\\Program Files\\TOLM\\Veskpath");
 }
 
 TEST_F(StorePathTest, ProgramDataStoreDoesNotDependOnTheProgramPath) {
-    EXPECT_EQ(MM_GetVirtualStorePath(context, "PD"), kPdStore);
+    EXPECT_EQ(MM_GetVirtualStorePath(context, StoreKind::ProgramData), kPdStore);
     state.ProgramPath = "";
-    EXPECT_EQ(MM_GetVirtualStorePath(context, "PD"), kPdStore);
+    EXPECT_EQ(MM_GetVirtualStorePath(context, StoreKind::ProgramData), kPdStore);
 }
 
 TEST_F(StorePathTest, ShortOrTopLevelProgramPathsGiveAnEmptyRelativePart) {
     for (const char* program_path : {"", "C", "C:", "C:\\", "C:\\Vesk"}) {
         state.ProgramPath = program_path;
-        EXPECT_EQ(MM_GetVirtualStorePath(context, "PF"), kLocal + "\\VirtualStore\\Veskpath")
+        EXPECT_EQ(MM_GetVirtualStorePath(context, StoreKind::ProgramFiles),
+                  kLocal + "\\VirtualStore\\Veskpath")
             << program_path;
     }
 }
@@ -72,9 +73,10 @@ TEST_F(StorePathTest, ParentPathEndsAtTheLastBackslash) {
 TEST_F(StorePathTest, AFailedSpecialFolderLookUpNeverReachesTheCurrentDrive) {
     fake.special_folders.clear();
     EXPECT_EQ(MM_GetSpecialFolder(context, platform::kCsidlLocalAppData), "");
-    const std::string pf = MM_GetVirtualStorePath(context, "PF");
+    const std::string pf = MM_GetVirtualStorePath(context, StoreKind::ProgramFiles);
     EXPECT_EQ(pf, "\\VirtualStore\\A\\B\\Veskpath");
-    EXPECT_EQ(MM_GetVirtualStorePath(context, "PD"), "\\VirtualStore\\ProgramData\\TOLM\\VESK 4.4");
+    EXPECT_EQ(MM_GetVirtualStorePath(context, StoreKind::ProgramData),
+              "\\VirtualStore\\ProgramData\\TOLM\\VESK 4.4");
     // A store as the current drive would resolve the path.
     fake.add_file("\\VirtualStore\\A\\B\\Veskpath\\Vesk.ini");
     fake.add_file("C:\\VirtualStore\\A\\B\\Veskpath\\Vesk.ini");
@@ -88,7 +90,7 @@ TEST_F(StorePathTest, AFailedSpecialFolderLookUpNeverReachesTheCurrentDrive) {
 
 TEST_F(StorePathTest, PathsThatClimbOutOfTheStoreCountAsMissing) {
     state.ProgramPath = "C:\\..\\..\\Windows\\x";
-    const std::string pf = MM_GetVirtualStorePath(context, "PF");
+    const std::string pf = MM_GetVirtualStorePath(context, StoreKind::ProgramFiles);
     EXPECT_EQ(pf, kLocal + "\\VirtualStore\\..\\..\\Windows\\Veskpath");
     fake.add_file(kLocal + "\\VirtualStore\\..\\..\\Windows\\Veskpath\\Vesk.ini");
     EXPECT_FALSE(virtual_store_exists(context, pf));
@@ -116,7 +118,7 @@ TEST_F(CleanStoreTest, NestedTreeLosesEveryFileAndKeepsEveryFolder) {
     EXPECT_EQ(clean(kPfStore), std::vector<std::string>{"Path cleaned: " + kPfStore});
     EXPECT_EQ(fake.tree(kPfStore),
               (std::vector<std::string>{"empty", "sub", "sub\\deeper", "sub\\deeper\\deepest"}));
-    EXPECT_FALSE(log.had_refusals());
+    EXPECT_FALSE(has_refusal(log_text()));
 }
 
 TEST_F(CleanStoreTest, SubfoldersAreEmptiedBeforeTheFilesBesideThem) {
@@ -140,7 +142,7 @@ TEST_F(CleanStoreTest, MissingStoreIsReportedOnlyInTheLog) {
     EXPECT_EQ(clean(kPdStore), std::vector<std::string>{kPdStore + " not found!"});
     EXPECT_TRUE(deletions().empty());
     EXPECT_TRUE(fake.boxes.empty());
-    EXPECT_FALSE(log.had_refusals());
+    EXPECT_FALSE(has_refusal(log_text()));
 }
 
 TEST_F(CleanStoreTest, AJunctionInTheStoreIsLeftWithEverythingBehindIt) {
@@ -166,7 +168,7 @@ TEST_F(CleanStoreTest, AStoreThatIsItselfALinkIsNotFollowed) {
                                         "Path not fully cleaned:     " + kPdStore}));
     EXPECT_TRUE(deletions().empty());
     EXPECT_TRUE(fake.exists("D:\\Projects\\precious.vsk"));
-    EXPECT_TRUE(log.had_refusals());
+    EXPECT_TRUE(has_refusal(log_text()));
 }
 
 TEST_F(CleanStoreTest, ALinkOnTheWayDownToTheStoreIsNotFollowed) {
@@ -236,7 +238,7 @@ TEST_F(CleanStoreTest, RefusedFilesAreLoggedAndTheWalkGoesOn) {
     EXPECT_FALSE(fake.exists(kPfStore + "\\a.ini"));
     EXPECT_FALSE(fake.exists(kPfStore + "\\Sub\\z.ini"));
     EXPECT_TRUE(fake.exists(kPfStore + "\\Sub\\ReadOnly.ini"));
-    EXPECT_TRUE(log.had_refusals());
+    EXPECT_TRUE(has_refusal(log_text()));
 }
 
 TEST_F(CleanStoreTest, UnlistableFoldersAreLoggedAndTheWalkGoesOn) {

@@ -126,7 +126,7 @@ TEST_F(FaultTest, ASettingsFileOpenElsewhereIsKeptAndLoggedWithTheSystemsReason)
         return line.starts_with(L"Host Данные\\Cleaning1.log|");
     }));
     EXPECT_EQ(after, expected);
-    EXPECT_TRUE(log.had_refusals());
+    EXPECT_TRUE(has_refusal(log_text(1)));
 }
 
 TEST_F(FaultTest, AHostFolderGoneBeforeTheRunCleansNothingAndSaysSo) {
