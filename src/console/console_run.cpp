@@ -15,11 +15,12 @@ constexpr std::string_view kSystemAccount =
     "VeskClean runs as the local system account, whose profile is no user's: nothing was done. "
     "Run it in the signed-in user's context.";
 
-std::string_view outcome_name(const ItemEvent& item, ConsoleMode mode) {
-    if (mode == ConsoleMode::Restore) {
-        return item.outcome.outcome == Outcome::Done ? "restored" : "not restored";
-    }
+std::string_view outcome_name(const ItemEvent& item) {
     switch (item.outcome.outcome) {
+    case Outcome::Restored:
+        return "restored";
+    case Outcome::NotRestored:
+        return "not restored";
     case Outcome::Done:
         return words_of(item.target.kind).json_done;
     case Outcome::Previewed:
@@ -56,7 +57,7 @@ public:
         if (request_.json) {
             JsonObject object;
             object.add("type", "item")
-                .add("outcome", outcome_name(item, request_.mode))
+                .add("outcome", outcome_name(item))
                 .add("kind", words_of(item.target.kind).json)
                 .add("path", shown_path(item.target));
             if (!item.outcome.reason.empty()) {
@@ -90,7 +91,9 @@ public:
     void error(std::string_view line) { streams_.err(line); }
     // The JSON output's last object.
     int finish(int exit_code, const RunReport& report, std::string_view error = {}) {
-        if (request_.json) {
+        if (request_.json && request_.mode == ConsoleMode::Restore) {
+            finish_restore_summary(exit_code, report, error);
+        } else if (request_.json) {
             JsonObject summary;
             summary.add("type", "summary")
                 .add("mode", request_.mode == ConsoleMode::Preview ? "preview" : "clean")
@@ -108,24 +111,21 @@ public:
     }
     // The summary of a run that ended before it began.
     int finish_early(int exit_code, std::string_view error) {
-        return request_.mode == ConsoleMode::Restore ? finish(exit_code, RestoreReport{}, error)
-                                                     : finish(exit_code, RunReport{}, error);
-    }
-    int finish(int exit_code, const RestoreReport& report, std::string_view error = {}) {
-        if (request_.json) {
-            JsonObject summary;
-            summary.add("type", "summary")
-                .add("mode", "restore")
-                .add("restored", report.restored)
-                .add("left", report.left)
-                .add_flag("stopped", report.stopped);
-            add_path(summary, "log", report.log_path);
-            finish_summary(summary, exit_code, error);
-        }
-        return exit_code;
+        return finish(exit_code, RunReport{}, error);
     }
 
 private:
+    // A restore's summary says what it put back and what it left.
+    void finish_restore_summary(int exit_code, const RunReport& report, std::string_view error) {
+        JsonObject summary;
+        summary.add("type", "summary")
+            .add("mode", "restore")
+            .add("restored", report.done)
+            .add("left", report.refused)
+            .add_flag("stopped", report.stopped);
+        add_path(summary, "log", report.log_path);
+        finish_summary(summary, exit_code, error);
+    }
     void out(std::string_view line) {
         if (!request_.quiet) {
             streams_.out(line);
@@ -217,7 +217,7 @@ int after_cleaning(ConsoleReporter& reporter, const SharedState& state, const Ru
     return reporter.finish(clean ? kExitDone : kExitSomethingLeft, report);
 }
 
-int after_restore(ConsoleReporter& reporter, const SharedState& state, const RestoreReport& report,
+int after_restore(ConsoleReporter& reporter, const SharedState& state, const RunReport& report,
                   platform::UserInterface& ui) {
     if (report.unusable) {
         const std::string error = "The backup cannot be restored: " + *report.unusable;
@@ -241,7 +241,7 @@ int after_restore(ConsoleReporter& reporter, const SharedState& state, const Res
         return reporter.finish(kExitStopped, report);
     }
     reporter.say("Restore finished. Log file has been written to: " + report.log_path);
-    return reporter.finish(report.left == 0 ? kExitDone : kExitSomethingLeft, report);
+    return reporter.finish(report.refused == 0 ? kExitDone : kExitSomethingLeft, report);
 }
 
 int run_request(const ConsoleRequest& request, const platform::Platform& os,
@@ -259,7 +259,8 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
         return reporter.finish_early(kExitBusy, kBusy);
     }
     SharedState state;
-    if (const StartOutcome started = start_program(state, os, ui); started != StartOutcome::Started) {
+    if (const StartOutcome started = start_program(state, os, ui);
+        started != StartOutcome::Started) {
         if (started != StartOutcome::Failed) {
             reporter.error(what_was_looked_at(started, state, os));
         }
@@ -272,7 +273,7 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
         return after_preview(reporter, preview_cleaning(context, request.options));
     }
     if (request.mode == ConsoleMode::Restore) {
-        const RestoreReport report = run_restore(context, request.restore_number);
+        const RunReport report = run_restore(context, request.restore_number);
         log.close();
         return after_restore(reporter, state, report, ui);
     }

@@ -41,6 +41,7 @@ private:
     void count(Outcome outcome) {
         switch (outcome) {
         case Outcome::Done:
+        case Outcome::Restored:
             ++report_.done;
             break;
         case Outcome::Previewed:
@@ -48,6 +49,7 @@ private:
             break;
         case Outcome::Refused:
         case Outcome::NotBackedUp:
+        case Outcome::NotRestored:
             ++report_.refused;
             break;
         case Outcome::Missing:
@@ -85,10 +87,10 @@ void end_run(Context& context, RunReport& report, std::string where, std::string
     report.uncovered = UncoveredFailure{std::move(where), std::move(description)};
 }
 
-// Runs body with the context's observer behind a tally and action as the run's action; an
-// uncovered failure ends the run and is named after the operation under way when it claimed no
-// procedure of its own; a stop ends it at the item boundary where it was seen.
-template <class Body> RunReport tallied(Context& context, TargetAction& action, Body&& body) {
+} // namespace
+
+RunReport run_pipeline(Context& context, TargetAction& action,
+                       const std::function<void(Context&, RunReport&)>& body) {
     RunReport report;
     Tally tally(context.observer, report);
     Context counted{context.state, context.os, context.log, action, tally};
@@ -117,12 +119,20 @@ void write_closing_line(CleaningLog& log, RunReport& report, std::string_view li
     }
 }
 
-} // namespace
+void end_pipeline(CleaningLog& log, RunReport& report) {
+    // The user's stop is the last thing the run did.
+    if (report.stopped) {
+        write_closing_line(log, report, kStopLine);
+    }
+    if (report.uncovered || report.stopped) {
+        log.close();
+    }
+}
 
 RunReport run_cleaning(Context& context, const CleaningOptions& options) {
     const LineEcho echo(context.log, context.observer);
     BackupAction backup(context.action);
-    RunReport report = tallied(context, backup, [&](Context& counted, RunReport& run) {
+    RunReport report = run_pipeline(context, backup, [&](Context& counted, RunReport& run) {
         if (!open_numbered_log(counted, run)) {
             return;
         }
@@ -133,13 +143,7 @@ RunReport run_cleaning(Context& context, const CleaningOptions& options) {
         report.backup_folder = backup.folder();
         write_closing_line(context.log, report, pad_to_zone("Backed up to: ") + backup.folder());
     }
-    // After the backup's line: the user's stop is the last thing the run did.
-    if (report.stopped) {
-        write_closing_line(context.log, report, kStopLine);
-    }
-    if (report.uncovered || report.stopped) {
-        context.log.close();
-    }
+    end_pipeline(context.log, report);
     return report;
 }
 
@@ -149,7 +153,7 @@ RunReport preview_cleaning(Context& context, const CleaningOptions& options) {
     CleaningLog no_log;
     BackupPreviewAction preview;
     Context previewing{state, context.os, no_log, preview, context.observer};
-    return tallied(previewing, preview, [&](Context& counted, RunReport&) {
+    return run_pipeline(previewing, preview, [&](Context& counted, RunReport&) {
         run_operations(counted, options, std::string());
     });
 }

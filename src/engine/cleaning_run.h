@@ -7,6 +7,7 @@
 #include "operations/context.h"
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,7 +33,8 @@ struct RunReport {
     LogStatus log = LogStatus::None;
     std::string log_name;
     std::string log_path;
-    // Items by outcome: done (deleted, or rights restored), previewed, refused, found gone.
+    // Items by outcome: done (deleted, rights restored, or restored from a backup), previewed,
+    // refused (or left by a restore), found gone.
     std::size_t done = 0;
     std::size_t previewed = 0;
     std::size_t refused = 0;
@@ -40,10 +42,25 @@ struct RunReport {
     std::vector<TrappedFailure> trapped;
     std::optional<UncoveredFailure> uncovered;
     std::string backup_folder; // where the deleted keys and settings files were backed up
+    // A restore's backup that cannot be used (none, or not wholly understood): nothing changed.
+    std::optional<std::string> unusable;
     // The observer asked to stop: the run ended at an item boundary, and its log, if one was
     // open, got the stop line as its last and is closed.
     bool stopped = false;
 };
+
+// The pipeline under every run, cleaning, preview and restore alike: body works with action as
+// the run's action and the context's observer behind a tally that counts the items into the
+// report, tells the observer the progress, keeps the trapped failures and ends the run at the
+// item boundary where the observer asks to stop. An uncovered failure ends the run, logged and
+// named after the operation under way when it claimed no procedure of its own.
+RunReport run_pipeline(Context& context, TargetAction& action,
+                       const std::function<void(Context&, RunReport&)>& body);
+// A line after the run's items; a log that cannot take it is a failure nobody trapped.
+void write_closing_line(CleaningLog& log, RunReport& report, std::string_view line);
+// The end of a run with a log: after a stop the stop line comes last; a stopped or failed run's
+// log is closed, any other is left open for the caller to close once it has told the user.
+void end_pipeline(CleaningLog& log, RunReport& report);
 
 // Cleans with the context's action: creates a new log and runs the chosen
 // operations into it, every program-settings key and settings file backed up beside the log

@@ -8,7 +8,7 @@
 // it came: NotCreated while the file is not there (a failure to create it is thrown), NoName when
 // every number is taken or the folder cannot be listed, otherwise Open with the log's name and
 // path. True when the log is open.
-template <class Report> bool open_numbered_log(Context& context, Report& report) {
+inline bool open_numbered_log(Context& context, RunReport& report) {
     report.log = LogStatus::NotCreated;
     report.log_name = context.log.open_new(context.os.files, context.state.VeskPath);
     if (report.log_name.empty()) {

@@ -17,6 +17,8 @@
 namespace {
 
 constexpr std::string_view kExistsAgain = "it exists again";
+// What a failure nothing trapped is said to have arisen in.
+constexpr std::string_view kRestoreProcedure = "the restore";
 
 // One deleted key: its own block and the blocks of its subkeys.
 struct KeyGroup {
@@ -191,23 +193,6 @@ Backup read_backup(const Context& context, const std::string& folder) {
     return backup;
 }
 
-void record_restore(Context& context, const Target& target, const ItemOutcome& outcome,
-                    RestoreReport& report) {
-    const KindWords& words = words_of(target.kind);
-    if (outcome.outcome == Outcome::Done) {
-        ++report.restored;
-        context.log.write_line(words.restored, shown_path(target));
-    } else {
-        ++report.left;
-        context.log.write_refusal(words.not_restored, shown_path(target), outcome.reason);
-    }
-    context.observer.item_handled({target, outcome});
-    // An item boundary: the restore may end here and leave nothing half-done.
-    if (context.observer.stop_requested()) {
-        throw RunStopped{};
-    }
-}
-
 // A registry link on the way to path, the key at path included: creating through it would
 // write where it leads.
 std::optional<std::string> link_on_the_way(platform::Registry& registry, const std::string& path) {
@@ -279,17 +264,6 @@ ItemOutcome restore_key(const Context& context, const KeyGroup& group) {
     return {Outcome::Done, {}};
 }
 
-// The user's stop as the log's last line; a log that cannot take it ends the restore as a
-// failure.
-void write_stop_line(CleaningLog& log, RestoreReport& report) {
-    try {
-        log.write_line(kStopLine);
-    } catch (const std::exception& failure) {
-        report.uncovered = UncoveredFailure{"the restore", failure.what()};
-        log.close();
-    }
-}
-
 ItemOutcome restore_file(const Context& context, const FileToRestore& file) {
     const platform::FindResult found = context.os.files.find(file.place);
     if (found.search && found.search->next()) {
@@ -301,34 +275,66 @@ ItemOutcome restore_file(const Context& context, const FileToRestore& file) {
     return {Outcome::Done, {}};
 }
 
+// Puts back the key or settings file a target names, from the backup: what a restore does
+// where a cleaning deletes.
+class RestoreAction final : public TargetAction {
+public:
+    explicit RestoreAction(const Backup& backup) : backup_(backup) {}
+
+    ItemOutcome apply(const Context& context, const Target& target) override {
+        return as_restore(target.kind == TargetKind::Key ? restore_key(context, group_of(target))
+                                                         : restore_file(context, file_of(target)));
+    }
+
+private:
+    static ItemOutcome as_restore(ItemOutcome outcome) {
+        outcome.outcome =
+            outcome.outcome == Outcome::Done ? Outcome::Restored : Outcome::NotRestored;
+        return outcome;
+    }
+    const KeyGroup& group_of(const Target& target) const {
+        return *std::ranges::find(backup_.keys, target.path, &KeyGroup::path);
+    }
+    const FileToRestore& file_of(const Target& target) const {
+        return *std::ranges::find(backup_.files, target.path, &FileToRestore::place);
+    }
+
+    const Backup& backup_;
+};
+
 } // namespace
 
-RestoreReport run_restore(Context& context, int number) {
+RunReport run_restore(Context& context, int number) {
     const LineEcho echo(context.log, context.observer);
-    RestoreReport report;
     const std::string folder =
         backup_folder_of(context.state.VeskPath, "Cleaning" + std::to_string(number) + ".log");
+    Backup backup;
     try {
-        const Backup backup = read_backup(context, folder);
-        if (!open_numbered_log(context, report)) {
-            return report;
+        backup = read_backup(context, folder);
+    } catch (const Unusable& unusable) {
+        RunReport report;
+        report.unusable = unusable.why;
+        return report;
+    } catch (const std::exception& failure) {
+        RunReport report;
+        report.uncovered = UncoveredFailure{std::string(kRestoreProcedure), failure.what()};
+        return report;
+    }
+    RestoreAction restore(backup);
+    RunReport report = run_pipeline(context, restore, [&](Context& counted, RunReport& run) {
+        if (!open_numbered_log(counted, run)) {
+            return;
         }
         for (const KeyGroup& group : backup.keys) {
-            record_restore(context, {TargetKind::Key, group.path}, restore_key(context, group),
-                           report);
+            hand_over(counted, {TargetKind::Key, group.path});
         }
         for (const FileToRestore& file : backup.files) {
-            record_restore(context, {TargetKind::SettingsFile, file.place},
-                           restore_file(context, file), report);
+            hand_over(counted, {TargetKind::SettingsFile, file.place});
         }
-    } catch (const RunStopped&) {
-        report.stopped = true;
-        write_stop_line(context.log, report);
-    } catch (const Unusable& unusable) {
-        report.unusable = unusable.why;
-    } catch (const std::exception& failure) {
-        report.uncovered = UncoveredFailure{"the restore", failure.what()};
-        context.log.close();
+    });
+    if (report.uncovered && report.uncovered->where.empty()) {
+        report.uncovered->where = kRestoreProcedure;
     }
+    end_pipeline(context.log, report);
     return report;
 }

@@ -71,6 +71,12 @@ void write_log_line(CleaningLog& log, const Target& target, const ItemOutcome& o
     case Outcome::NotBackedUp:
         log.write_refusal(words.not_backed_up, shown_path(target), outcome.reason);
         break;
+    case Outcome::Restored:
+        log.write_line(words.restored, shown_path(target));
+        break;
+    case Outcome::NotRestored:
+        log.write_refusal(words.not_restored, shown_path(target), outcome.reason);
+        break;
     case Outcome::Previewed:
     case Outcome::Missing:
         break;

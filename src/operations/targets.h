@@ -45,8 +45,9 @@ struct KindWords {
 const KindWords& words_of(TargetKind kind);
 
 // What became of one target. Previewed: the action would have done it, and did nothing.
-// NotBackedUp: its backup failed, so it was left as it was.
-enum class Outcome { Done, Previewed, Refused, NotBackedUp, Missing };
+// NotBackedUp: its backup failed, so it was left as it was. Restored and NotRestored: what a
+// restore did with a key or settings file of a backup (put back, or left with the reason).
+enum class Outcome { Done, Previewed, Refused, NotBackedUp, Missing, Restored, NotRestored };
 struct ItemOutcome {
     Outcome outcome = Outcome::Done;
     std::string reason; // the platform's words, for Refused and Missing

@@ -80,8 +80,8 @@ struct BackupWorld : InterposedWorld {
         log.close();
         return report;
     }
-    RestoreReport restore(int number) {
-        RestoreReport report = run_restore(interposed, number);
+    RunReport restore(int number) {
+        RunReport report = run_restore(interposed, number);
         log.close();
         return report;
     }
@@ -125,15 +125,15 @@ TEST_F(BackupTest, KeysAndSettingsFilesAreBackedUpBeforeTheyGoAndComeBackExactly
                                                   "Software\\VB and VBA Program Settings\\Other"}));
 
     fake.calls.clear();
-    const RestoreReport restored = restore(1);
+    const RunReport restored = restore(1);
 
     EXPECT_FALSE(restored.unusable);
     EXPECT_EQ(branch(), keys_before);
     EXPECT_EQ(file(host("Vesk30.ini")), settings);
     EXPECT_EQ(file("C:\\WINDOWS\\veskhogl.ini"), opengl);
-    EXPECT_EQ(restored.restored, 4u);
+    EXPECT_EQ(restored.done, 4u);
     // The read-only file was never deleted: its place is not free.
-    EXPECT_EQ(restored.left, 1u);
+    EXPECT_EQ(restored.refused, 1u);
     EXPECT_EQ(lines_of(fake.content(host("Cleaning2.log"))),
               (std::vector<std::string>{"Restored Key: " + logged_branch + "\\VeskTorp",
                                         "Restored Key: " + logged_branch + "\\vesk 4.1",
@@ -178,9 +178,9 @@ TEST_F(BackupTest, WhatExistsAgainIsLeftAsItIs) {
     fake.set_value(RegistryRoot::CurrentUser, kBranch + "\\VeskTorp", "New", fake::reg_sz("kept"));
     fake.add_file(host("Vesk30.ini"), "written since");
 
-    const RestoreReport restored = restore(1);
+    const RunReport restored = restore(1);
 
-    EXPECT_EQ(restored.left, 3u);
+    EXPECT_EQ(restored.refused, 3u);
     EXPECT_EQ(fake.key(RegistryRoot::CurrentUser, kBranch + "\\VeskTorp")->values.size(), 1u);
     EXPECT_EQ(fake.content(host("Vesk30.ini")), "written since");
     EXPECT_TRUE(fake.key(RegistryRoot::CurrentUser, kBranch + "\\vesk 4.1\\Empty") != nullptr);
@@ -217,7 +217,7 @@ TEST_F(BackupTest, ABackupThatIsNotWhollyUnderstoodRestoresNothing) {
         BackupWorld world;
         world.write_registry_backup(bad.body);
         const std::vector<std::string> before = world.fake.whole_world();
-        const RestoreReport report = world.restore(1);
+        const RunReport report = world.restore(1);
         ASSERT_TRUE(report.unusable) << bad.why;
         EXPECT_EQ(*report.unusable, bad.why);
         EXPECT_EQ(world.fake.whole_world(), before);
@@ -336,9 +336,9 @@ TEST_F(BackupTest, NamesTheRegistryFileCannotHoldAreNotDeletedAndBracketsComeBac
                   "Could not back up Key:      " + logged("Vesk 4.2\nx") + why}));
     EXPECT_NE(fake.key(RegistryRoot::CurrentUser, "Software\\Important"), nullptr);
 
-    const RestoreReport restored = restore(1);
+    const RunReport restored = restore(1);
     EXPECT_FALSE(restored.unusable) << *restored.unusable;
-    EXPECT_EQ(restored.restored, 3u);
+    EXPECT_EQ(restored.done, 3u);
     const fake::RegKey* bracketed =
         fake.key(RegistryRoot::CurrentUser, kBranch + "\\VeskDarl\\a]b");
     ASSERT_NE(bracketed, nullptr);
@@ -370,9 +370,9 @@ TEST_F(BackupTest, WhatDoesNotFitIsTakenOutAgainAndItsItemStays) {
 
     fake.backup_space.reset();
     registry.before = nullptr;
-    const RestoreReport restored = restore(1);
+    const RunReport restored = restore(1);
     EXPECT_FALSE(restored.unusable) << *restored.unusable;
-    EXPECT_EQ(restored.restored, 1u);
+    EXPECT_EQ(restored.done, 1u);
     EXPECT_NE(fake.key(RegistryRoot::CurrentUser, kBranch + "\\VeskTorp\\Recent"), nullptr);
 
     // A cut that fails too leaves a registry file that is not whole: nothing more goes in, and
@@ -391,7 +391,7 @@ TEST_F(BackupTest, WhatDoesNotFitIsTakenOutAgainAndItsItemStays) {
                   "taken back: Access is denied.)");
     broken.fake.backup_space.reset();
     const std::vector<std::string> before = broken.fake.whole_world();
-    const RestoreReport refused = broken.restore(1);
+    const RunReport refused = broken.restore(1);
     ASSERT_TRUE(refused.unusable);
     EXPECT_EQ(*refused.unusable,
               backup("registry.reg") +
@@ -447,7 +447,7 @@ TEST_F(BackupTest, ARestoreTakesOnlyABackupThatIsWhatItsRecordSays) {
         world.registry.before = nullptr;
         damage.make(world, first_key_end);
         const std::vector<std::string> before = world.fake.whole_world();
-        const RestoreReport report = world.restore(1);
+        const RunReport report = world.restore(1);
         ASSERT_TRUE(report.unusable) << damage.why;
         EXPECT_EQ(*report.unusable, damage.why);
         EXPECT_EQ(world.fake.whole_world(), before);
@@ -465,7 +465,7 @@ TEST_F(BackupTest, ARestoreTakesBackOnlyWhatItMadeItself) {
         }
     };
 
-    const RestoreReport restored = restore(1);
+    const RunReport restored = restore(1);
 
     const fake::RegKey* theirs =
         fake.key(RegistryRoot::CurrentUser, kBranch + "\\VeskTorp\\Recent");
@@ -479,7 +479,7 @@ TEST_F(BackupTest, ARestoreTakesBackOnlyWhatItMadeItself) {
                       "again: " +
                       logged("VeskTorp") + " (Access is denied.))",
                   "Restored Key: " + logged("vesk 4.1")}));
-    EXPECT_EQ(restored.left, 2u) << "the key and the read-only file";
+    EXPECT_EQ(restored.refused, 2u) << "the key and the read-only file";
 }
 
 } // namespace

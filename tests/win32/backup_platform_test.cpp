@@ -127,11 +127,11 @@ TEST_F(BackupPlatformTest, WhatTheSystemsExportWouldShortenComesBackExactly) {
     dump(main, gone);
     ASSERT_TRUE(gone.empty());
 
-    const RestoreReport restored = run_restore(context, 1);
+    const RunReport restored = run_restore(context, 1);
     log.close();
 
     EXPECT_FALSE(restored.unusable) << *restored.unusable;
-    EXPECT_EQ(restored.restored, 2u);
+    EXPECT_EQ(restored.done, 2u);
     std::map<std::wstring, RawValue> after;
     dump(main, after);
     EXPECT_EQ(after, before);
@@ -239,9 +239,9 @@ TEST_F(BackupPlatformTest, LinksAndNamesAFileCannotHoldAreLeftAsTheyAre) {
                   "Backed up to: " + win32::utf8_from_ansi(win32::ansi_from_utf8(state.VeskPath)) +
                       "\\Cleaning1.backup"}));
 
-    const RestoreReport restored = run_restore(context, 1);
+    const RunReport restored = run_restore(context, 1);
     log.close();
-    EXPECT_EQ(restored.restored, 1u);
+    EXPECT_EQ(restored.done, 1u);
     std::map<std::wstring, RawValue> back;
     dump(kBranchW + L"\\VeskDarl", back);
     EXPECT_EQ(back.size(), 1u);
