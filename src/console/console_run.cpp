@@ -3,14 +3,15 @@
 #include "console/command_line.h"
 #include "console/json.h"
 #include "engine/restore_run.h"
+#include "engine/session.h"
 #include "startup/host_discovery.h"
 #include "startup/main.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace {
 
-constexpr std::string_view kBusy = "Another cleaning is running. Try again when it has finished.";
 constexpr std::string_view kSystemAccount =
     "VeskClean runs as the local system account, whose profile is no user's: nothing was done. "
     "Run it in the signed-in user's context.";
@@ -195,9 +196,9 @@ int after_cleaning(ConsoleReporter& reporter, const SharedState& state, const Ru
     if (report.log == LogStatus::NoName || report.log == LogStatus::NotCreated) {
         const std::string why =
             report.uncovered ? " (" + report.uncovered->description + ")" : std::string();
-        const std::string error = "No cleaning log could be created in: " + state.VeskPath + why;
+        const std::string error = std::string(kNoLogIn) + " " + state.VeskPath + why;
         reporter.error(error);
-        reporter.error("Nothing was cleaned.");
+        reporter.error(kNothingCleaned);
         return reporter.finish(kExitNoLog, report, error);
     }
     if (report.uncovered) {
@@ -253,10 +254,11 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
         return reporter.finish_early(kExitSystemAccount, kSystemAccount);
     }
     // A preview changes nothing and may look while a cleaning runs.
-    std::unique_ptr<platform::CleaningLock> lock;
-    if (request.mode != ConsoleMode::Preview && !(lock = os.system.lock_cleaning())) {
-        reporter.error(kBusy);
-        return reporter.finish_early(kExitBusy, kBusy);
+    CleaningLog log;
+    std::optional<CleaningSession> session;
+    if (request.mode != ConsoleMode::Preview && !session.emplace(os.system, log).held()) {
+        reporter.error(kAnotherCleaningRuns);
+        return reporter.finish_early(kExitBusy, kAnotherCleaningRuns);
     }
     SharedState state;
     if (const StartOutcome started = start_program(state, os, ui);
@@ -266,20 +268,15 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
         }
         return reporter.finish_early(kExitNoHostFolder, "the host folder was not found");
     }
-    CleaningLog log;
     DeleteAction deletion;
     Context context{state, os, log, deletion, reporter};
     if (request.mode == ConsoleMode::Preview) {
         return after_preview(reporter, preview_cleaning(context, request.options));
     }
     if (request.mode == ConsoleMode::Restore) {
-        const RunReport report = run_restore(context, request.restore_number);
-        log.close();
-        return after_restore(reporter, state, report, ui);
+        return after_restore(reporter, state, run_restore(context, request.restore_number), ui);
     }
-    const RunReport report = run_cleaning(context, request.options);
-    log.close();
-    return after_cleaning(reporter, state, report, ui);
+    return after_cleaning(reporter, state, run_cleaning(context, request.options), ui);
 }
 
 } // namespace

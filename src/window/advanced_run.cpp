@@ -91,8 +91,8 @@ void Form1::Command2_Click() {
         if (ui_.message_box(message, platform::kMbQuestionYesNo) == platform::kIdNo) {
             return;
         }
-        const auto lock = claim_cleaning();
-        if (!lock || !clean_and_tell(advanced_options(), "Command2_Click", ControlId::Frame2)) {
+        const auto session = claim_cleaning();
+        if (!session || !clean_and_tell(advanced_options(), "Command2_Click", ControlId::Frame2)) {
             return;
         }
     }

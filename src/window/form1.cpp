@@ -327,13 +327,13 @@ void Form1::Form_QueryUnload() {
     context_.log.close();
 }
 
-std::unique_ptr<platform::CleaningLock> Form1::claim_cleaning() {
-    auto lock = context_.os.system.lock_cleaning();
-    if (!lock) {
-        ui_.message_box("Another cleaning is running. Try again when it has finished.",
-                        platform::kMbWarning);
+std::unique_ptr<CleaningSession> Form1::claim_cleaning() {
+    auto session = std::make_unique<CleaningSession>(context_.os.system, context_.log);
+    if (!session->held()) {
+        ui_.message_box(kAnotherCleaningRuns, platform::kMbWarning);
+        return nullptr;
     }
-    return lock;
+    return session;
 }
 
 bool Form1::clean_and_tell(const CleaningOptions& options, std::string_view handler,
@@ -387,8 +387,8 @@ RunReport Form1::run_showing_progress(const CleaningOptions& options, ControlId 
 
 void Form1::tell_outcome(const RunReport& report) {
     if (report.log != LogStatus::Open) {
-        ui_.message_box("No cleaning log could be created in:\r\n" + context_.state.VeskPath +
-                            "\r\n\r\nNothing was cleaned.",
+        ui_.message_box(std::string(kNoLogIn) + "\r\n" + context_.state.VeskPath + "\r\n\r\n" +
+                            std::string(kNothingCleaned),
                         platform::kMbWarning);
         return;
     }

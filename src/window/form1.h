@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/cleaning_run.h"
+#include "engine/session.h"
 #include "operations/context.h"
 #include "window/run_executor.h"
 
@@ -145,7 +146,7 @@ private:
     RunReport run_showing_progress(const CleaningOptions& options, ControlId panel);
     // The lock that keeps a second cleaning (window or console) from running meanwhile; null,
     // and the user told, while another cleaning holds it.
-    std::unique_ptr<platform::CleaningLock> claim_cleaning();
+    std::unique_ptr<CleaningSession> claim_cleaning();
     void tell_outcome(const RunReport& report);
 
     Context context_;

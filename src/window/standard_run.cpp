@@ -9,8 +9,8 @@ void Form1::Command1_Click() {
     if (ui_.message_box(ConfirmStandardRun(), platform::kMbQuestionYesNo) == platform::kIdNo) {
         return;
     }
-    const auto lock = claim_cleaning();
-    if (!lock || !clean_and_tell(standard_options(), "Command1_Click", ControlId::Frame1)) {
+    const auto session = claim_cleaning();
+    if (!session || !clean_and_tell(standard_options(), "Command1_Click", ControlId::Frame1)) {
         return;
     }
     for (int index = 0; index <= 5; ++index) {

@@ -3,6 +3,7 @@
 #include "console/command_line.h"
 #include "console/console_run.h"
 #include "console/json.h"
+#include "engine/session.h"
 #include "operation_world.h"
 #include "startup/host_discovery.h"
 
@@ -329,6 +330,21 @@ TEST_F(ConsoleTest, TheWindowWarnsOnceAndDoesNothingWhileAnotherCleaningRuns) {
     window.form.click(ControlId::Command1);
     EXPECT_TRUE(locked_while_shown) << "held until the log is closed";
     EXPECT_FALSE(window.fake.cleaning_locked);
+}
+
+// A session holds the lock for its run and closes the run's log before it lets the lock go.
+TEST(CleaningSessionTest, HoldsTheLockForItsRunAndClosesTheLogBeforeLettingGo) {
+    World world;
+    {
+        const CleaningSession session(world.fake, world.log);
+        ASSERT_TRUE(session.held());
+        CleaningLog other_log;
+        EXPECT_FALSE(CleaningSession(world.fake, other_log).held()) << "one cleaning at a time";
+        world.open_log();
+        EXPECT_TRUE(world.fake.cleaning_locked);
+    }
+    EXPECT_FALSE(world.log.is_open());
+    EXPECT_FALSE(world.fake.cleaning_locked);
 }
 
 } // namespace

@@ -1,0 +1,33 @@
+// What a front end holds while one cleaning or restore of its own runs: the lock that keeps a
+// second cleaning (window or console program) from running meanwhile, and the run's numbered
+// log, closed when the session ends - after the front end has told the user, so that the
+// window can name the log while it is still open. The window and the console program start
+// every run that changes anything through one.
+#pragma once
+
+#include "log/cleaning_log.h"
+#include "platform/platform.h"
+
+#include <memory>
+#include <string_view>
+
+inline constexpr std::string_view kAnotherCleaningRuns =
+    "Another cleaning is running. Try again when it has finished.";
+// What both front ends say when no log could be made, each in its own layout.
+inline constexpr std::string_view kNoLogIn = "No cleaning log could be created in:";
+inline constexpr std::string_view kNothingCleaned = "Nothing was cleaned.";
+
+class CleaningSession {
+public:
+    // Takes the lock; nothing may run while held() is false: another cleaning holds it.
+    CleaningSession(platform::System& system, CleaningLog& log);
+    ~CleaningSession();
+    CleaningSession(const CleaningSession&) = delete;
+    CleaningSession& operator=(const CleaningSession&) = delete;
+
+    bool held() const { return lock_ != nullptr; }
+
+private:
+    CleaningLog& log_;
+    std::unique_ptr<platform::CleaningLock> lock_;
+};
