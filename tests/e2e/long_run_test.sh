@@ -199,7 +199,8 @@ case_close_stops() {
     driver press-box yes >/dev/null || fail "cannot answer Yes"
     eventually frame_counts_items
     driver close
-    wait_wizard_end 20
+    # A loaded machine may take a while to wind the run down; a hang still fails.
+    wait_wizard_end 60
 
     local log="$host/Cleaning1.log"
     [ -f "$log" ] || fail "no log"
