@@ -60,12 +60,14 @@ void StandardStreams::write_bytes(const Stream& stream, std::string_view bytes) 
     WriteFile(stream.handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
-// Whatever the event, the batch is written before any handler may end the program; the next
+// Whatever the event, the batch is written before any handler may end the program, and every
+// line after it goes out at once, for the program may end at any moment from then on; the next
 // handler, or the system's, decides what the event does.
 BOOL WINAPI StandardStreams::on_console_event(DWORD /*event*/) {
     if (StandardStreams* const streams = g_batched_streams) {
         const std::lock_guard lock(streams->mutex_);
         streams->write_batch();
+        streams->batching_ = false;
     }
     return FALSE;
 }
@@ -82,7 +84,9 @@ void StandardStreams::out(std::string_view line) {
         return;
     }
     const std::lock_guard lock(mutex_);
-    if (batch_.add(line, OutputBatch::Clock::now())) {
+    if (!batching_) {
+        write(out_, line);
+    } else if (batch_.add(line, OutputBatch::Clock::now())) {
         write_batch();
     }
 }

@@ -40,6 +40,7 @@ private:
     // Console events come on a thread of their own.
     std::mutex mutex_;
     OutputBatch batch_;
+    bool batching_ = true;
 };
 
 } // namespace win32
