@@ -21,9 +21,11 @@ int wmain(int argc, wchar_t** argv) {
     // The console program dispatches no messages: its thread must not be a single-threaded
     // apartment, whose callers would wait for a message loop.
     const win32::ComScope com(win32::ComScope::Apartment::MultiThreaded);
-    win32::StandardStreams streams;
-    // Outlives the run: a console that closes waits for the run's stop until wmain returns.
+    // Outlives the run and the streams: a console that closes waits for the run's stop until
+    // wmain returns, by when the streams have written what they held. Registered first, its
+    // handler runs after the streams', which writes out the held output and lets it through.
     const win32::ConsoleStop stop;
+    win32::StandardStreams streams;
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) {
         arguments.push_back(win32::utf8(argv[i]));

@@ -3,22 +3,46 @@
 #include "platform/win32/text.h"
 
 namespace win32 {
+namespace {
 
-StandardStreams::StandardStreams() : out_(open(STD_OUTPUT_HANDLE)), err_(open(STD_ERROR_HANDLE)) {}
+// The streams whose batch a console event writes out: a handler is given no context, and the
+// program has one pair of standard streams.
+StandardStreams* g_batched_streams = nullptr;
+
+bool usable(HANDLE handle) {
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE;
+}
+
+} // namespace
+
+StandardStreams::StandardStreams() : out_(open(STD_OUTPUT_HANDLE)), err_(open(STD_ERROR_HANDLE)) {
+    if (usable(out_.handle) && !out_.console) {
+        g_batched_streams = this;
+        SetConsoleCtrlHandler(on_console_event, TRUE);
+    }
+}
+
+StandardStreams::~StandardStreams() {
+    if (g_batched_streams == this) {
+        SetConsoleCtrlHandler(on_console_event, FALSE);
+        g_batched_streams = nullptr;
+    }
+    const std::lock_guard lock(mutex_);
+    write_batch();
+}
 
 StandardStreams::Stream StandardStreams::open(DWORD which) {
     Stream stream;
     stream.handle = GetStdHandle(which);
     DWORD mode = 0;
-    stream.console = stream.handle != nullptr && stream.handle != INVALID_HANDLE_VALUE &&
-                     GetFileType(stream.handle) == FILE_TYPE_CHAR &&
+    stream.console = usable(stream.handle) && GetFileType(stream.handle) == FILE_TYPE_CHAR &&
                      GetConsoleMode(stream.handle, &mode) != FALSE;
     return stream;
 }
 
 // A stream that is closed or fails takes nothing; the exit code still tells the outcome.
 void StandardStreams::write(const Stream& stream, std::string_view line) {
-    if (stream.handle == nullptr || stream.handle == INVALID_HANDLE_VALUE) {
+    if (!usable(stream.handle)) {
         return;
     }
     if (stream.console) {
@@ -28,16 +52,49 @@ void StandardStreams::write(const Stream& stream, std::string_view line) {
                       nullptr);
         return;
     }
-    const std::string bytes = std::string(line) + "\r\n";
+    write_bytes(stream, std::string(line) + "\r\n");
+}
+
+void StandardStreams::write_bytes(const Stream& stream, std::string_view bytes) {
     DWORD written = 0;
     WriteFile(stream.handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
+// Whatever the event, the batch is written before any handler may end the program, and every
+// line after it goes out at once, for the program may end at any moment from then on; the next
+// handler, or the system's, decides what the event does.
+BOOL WINAPI StandardStreams::on_console_event(DWORD /*event*/) {
+    if (StandardStreams* const streams = g_batched_streams) {
+        const std::lock_guard lock(streams->mutex_);
+        streams->write_batch();
+        streams->batching_ = false;
+    }
+    return FALSE;
+}
+
+void StandardStreams::write_batch() {
+    if (!batch_.empty()) {
+        write_bytes(out_, batch_.take());
+    }
+}
+
 void StandardStreams::out(std::string_view line) {
-    write(out_, line);
+    if (out_.console || !usable(out_.handle)) {
+        write(out_, line);
+        return;
+    }
+    const std::lock_guard lock(mutex_);
+    if (!batching_) {
+        write(out_, line);
+    } else if (batch_.add(line, OutputBatch::Clock::now())) {
+        write_batch();
+    }
 }
 
 void StandardStreams::err(std::string_view line) {
+    // Both streams may go to one file: what came first on standard output stays first.
+    const std::lock_guard lock(mutex_);
+    write_batch();
     write(err_, line);
 }
 
