@@ -7,9 +7,9 @@
 // item count on a second one beside it, both through the same objects. Every implementation
 // keeps this contract:
 // - Registry, FileSystem, System and Processes may be called from any thread, from several at
-//   once. Each call stands alone and keeps no state between calls; what a call hands out (a
-//   key, a search, a file, the lock) belongs to the thread that asked for it, which uses it and
-//   lets it go.
+//   once. Each call stands alone (what an implementation remembers between calls, it keeps
+//   under a lock); what a call hands out (a key, a search, a file, the lock) belongs to the
+//   thread that asked for it, which uses it and lets it go.
 // - No call of theirs waits for the window's thread or borrows its window: a worker's call can
 //   neither hang on a window that is busy waiting for the worker nor open anything over it.
 // - A wait in Processes::run_and_wait can be called off from another thread while it waits;

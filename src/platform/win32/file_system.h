@@ -1,5 +1,6 @@
-// The file system through the wide kernel32 and shell32 functions, long paths included. It keeps
-// no state, so any thread may call it at once; shell_delete wants COM on the calling thread, in
+// The file system through the wide kernel32 and shell32 functions, long paths included. Its only
+// state, the last deletion it saw through (for the confirmation that follows it), is kept under
+// a lock, so any thread may call it at once; shell_delete wants COM on the calling thread, in
 // either apartment, and shows nothing, so it needs no window.
 #pragma once
 
