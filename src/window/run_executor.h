@@ -6,11 +6,8 @@
 
 #include "engine/run_tracking.h"
 
-#include <atomic>
-#include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
