@@ -44,8 +44,8 @@ std::optional<std::string> link_above(platform::Registry& registry, const std::s
 }
 
 // Appends the key at path and everything below it to blocks; the reason when it cannot.
-std::optional<std::string> add_key(platform::Registry& registry, const std::string& path,
-                                   std::vector<RegKeyBlock>& blocks) {
+std::optional<std::string> add_key(platform::Registry& registry, std::string_view key_root,
+                                   const std::string& path, std::vector<RegKeyBlock>& blocks) {
     if (auto refused = refusal_at(registry, path)) {
         return refused;
     }
@@ -54,7 +54,7 @@ std::optional<std::string> add_key(platform::Registry& registry, const std::stri
     if (!key) {
         return "the key " + path + " cannot be read";
     }
-    RegKeyBlock block{std::string(kCurrentUserRoot) + path, {}};
+    RegKeyBlock block{std::string(key_root) + path, {}};
     for (std::uint32_t index = 0;; ++index) {
         platform::ValueEntry entry = key->enum_value(index);
         if (entry.status == platform::EnumStatus::NoMoreItems) {
@@ -80,7 +80,7 @@ std::optional<std::string> add_key(platform::Registry& registry, const std::stri
         if (!reg_file_can_hold_name(entry.name)) {
             return std::string(kUnholdableName);
         }
-        if (auto failed = add_key(registry, path + "\\" + entry.name, blocks)) {
+        if (auto failed = add_key(registry, key_root, path + "\\" + entry.name, blocks)) {
             return failed;
         }
     }
@@ -93,8 +93,8 @@ std::string backup_folder_of(std::string_view host_folder, std::string_view log_
     return std::string(host_folder) + "\\" + std::string(number) + ".backup";
 }
 
-std::variant<std::vector<RegKeyBlock>, std::string> read_key_tree(platform::Registry& registry,
-                                                                  const std::string& path) {
+std::variant<std::vector<RegKeyBlock>, std::string>
+read_key_tree(platform::Registry& registry, std::string_view key_root, const std::string& path) {
     if (!reg_file_can_hold_name(leaf_of(path))) {
         return std::string(kUnholdableName);
     }
@@ -102,7 +102,7 @@ std::variant<std::vector<RegKeyBlock>, std::string> read_key_tree(platform::Regi
         return *link;
     }
     std::vector<RegKeyBlock> blocks;
-    if (auto failed = add_key(registry, path, blocks)) {
+    if (auto failed = add_key(registry, key_root, path, blocks)) {
         return *failed;
     }
     return blocks;
@@ -153,7 +153,7 @@ std::optional<std::string> PieceFile::cut_to(std::uint64_t size) {
 
 ItemOutcome BackupPreviewAction::apply(const Context& context, const Target& target) {
     if (target.kind == TargetKind::Key) {
-        const auto tree = read_key_tree(context.os.registry, target.path);
+        const auto tree = read_key_tree(context.os.registry, context.key_root, target.path);
         if (const auto* refused = std::get_if<std::string>(&tree)) {
             return {Outcome::NotBackedUp, *refused};
         }
@@ -178,6 +178,11 @@ std::optional<std::string> BackupAction::make_folder(const Context& context) {
     if (made_) {
         return std::nullopt;
     }
+    if (whole_) {
+        if (auto failed = whole_->make_folder(context)) {
+            return failed;
+        }
+    }
     // A folder of that name left by an earlier run is not ours to add to.
     const platform::FolderResult created = context.os.files.create_folder(folder_);
     if (created.status != platform::CreateStatus::Created) {
@@ -196,7 +201,7 @@ std::optional<std::string> BackupAction::record_item(const Context& context, std
 
 std::optional<std::string> BackupAction::back_up_key(const Context& context,
                                                      const std::string& path) {
-    auto tree = read_key_tree(context.os.registry, path);
+    auto tree = read_key_tree(context.os.registry, context.key_root, path);
     if (const auto* failed = std::get_if<std::string>(&tree)) {
         return *failed;
     }

@@ -19,11 +19,12 @@ inline constexpr std::string_view kRegistryBackupName = "registry.reg";
 // The backup folder of the log with that name: "Cleaning3.log" backs up into "Cleaning3.backup".
 std::string backup_folder_of(std::string_view host_folder, std::string_view log_name);
 
-// The key below HKEY_CURRENT_USER with all its values and subkeys, in the order the registry
-// lists them; or why it cannot be backed up faithfully: a registry link on the way to it or in
-// it, a name the registry file cannot hold, a key or value that cannot be read.
-std::variant<std::vector<RegKeyBlock>, std::string> read_key_tree(platform::Registry& registry,
-                                                                  const std::string& path);
+// The user's key at path with all its values and subkeys, in the order the registry lists them,
+// each block named with key_root in front; or why it cannot be backed up faithfully: a registry
+// link on the way to it or in it, a name the registry file cannot hold, a key or value that
+// cannot be read.
+std::variant<std::vector<RegKeyBlock>, std::string>
+read_key_tree(platform::Registry& registry, std::string_view key_root, const std::string& path);
 
 // A file of the backup that grows by whole pieces: a piece whose writing fails half-way is cut
 // off again, so the file always ends after its last whole piece - unless the cut fails too, and
@@ -66,7 +67,10 @@ public:
 // the deletion straight away. A target that cannot be backed up is not deleted.
 class BackupAction final : public TargetAction {
 public:
-    explicit BackupAction(TargetAction& deletion) : deletion_(deletion) {}
+    // A part of a whole backup (one profile's, in a run over every profile) makes the whole's
+    // folder first, when its own is the first to take something.
+    explicit BackupAction(TargetAction& deletion, BackupAction* whole = nullptr)
+        : deletion_(deletion), whole_(whole) {}
     // Where the backups go; the folder is made with the first backup.
     void set_folder(std::string folder) { folder_ = std::move(folder); }
     const std::string& folder() const { return folder_; }
@@ -84,6 +88,7 @@ private:
                                            std::uint64_t size, const std::string& sha256);
 
     TargetAction& deletion_;
+    BackupAction* whole_;
     std::string folder_;
     bool made_ = false;
     std::size_t held_ = 0;

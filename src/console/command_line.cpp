@@ -41,6 +41,8 @@ bool apply_switch(std::string_view name, ConsoleRequest& request) {
         request.json = true;
     } else if (name == "quiet") {
         request.quiet = true;
+    } else if (name == "allusers") {
+        request.all_users = true;
     } else if (name == "standard") {
         // The window's first choice.
         for (const OptionRow& row : kOptionTable) {
@@ -103,8 +105,8 @@ std::vector<std::string> usage_lines() {
         "Cleans the VESK suite's per-user state, as the VESK Cleaning Wizard does, without a "
         "window.",
         "",
-        "VeskClean [/preview] OPTION... [/json] [/quiet]",
-        "VeskClean /restore:N [/json] [/quiet]",
+        "VeskClean [/preview] OPTION... [/allusers] [/json] [/quiet]",
+        "VeskClean /restore:N [/allusers] [/json] [/quiet]",
         "VeskClean /?",
         "",
     };
@@ -132,6 +134,9 @@ std::vector<std::string> usage_lines() {
             "/preview lists what would be done and changes nothing.",
             "/json    prints one JSON object a line: each item, then a summary.",
             "/quiet   prints nothing on standard output; errors still go to standard error.",
+            "/allusers cleans (previews, restores) every user profile of the machine: the",
+            "         keys and virtual stores of each, the host folder once. Needs an elevated",
+            "         administrator or the system account.",
             "/restore:N puts back the keys and settings files that cleaning N backed up, where",
             "         their places are free, from CleaningN.backup beside the log.",
             "Switches may also begin with \"-\"; letter case does not matter.",
@@ -141,7 +146,8 @@ std::vector<std::string> usage_lines() {
             "2 host folder not found; 3 no cleaning log could be created; 4 wrong command line",
             "(or no such backup, or one that is not understood; nothing changed);",
             "5 running as the system account; 6 another cleaning is running;",
-            "7 stopped before the end (Ctrl+C and the like); the log lists what was done.",
+            "7 stopped before the end (Ctrl+C and the like); the log lists what was done;",
+            "8 /allusers without administrator rights; nothing done.",
         });
     return lines;
 }

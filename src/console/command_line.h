@@ -16,6 +16,7 @@ struct ConsoleRequest {
     bool json = false;      // one JSON object a line instead of text
     bool quiet = false;     // nothing on standard output
     int restore_number = 0; // the cleaning whose backup a restore puts back
+    bool all_users = false; // every profile of the machine, not only the running user's
 };
 
 // The request, or why the command line is wrong. Switches begin with "/" or "-", in any case.

@@ -2,6 +2,8 @@
 
 #include "console/command_line.h"
 #include "console/json.h"
+#include "engine/every_profile.h"
+#include "engine/profiles.h"
 #include "engine/restore_run.h"
 #include "engine/session.h"
 #include "startup/host_discovery.h"
@@ -15,6 +17,9 @@ namespace {
 constexpr std::string_view kSystemAccount =
     "VeskClean runs as the local system account, whose profile is no user's: nothing was done. "
     "Run it in the signed-in user's context.";
+constexpr std::string_view kNeedsAdministrator =
+    "VeskClean /allusers needs administrator rights: run it from an elevated command prompt, or "
+    "as the system account. Nothing was done.";
 
 std::string_view outcome_name(const ItemEvent& item) {
     switch (item.outcome.outcome) {
@@ -39,7 +44,7 @@ std::string_view outcome_name(const ItemEvent& item) {
 // The preview's line for an item: what would be done, or what would not and why.
 std::string preview_line(const ItemEvent& item) {
     const KindWords& words = words_of(item.target.kind);
-    const std::string path = shown_path(item.target);
+    const std::string path = shown_path(item.target, item.key_root);
     if (item.outcome.outcome == Outcome::Previewed) {
         return std::string(words.would) + path;
     }
@@ -60,9 +65,12 @@ public:
             object.add("type", "item")
                 .add("outcome", outcome_name(item))
                 .add("kind", words_of(item.target.kind).json)
-                .add("path", shown_path(item.target));
+                .add("path", shown_path(item.target, item.key_root));
             if (!item.outcome.reason.empty()) {
                 object.add("reason", item.outcome.reason);
+            }
+            if (profile_) {
+                object.add("user", profile_->sid).add("profile", profile_->folder);
             }
             out(object.text());
         } else if (request_.mode == ConsoleMode::Preview &&
@@ -82,6 +90,13 @@ public:
         }
     }
     bool stop_requested() override { return stop_.load(); }
+    void profile_started(const Profile& profile) override {
+        profile_ = profile;
+        // A cleaning's text output has the line from the log; a preview keeps none.
+        if (request_.mode == ConsoleMode::Preview && !request_.json) {
+            out(profile_line(profile));
+        }
+    }
 
     // A closing line of the text output.
     void say(std::string_view line) {
@@ -149,6 +164,7 @@ private:
     const ConsoleRequest& request_;
     ConsoleStreams& streams_;
     const std::atomic<bool>& stop_;
+    std::optional<Profile> profile_; // the profile whose items come now, in a run over all
 };
 
 // The line after start-up's own message for a console's administrator, who cannot ask the
@@ -245,11 +261,32 @@ int after_restore(ConsoleReporter& reporter, const SharedState& state, const Run
     return reporter.finish(report.refused == 0 ? kExitDone : kExitSomethingLeft, report);
 }
 
+int run_every_profile(const ConsoleRequest& request, Context& context, ConsoleReporter& reporter,
+                      platform::UserInterface& ui) {
+    const std::vector<Profile> profiles = find_profiles(context.os);
+    if (request.mode == ConsoleMode::Preview) {
+        return after_preview(reporter, preview_every_profile(context, request.options, profiles));
+    }
+    if (request.mode == ConsoleMode::Restore) {
+        return after_restore(reporter, context.state,
+                             run_restore_every_profile(context, request.restore_number, profiles),
+                             ui);
+    }
+    return after_cleaning(reporter, context.state,
+                          run_cleaning_every_profile(context, request.options, profiles), ui);
+}
+
 int run_request(const ConsoleRequest& request, const platform::Platform& os,
                 ConsoleStreams& streams, const std::atomic<bool>& stop) {
     ConsoleReporter reporter(request, streams, stop);
     ConsoleUserInterface ui(streams);
-    if (os.system.runs_as_system_account()) {
+    if (request.all_users) {
+        // The one run where the system account is right: device-management tools run as it.
+        if (!os.system.may_clean_every_profile()) {
+            reporter.error(kNeedsAdministrator);
+            return reporter.finish_early(kExitNotAdministrator, kNeedsAdministrator);
+        }
+    } else if (os.system.runs_as_system_account()) {
         reporter.error(kSystemAccount);
         return reporter.finish_early(kExitSystemAccount, kSystemAccount);
     }
@@ -270,6 +307,9 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
     }
     DeleteAction deletion;
     Context context{state, os, log, deletion, reporter};
+    if (request.all_users) {
+        return run_every_profile(request, context, reporter, ui);
+    }
     if (request.mode == ConsoleMode::Preview) {
         return after_preview(reporter, preview_cleaning(context, request.options));
     }

@@ -15,9 +15,10 @@ enum ExitCode : int {
     kExitNoHostFolder = 2,
     kExitNoLog = 3, // nothing was cleaned
     kExitWrongCommandLine = 4,
-    kExitSystemAccount = 5, // it would clean the wrong profile; nothing done
-    kExitBusy = 6,          // another cleaning is running for this user; nothing done
-    kExitStopped = 7,       // stopped before the end; the log lists what was done
+    kExitSystemAccount = 5,    // it would clean the wrong profile; nothing done
+    kExitBusy = 6,             // another cleaning is running for this user; nothing done
+    kExitStopped = 7,          // stopped before the end; the log lists what was done
+    kExitNotAdministrator = 8, // /allusers without the rights to reach every profile
 };
 
 // Runs the command line (without the program's name) against the platform; what start-up would

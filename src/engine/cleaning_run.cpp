@@ -18,6 +18,7 @@ public:
         operation_ = procedure;
         caller_.operation_started(procedure);
     }
+    void profile_started(const Profile& profile) override { caller_.profile_started(profile); }
     void item_handled(const ItemEvent& item) override {
         count(item.outcome.outcome);
         caller_.item_handled(item);

@@ -24,6 +24,9 @@ struct CleaningOptions {
 };
 
 enum class Panel { Standard, Advanced };
+// Where an option's items live: once on the machine (the host folder, the Windows folder), or in
+// each user's profile (the program-settings keys, the virtual stores).
+enum class Scope { Machine, User };
 
 // A check box of the window, as the program names it: "Check1" with index 2 is Check1(2); -1
 // for a box that is no member of a control array.
@@ -37,6 +40,7 @@ struct OptionRow {
     std::string_view switch_name; // the console program's switch, without its "/"
     std::string_view meaning;     // what the console's usage says of it
     Panel panel;
+    Scope scope;
     WindowBox box;
     bool first_choice;             // ticked when the window opens; what /standard means
     std::string_view confirmation; // its line in the standard panel's question; the advanced

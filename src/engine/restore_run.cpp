@@ -3,8 +3,10 @@
 #include "backup/backup_action.h"
 #include "backup/backup_contents.h"
 #include "backup/sha256.h"
+#include "engine/every_profile.h"
 #include "engine/line_echo.h"
 #include "engine/numbered_log.h"
+#include "engine/profiles.h"
 #include "operations/registry_settings.h"
 #include "operations/settings_files.h"
 #include "platform/text.h"
@@ -22,7 +24,7 @@ constexpr std::string_view kRestoreProcedure = "the restore";
 
 // One deleted key: its own block and the blocks of its subkeys.
 struct KeyGroup {
-    std::string path; // below HKEY_CURRENT_USER
+    std::string path; // below the run's key root
     std::vector<const RegKeyBlock*> blocks;
 };
 
@@ -37,27 +39,40 @@ struct Backup {
     std::vector<FileToRestore> files;
 };
 
+// One profile's part of a backup made over every profile.
+struct ProfilePart {
+    Profile profile;
+    Backup backup;
+};
+
+// The machine's part (the backup folder's own files) and the profiles' parts (its folders).
+struct WholeBackup {
+    Backup machine;
+    std::vector<ProfilePart> parts;
+};
+
 // A failure to use the backup: nothing is changed.
 struct Unusable {
     std::string why;
 };
 
-std::string below_current_user(const std::string& full) {
-    if (full.size() <= kCurrentUserRoot.size() ||
-        !platform::iequals(std::string_view(full).substr(0, kCurrentUserRoot.size()),
-                           kCurrentUserRoot)) {
-        throw Unusable{"the key " + full + " is not the current user's"};
+std::string below_root(const std::string& full, std::string_view key_root) {
+    if (full.size() <= key_root.size() ||
+        !platform::iequals(std::string_view(full).substr(0, key_root.size()), key_root)) {
+        throw Unusable{"the key " + full + " is not " +
+                       (key_root == kCurrentUserRoot ? std::string("the current user's")
+                                                     : "below " + std::string(key_root))};
     }
-    return full.substr(kCurrentUserRoot.size());
+    return full.substr(key_root.size());
 }
 
 // Groups the file's keys by the key of the branch that each lies in. Every key must lie in the
 // branch, below one that the cleaning deletes, and after it: a restore writes nowhere else.
-std::vector<KeyGroup> group_keys(const RegFile& file) {
+std::vector<KeyGroup> group_keys(const RegFile& file, std::string_view key_root) {
     const std::string branch = std::string(kSettingsBranch) + "\\";
     std::vector<KeyGroup> groups;
     for (const RegKeyBlock& block : file.keys) {
-        const std::string path = below_current_user(block.path);
+        const std::string path = below_root(block.path, key_root);
         if (path.size() <= branch.size() ||
             !platform::iequals(std::string_view(path).substr(0, branch.size()), branch)) {
             throw Unusable{"the key " + block.path + " is not in the program-settings branch"};
@@ -75,7 +90,7 @@ std::vector<KeyGroup> group_keys(const RegFile& file) {
         const std::string parent = path.substr(0, path.rfind('\\'));
         if (groups.empty() ||
             std::ranges::none_of(groups.back().blocks, [&](const RegKeyBlock* earlier) {
-                return platform::iequals(below_current_user(earlier->path), parent);
+                return platform::iequals(below_root(earlier->path, key_root), parent);
             })) {
             throw Unusable{"the key " + block.path + " does not follow the key it lies in"};
         }
@@ -133,8 +148,10 @@ std::string recorded_bytes(const Context& context, const std::string& folder,
     return bytes;
 }
 
-// The names in the backup folder; nothing but files may be there.
-std::vector<std::string> backup_files(const Context& context, const std::string& folder) {
+// The names in the backup folder; nothing but files may be there, and, when parts is given,
+// the profiles' folders, named by their SIDs, which go to parts.
+std::vector<std::string> backup_files(const Context& context, const std::string& folder,
+                                      std::vector<std::string>* parts) {
     const platform::FindResult found = context.os.files.find(folder + "\\*");
     if (found.failed ||
         !platform::finds_entry(context.os.files, folder, platform::Lookup::FoldersIncluded)) {
@@ -146,18 +163,23 @@ std::vector<std::string> backup_files(const Context& context, const std::string&
             continue;
         }
         if ((entry->attributes & platform::attr::kDirectory) != 0) {
-            throw Unusable{"the backup holds a folder, " + entry->name};
+            if (!parts || !is_user_sid(entry->name) || platform::is_link(*entry)) {
+                throw Unusable{"the backup holds a folder, " + entry->name};
+            }
+            parts->push_back(entry->name);
+            continue;
         }
         names.push_back(entry->name);
     }
     return names;
 }
 
-Backup read_backup(const Context& context, const std::string& folder) {
+Backup read_backup(const Context& context, const std::string& folder,
+                   std::vector<std::string>* parts = nullptr) {
     Backup backup;
     bool has_record = false;
     std::vector<std::string> names;
-    for (std::string& name : backup_files(context, folder)) {
+    for (std::string& name : backup_files(context, folder, parts)) {
         if (platform::iequals(name, kContentsName)) {
             has_record = true;
         } else if (platform::iequals(name, kRegistryBackupName)) {
@@ -166,6 +188,10 @@ Backup read_backup(const Context& context, const std::string& folder) {
             backup.files.push_back({folder + "\\" + name, place_of(context, name)});
             names.push_back(std::move(name));
         }
+    }
+    // A backup over every profile that took nothing of the machine's has nothing to record.
+    if (!has_record && names.empty() && backup.files.empty() && parts && !parts->empty()) {
+        return backup;
     }
     RecordedContents record = read_record(context, folder, has_record);
     bool has_registry = false;
@@ -188,14 +214,15 @@ Backup read_backup(const Context& context, const std::string& folder) {
         throw Unusable{"the backup's record names items that are not in " + folder};
     }
     if (has_registry) {
-        backup.keys = group_keys(backup.registry);
+        backup.keys = group_keys(backup.registry, context.key_root);
     }
     return backup;
 }
 
 // A registry link on the way to path, the key at path included: creating through it would
 // write where it leads.
-std::optional<std::string> link_on_the_way(platform::Registry& registry, const std::string& path) {
+std::optional<std::string> link_on_the_way(platform::Registry& registry, std::string_view key_root,
+                                           const std::string& path) {
     for (std::size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
         const std::string part = path.substr(0, end);
         const platform::KeyState state = registry
@@ -203,7 +230,7 @@ std::optional<std::string> link_on_the_way(platform::Registry& registry, const s
                                                         platform::RegistryAccess::QueryValue)
                                              .state;
         if (state == platform::KeyState::Link) {
-            return "a registry link on the way: " + std::string(kCurrentUserRoot) + part;
+            return "a registry link on the way: " + std::string(key_root) + part;
         }
         if (state == platform::KeyState::Missing || end == std::string::npos) {
             return std::nullopt;
@@ -212,13 +239,14 @@ std::optional<std::string> link_on_the_way(platform::Registry& registry, const s
 }
 
 // Removes the keys this restore made, the deepest first; the words to add when one stays.
-std::string roll_back(platform::Registry& registry, const std::vector<std::string>& made) {
+std::string roll_back(platform::Registry& registry, std::string_view key_root,
+                      const std::vector<std::string>& made) {
     for (auto key = made.rbegin(); key != made.rend(); ++key) {
         const platform::RemovalResult removed =
             registry.delete_key(platform::RegistryRoot::CurrentUser, *key);
         if (removed.removal == platform::Removal::Refused) {
             return "; the keys this restore made could not all be removed again: " +
-                   std::string(kCurrentUserRoot) + *key + " (" + removed.reason + ")";
+                   std::string(key_root) + *key + " (" + removed.reason + ")";
         }
     }
     return {};
@@ -231,8 +259,8 @@ ItemOutcome restore_key(const Context& context, const KeyGroup& group) {
     std::vector<std::string> made;
     std::optional<std::string> failed;
     for (const RegKeyBlock* block : group.blocks) {
-        const std::string path = below_current_user(block->path);
-        if ((failed = link_on_the_way(registry, path))) {
+        const std::string path = below_root(block->path, context.key_root);
+        if ((failed = link_on_the_way(registry, context.key_root, path))) {
             break;
         }
         platform::CreatedKey created =
@@ -259,7 +287,7 @@ ItemOutcome restore_key(const Context& context, const KeyGroup& group) {
         }
     }
     if (failed) {
-        return {Outcome::Refused, *failed + roll_back(registry, made)};
+        return {Outcome::Refused, *failed + roll_back(registry, context.key_root, made)};
     }
     return {Outcome::Done, {}};
 }
@@ -302,15 +330,95 @@ private:
     const Backup& backup_;
 };
 
-} // namespace
+// The profile a part of the backup belongs to: one of the machine's, or, for a SID no longer
+// among them, one known by its SID alone (its hive can be had only while it is loaded).
+Profile profile_of(const Context& context, const std::string& sid,
+                   const std::vector<Profile>& profiles) {
+    const auto found = std::ranges::find_if(
+        profiles, [&](const Profile& profile) { return platform::iequals(profile.sid, sid); });
+    if (found != profiles.end()) {
+        return *found;
+    }
+    const std::string own = context.os.system.current_user_sid();
+    return {sid, {}, context.os.system.account_name(sid), platform::iequals(sid, own)};
+}
 
-RunReport run_restore(Context& context, int number) {
+WholeBackup read_whole_backup(const Context& context, const std::string& folder,
+                              const std::vector<Profile>& profiles) {
+    WholeBackup whole;
+    std::vector<std::string> sids;
+    whole.machine = read_backup(context, folder, &sids);
+    for (const std::string& sid : sids) {
+        Profile profile = profile_of(context, sid, profiles);
+        const std::string key_root = key_root_of(profile);
+        const Context reading{context.state,  context.os,       context.log,
+                              context.action, context.observer, key_root};
+        whole.parts.push_back({profile, read_backup(reading, folder + "\\" + sid)});
+    }
+    return whole;
+}
+
+// What a restore hands over from one part: its keys, then its files.
+void restore_items(Context& counted, const Backup& backup) {
+    for (const KeyGroup& group : backup.keys) {
+        hand_over(counted, {TargetKind::Key, group.path});
+    }
+    for (const FileToRestore& file : backup.files) {
+        hand_over(counted, {TargetKind::SettingsFile, file.place});
+    }
+}
+
+RunReport restore_whole(Context& context, const WholeBackup& whole) {
+    std::vector<Profile> profiles;
+    for (const ProfilePart& part : whole.parts) {
+        profiles.push_back(part.profile);
+    }
+    RestoreAction restore(whole.machine);
+    RunReport report = run_pipeline(context, restore, [&](Context& counted, RunReport& run) {
+        if (!open_numbered_log(counted, run)) {
+            return;
+        }
+        restore_items(counted, whole.machine);
+        in_each_profile(counted, profiles, [&](Context& inside, const Profile& profile) {
+            const ProfilePart& part =
+                *std::ranges::find_if(whole.parts, [&](const ProfilePart& each) {
+                    return each.profile.sid == profile.sid;
+                });
+            RestoreAction own(part.backup);
+            Context restoring{inside.state, inside.os,       inside.log,
+                              own,          inside.observer, inside.key_root};
+            restore_items(restoring, part.backup);
+        });
+    });
+    if (report.uncovered && report.uncovered->where.empty()) {
+        report.uncovered->where = kRestoreProcedure;
+    }
+    end_pipeline(context.log, report);
+    return report;
+}
+
+// The running user's part of a backup made over every profile; nothing of the machine's.
+void keep_own_part(const Context& context, WholeBackup& whole) {
+    const std::string own = context.os.system.current_user_sid();
+    std::erase_if(whole.parts, [&](const ProfilePart& part) { return !part.profile.own; });
+    if (whole.parts.empty()) {
+        throw Unusable{"the backup was made over every profile and holds no part of this user's (" +
+                       own + "); VeskClean /restore:N /allusers puts it back"};
+    }
+    whole.machine = Backup{};
+}
+
+RunReport restore_from(Context& context, int number, const std::vector<Profile>& profiles,
+                       bool every_profile) {
     const LineEcho echo(context.log, context.observer);
     const std::string folder =
         backup_folder_of(context.state.VeskPath, "Cleaning" + std::to_string(number) + ".log");
-    Backup backup;
+    WholeBackup whole;
     try {
-        backup = read_backup(context, folder);
+        whole = read_whole_backup(context, folder, profiles);
+        if (!every_profile && !whole.parts.empty()) {
+            keep_own_part(context, whole);
+        }
     } catch (const Unusable& unusable) {
         RunReport report;
         report.unusable = unusable.why;
@@ -320,21 +428,16 @@ RunReport run_restore(Context& context, int number) {
         report.uncovered = UncoveredFailure{std::string(kRestoreProcedure), failure.what()};
         return report;
     }
-    RestoreAction restore(backup);
-    RunReport report = run_pipeline(context, restore, [&](Context& counted, RunReport& run) {
-        if (!open_numbered_log(counted, run)) {
-            return;
-        }
-        for (const KeyGroup& group : backup.keys) {
-            hand_over(counted, {TargetKind::Key, group.path});
-        }
-        for (const FileToRestore& file : backup.files) {
-            hand_over(counted, {TargetKind::SettingsFile, file.place});
-        }
-    });
-    if (report.uncovered && report.uncovered->where.empty()) {
-        report.uncovered->where = kRestoreProcedure;
-    }
-    end_pipeline(context.log, report);
-    return report;
+    return restore_whole(context, whole);
+}
+
+} // namespace
+
+RunReport run_restore(Context& context, int number) {
+    return restore_from(context, number, find_profiles(context.os), false);
+}
+
+RunReport run_restore_every_profile(Context& context, int number,
+                                    const std::vector<Profile>& profiles) {
+    return restore_from(context, number, profiles, true);
 }

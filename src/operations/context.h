@@ -14,4 +14,7 @@ struct Context {
     CleaningLog& log;
     TargetAction& action;
     RunObserver& observer;
+    // How the log and the console show the user's keys: "HKEY_CURRENT_USER\\", or another
+    // profile's "HKEY_USERS\\<SID>\\".
+    std::string_view key_root = kCurrentUserRoot;
 };

@@ -2,6 +2,7 @@
 // shows a trapped failure in a box, the console program prints it.
 #pragma once
 
+#include "operations/profile.h"
 #include "operations/targets.h"
 
 #include <cstddef>
@@ -11,6 +12,7 @@
 struct ItemEvent {
     Target target;
     ItemOutcome outcome;
+    std::string_view key_root = kCurrentUserRoot; // the run's, for shown_path
 };
 
 // A failure that an operation caught, reported and got over: the run goes on.
@@ -30,6 +32,8 @@ class RunObserver {
 public:
     virtual ~RunObserver() = default;
     virtual void operation_started(std::string_view /*procedure*/) {}
+    // A run over every profile: the items from here on are this profile's, until the next.
+    virtual void profile_started(const Profile& /*profile*/) {}
     virtual void item_handled(const ItemEvent& /*item*/) {}
     virtual void progress(const Progress& /*progress*/) {}
     virtual void failure_trapped(const TrappedFailure& /*failure*/) {}

@@ -57,25 +57,27 @@ constexpr std::array<KindWords, 8> kKindWords = {{
 static_assert(kKindWords.size() == static_cast<std::size_t>(TargetKind::FolderRights) + 1,
               "a row for every kind of target, in the kinds' order");
 
-void write_log_line(CleaningLog& log, const Target& target, const ItemOutcome& outcome) {
+void write_log_line(CleaningLog& log, const Target& target, const ItemOutcome& outcome,
+                    std::string_view key_root) {
     const KindWords& words = words_of(target.kind);
+    const std::string path = shown_path(target, key_root);
     switch (outcome.outcome) {
     case Outcome::Done:
         if (!words.done.empty()) {
-            log.write_line(words.done, shown_path(target));
+            log.write_line(words.done, path);
         }
         break;
     case Outcome::Refused:
-        log.write_refusal(words.refused, shown_path(target), outcome.reason);
+        log.write_refusal(words.refused, path, outcome.reason);
         break;
     case Outcome::NotBackedUp:
-        log.write_refusal(words.not_backed_up, shown_path(target), outcome.reason);
+        log.write_refusal(words.not_backed_up, path, outcome.reason);
         break;
     case Outcome::Restored:
-        log.write_line(words.restored, shown_path(target));
+        log.write_line(words.restored, path);
         break;
     case Outcome::NotRestored:
-        log.write_refusal(words.not_restored, shown_path(target), outcome.reason);
+        log.write_refusal(words.not_restored, path, outcome.reason);
         break;
     case Outcome::Previewed:
     case Outcome::Missing:
@@ -89,9 +91,9 @@ const KindWords& words_of(TargetKind kind) {
     return kKindWords[static_cast<std::size_t>(kind)];
 }
 
-std::string shown_path(const Target& target) {
+std::string shown_path(const Target& target, std::string_view key_root) {
     if (target.kind == TargetKind::Key) {
-        return std::string(kCurrentUserRoot) + target.path;
+        return std::string(key_root) + target.path;
     }
     return target.path;
 }
@@ -127,9 +129,9 @@ ItemOutcome apply_action(const Context& context, const Target& target) {
 
 void record(Context& context, const Target& target, const ItemOutcome& outcome) {
     if (context.log.is_open()) {
-        write_log_line(context.log, target, outcome);
+        write_log_line(context.log, target, outcome, context.key_root);
     }
-    context.observer.item_handled({target, outcome});
+    context.observer.item_handled({target, outcome, context.key_root});
 }
 
 ItemOutcome hand_over(Context& context, const Target& target) {

@@ -19,7 +19,8 @@ enum class TargetKind {
     FolderRights,  // a data folder whose access rights the system's tool restores
 };
 
-// How the log and the console show a key below HKEY_CURRENT_USER: with its root in front.
+// How the log and the console show a key of the user's: with its root in front, this one unless
+// the run cleans another profile's.
 inline constexpr std::string_view kCurrentUserRoot = "HKEY_CURRENT_USER\\";
 
 struct Target {
@@ -53,8 +54,8 @@ struct ItemOutcome {
     std::string reason; // the platform's words, for Refused and Missing
 };
 
-// The path as a user reads it in the log and the console: keys with their root.
-std::string shown_path(const Target& target);
+// The path as a user reads it in the log and the console: keys with the run's key root.
+std::string shown_path(const Target& target, std::string_view key_root = kCurrentUserRoot);
 
 class TargetAction {
 public:

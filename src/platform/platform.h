@@ -60,7 +60,8 @@ struct RemovalResult {
 
 // ---- Registry -------------------------------------------------------------------------------
 
-enum class RegistryRoot { LocalMachine, CurrentUser };
+// Users is HKEY_USERS: every loaded user hive, by SID, and the hives the program loads itself.
+enum class RegistryRoot { LocalMachine, CurrentUser, Users };
 enum class RegistryAccess {
     QueryValue, // KEY_QUERY_VALUE
     Default,    // what RegOpenKey asks for: enough to enumerate subkeys
@@ -145,6 +146,11 @@ public:
     // Creates the key at the full path, and the keys above it that are missing, or opens it
     // where it exists; with full access either way.
     virtual CreatedKey create_key(RegistryRoot root, std::string_view path) = 0;
+    // Loads the user hive in file under HKEY_USERS\name, with the backup and restore privileges
+    // enabled for the call's time only; the platform's reason when it cannot.
+    virtual std::optional<std::string> load_hive(std::string_view name, std::string_view file) = 0;
+    // Unloads a hive this program loaded; it fails while any key inside it is still open.
+    virtual std::optional<std::string> unload_hive(std::string_view name) = 0;
 };
 
 // ---- File system ----------------------------------------------------------------------------
@@ -277,6 +283,18 @@ public:
     virtual std::optional<std::string> special_folder(int csidl) = 0;
     // True when the program runs as the local system account, whose profile is no user's.
     virtual bool runs_as_system_account() = 0;
+    // True for an elevated administrator and for the local system account: who may clean every
+    // profile of the machine.
+    virtual bool may_clean_every_profile() = 0;
+    // The SID of the user the program runs as ("S-1-5-21-..."); empty when it cannot be had.
+    virtual std::string current_user_sid() = 0;
+    // "DOMAIN\name" of an account, or empty text when the SID cannot be resolved.
+    virtual std::string account_name(std::string_view sid) = 0;
+    // The text with %NAME% replaced by the environment's values, as the registry's expandable
+    // strings mean them.
+    virtual std::string expand_environment(std::string_view text) = 0;
+    // Lets the time pass before trying again.
+    virtual void pause(unsigned milliseconds) = 0;
     // The lock that lets one cleaning run at a time in the user's logon session, window and
     // console program alike; nullptr while another cleaning holds it.
     virtual std::unique_ptr<CleaningLock> lock_cleaning() = 0;

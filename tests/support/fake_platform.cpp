@@ -395,7 +395,12 @@ void FakePlatform::make_unreadable(std::string_view file) {
 
 RegKey& FakePlatform::root_key(platform::RegistryRoot root, platform::RegistryView view) {
     if (root == platform::RegistryRoot::CurrentUser) {
-        return current_user_;
+        RegKey& own = users_.subkeys[platform::fold_case(user_sid)];
+        own.name = user_sid;
+        return own;
+    }
+    if (root == platform::RegistryRoot::Users) {
+        return users_;
     }
     return view == platform::RegistryView::Wow64_32 ? local_machine_32_ : local_machine_;
 }
@@ -887,6 +892,89 @@ int FakePlatform::message_box(std::string_view text, int style) {
         return answer;
     }
     return style == platform::kMbQuestionYesNo ? platform::kIdYes : platform::kIdOk;
+}
+
+RegKey& FakePlatform::add_hive_file(std::string_view path) {
+    add_file(path, "regf");
+    return hive_files_[path_key(path)];
+}
+
+RegKey* FakePlatform::hive_file(std::string_view path) {
+    const auto found = hive_files_.find(path_key(path));
+    return found == hive_files_.end() ? nullptr : &found->second;
+}
+
+std::vector<std::string> FakePlatform::loaded_hives() const {
+    std::vector<std::string> names;
+    for (const auto& [name, file] : loaded_) {
+        names.push_back(users_.subkeys.at(name).name);
+    }
+    return names;
+}
+
+std::optional<std::string> FakePlatform::load_hive(std::string_view name, std::string_view file) {
+    calls.push_back("load_hive " + std::string(name));
+    const std::u32string file_key = path_key(file);
+    const auto hive = hive_files_.find(file_key);
+    if (hive == hive_files_.end() || !exists(file)) {
+        return std::string(kFileNotFound);
+    }
+    if (unloadable_hive_files.contains(file_key)) {
+        return std::string(kInUse);
+    }
+    const std::u32string name_key = platform::fold_case(name);
+    if (users_.subkeys.contains(name_key)) {
+        return std::string(kAccessDenied);
+    }
+    RegKey& loaded = users_.subkeys[name_key] = hive->second;
+    loaded.name = name;
+    loaded_[name_key] = file_key;
+    return std::nullopt;
+}
+
+std::optional<std::string> FakePlatform::unload_hive(std::string_view name) {
+    calls.push_back("unload_hive " + std::string(name));
+    const std::u32string name_key = platform::fold_case(name);
+    const auto loaded = loaded_.find(name_key);
+    if (loaded == loaded_.end()) {
+        return std::string(kAccessDenied);
+    }
+    // Windows refuses while a key of the hive is open; the fake, while any key is.
+    if (open_keys > 0 || fail_unloads > 0) {
+        fail_unloads = std::max(0, fail_unloads - 1);
+        return std::string(kAccessDenied);
+    }
+    // Written back to its file, as Windows does.
+    hive_files_[loaded->second] = std::move(users_.subkeys[name_key]);
+    users_.subkeys.erase(name_key);
+    loaded_.erase(loaded);
+    return std::nullopt;
+}
+
+std::string FakePlatform::account_name(std::string_view sid) {
+    const auto found = account_names.find(std::string(sid));
+    return found == account_names.end() ? std::string() : found->second;
+}
+
+std::string FakePlatform::expand_environment(std::string_view text) {
+    std::string expanded;
+    while (!text.empty()) {
+        const auto open = text.find('%');
+        const auto close = open == std::string_view::npos ? open : text.find('%', open + 1);
+        if (close == std::string_view::npos) {
+            break;
+        }
+        const auto value =
+            environment.find(platform::fold_case(text.substr(open + 1, close - open - 1)));
+        expanded.append(text.substr(0, open));
+        if (value == environment.end()) {
+            expanded.append(text.substr(open, close - open + 1));
+        } else {
+            expanded.append(value->second);
+        }
+        text.remove_prefix(close + 1);
+    }
+    return expanded.append(text);
 }
 
 } // namespace fake

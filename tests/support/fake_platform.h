@@ -96,6 +96,11 @@ public:
     void set_value(platform::RegistryRoot root, std::string_view path, std::string_view name,
                    platform::RegistryValue value,
                    platform::RegistryView view = platform::RegistryView::Native);
+    // A user hive file (NTUSER.DAT) on disk: its keys, as a load under HKEY_USERS shows them.
+    RegKey& add_hive_file(std::string_view path);
+    RegKey* hive_file(std::string_view path);
+    // The names under HKEY_USERS of the hives loaded and not yet unloaded.
+    std::vector<std::string> loaded_hives() const;
 
     // ---- Scripting and injected failures.
     std::deque<int> answers; // message-box answers, in order; otherwise Yes for questions, OK
@@ -110,7 +115,9 @@ public:
     // Bytes that backups (binary files and copies) may still take: a write or a copy past them
     // writes what fits and fails, as on a full disk.
     std::optional<std::size_t> backup_space;
-    bool fail_cut_back = false; // a binary file cannot be cut back
+    bool fail_cut_back = false;                     // a binary file cannot be cut back
+    std::set<std::u32string> unloadable_hive_files; // their load fails: in use elsewhere
+    int fail_unloads = 0;                           // unloads that fail before one succeeds
     void make_unlistable(std::string_view folder);
     void make_uncreatable(std::string_view folder);
     void make_unreadable(std::string_view file);
@@ -121,6 +128,12 @@ public:
     std::string system_dir = "C:\\WINDOWS\\system32";
     std::map<int, std::string> special_folders;
     bool system_account = false;
+    bool administrator = false; // elevated: may clean every profile
+    // HKEY_CURRENT_USER is this user's hive under HKEY_USERS, as on Windows.
+    std::string user_sid = "S-1-5-21-1-2-3-1001";
+    std::map<std::string, std::string> account_names; // by SID
+    std::map<std::u32string, std::string> environment{{U"systemdrive", "C:"}};
+    std::vector<unsigned> pauses;
     bool cleaning_locked = false; // another cleaning holds the lock
 
     // ---- What happened.
@@ -142,6 +155,8 @@ public:
                                             std::string_view path) override;
     platform::RemovalResult delete_key(platform::RegistryRoot root, std::string_view path) override;
     platform::CreatedKey create_key(platform::RegistryRoot root, std::string_view path) override;
+    std::optional<std::string> load_hive(std::string_view name, std::string_view file) override;
+    std::optional<std::string> unload_hive(std::string_view name) override;
 
     // ---- platform::FileSystem
     platform::FindResult find(std::string_view path_pattern) override;
@@ -162,6 +177,11 @@ public:
     std::string system_directory() override { return system_dir; }
     std::optional<std::string> special_folder(int csidl) override;
     bool runs_as_system_account() override { return system_account; }
+    bool may_clean_every_profile() override { return system_account || administrator; }
+    std::string current_user_sid() override { return system_account ? "S-1-5-18" : user_sid; }
+    std::string account_name(std::string_view sid) override;
+    std::string expand_environment(std::string_view text) override;
+    void pause(unsigned milliseconds) override { pauses.push_back(milliseconds); }
     std::unique_ptr<platform::CleaningLock> lock_cleaning() override;
 
     // ---- platform::Processes
@@ -202,7 +222,9 @@ private:
     std::map<std::u32string, FileEntry> files_; // by folded, normalised path
     RegKey local_machine_;
     RegKey local_machine_32_;
-    RegKey current_user_;
+    RegKey users_;
+    std::map<std::u32string, RegKey> hive_files_;     // by the file's folded path
+    std::map<std::u32string, std::u32string> loaded_; // hive name to its file
     int writes_ = 0;
 
     friend class FakeTextFile;

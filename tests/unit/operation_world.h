@@ -45,6 +45,14 @@ public:
         hook("create_key", path);
         return inner_.create_key(root, path);
     }
+    std::optional<std::string> load_hive(std::string_view name, std::string_view file) override {
+        hook("load_hive", name);
+        return inner_.load_hive(name, file);
+    }
+    std::optional<std::string> unload_hive(std::string_view name) override {
+        hook("unload_hive", name);
+        return inner_.unload_hive(name);
+    }
 
 private:
     void hook(std::string_view call, std::string_view path) {

@@ -12,7 +12,61 @@ namespace win32 {
 namespace {
 
 HKEY root_handle(platform::RegistryRoot root) {
-    return root == platform::RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    switch (root) {
+    case platform::RegistryRoot::LocalMachine:
+        return HKEY_LOCAL_MACHINE;
+    case platform::RegistryRoot::Users:
+        return HKEY_USERS;
+    case platform::RegistryRoot::CurrentUser:
+        break;
+    }
+    return HKEY_CURRENT_USER;
+}
+
+// Enables the privileges that loading and unloading a hive need, for as long as it lives, and
+// then puts them back as they were: the process holds them no longer than the call.
+class PrivilegeScope {
+public:
+    PrivilegeScope() {
+        HANDLE raw = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw)) {
+            return;
+        }
+        token_.reset(raw);
+        TOKEN_PRIVILEGES wanted{};
+        wanted.PrivilegeCount = 1;
+        wanted.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        for (const wchar_t* name : {SE_BACKUP_NAME, SE_RESTORE_NAME}) {
+            if (!LookupPrivilegeValueW(nullptr, name, &wanted.Privileges[0].Luid)) {
+                continue;
+            }
+            TOKEN_PRIVILEGES before{};
+            DWORD size = sizeof before;
+            if (AdjustTokenPrivileges(token_.get(), FALSE, &wanted, sizeof before, &before,
+                                      &size) &&
+                GetLastError() == ERROR_SUCCESS) {
+                previous_.push_back(before);
+            }
+        }
+    }
+    ~PrivilegeScope() {
+        for (TOKEN_PRIVILEGES& before : previous_) {
+            AdjustTokenPrivileges(token_.get(), FALSE, &before, 0, nullptr, nullptr);
+        }
+    }
+    PrivilegeScope(const PrivilegeScope&) = delete;
+    PrivilegeScope& operator=(const PrivilegeScope&) = delete;
+
+private:
+    UniqueHandle token_;
+    std::vector<TOKEN_PRIVILEGES> previous_;
+};
+
+std::optional<std::string> reason_of(LSTATUS status) {
+    if (status == ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return error_text(static_cast<DWORD>(status));
 }
 
 REGSAM access_mask(platform::RegistryAccess access) {
@@ -236,6 +290,16 @@ platform::CreatedKey Registry::create_key(platform::RegistryRoot root, std::stri
 
 platform::RemovalResult Registry::delete_key(platform::RegistryRoot root, std::string_view path) {
     return removal_from(RegDeleteKeyW(root_handle(root), wide(path).c_str()));
+}
+
+std::optional<std::string> Registry::load_hive(std::string_view name, std::string_view file) {
+    const PrivilegeScope privileges;
+    return reason_of(RegLoadKeyW(HKEY_USERS, wide(name).c_str(), wide(file).c_str()));
+}
+
+std::optional<std::string> Registry::unload_hive(std::string_view name) {
+    const PrivilegeScope privileges;
+    return reason_of(RegUnLoadKeyW(HKEY_USERS, wide(name).c_str()));
 }
 
 } // namespace win32

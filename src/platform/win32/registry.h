@@ -17,6 +17,8 @@ public:
                                             std::string_view path) override;
     platform::RemovalResult delete_key(platform::RegistryRoot root, std::string_view path) override;
     platform::CreatedKey create_key(platform::RegistryRoot root, std::string_view path) override;
+    std::optional<std::string> load_hive(std::string_view name, std::string_view file) override;
+    std::optional<std::string> unload_hive(std::string_view name) override;
 };
 
 } // namespace win32

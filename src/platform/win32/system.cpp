@@ -3,6 +3,7 @@
 #include "platform/win32/handles.h"
 #include "platform/win32/text.h"
 
+#include <sddl.h>
 #include <shlobj.h>
 #include <vector>
 
@@ -36,6 +37,45 @@ private:
     UniqueHandle handle_;
 };
 
+// The process token's information of that class, or an empty buffer when it cannot be had.
+std::vector<std::uint8_t> token_information(TOKEN_INFORMATION_CLASS kind) {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {
+        return {};
+    }
+    const UniqueHandle token(raw);
+    DWORD size = 0;
+    GetTokenInformation(token.get(), kind, nullptr, 0, &size);
+    std::vector<std::uint8_t> buffer(size);
+    if (size == 0 || !GetTokenInformation(token.get(), kind, buffer.data(), size, &size)) {
+        return {};
+    }
+    return buffer;
+}
+
+// The user the process runs as, or null when the token cannot be read.
+PSID token_user(const std::vector<std::uint8_t>& buffer) {
+    return buffer.empty() ? nullptr : reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid;
+}
+
+struct LocalFreer {
+    void operator()(void* memory) const { LocalFree(memory); }
+};
+
+// An administrator's token that is not elevated holds the group for denying only, and
+// CheckTokenMembership does not count it.
+bool runs_as_elevated_administrator() {
+    SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
+    PSID raw = nullptr;
+    if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &raw)) {
+        return false;
+    }
+    const std::unique_ptr<void, decltype(&FreeSid)> administrators(raw, &FreeSid);
+    BOOL member = FALSE;
+    return CheckTokenMembership(nullptr, administrators.get(), &member) && member;
+}
+
 } // namespace
 
 std::string System::windows_directory() {
@@ -65,19 +105,62 @@ std::optional<std::string> System::special_folder(int csidl) {
 }
 
 bool System::runs_as_system_account() {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {
-        return false;
+    const PSID user = token_user(token_information(TokenUser));
+    return user && IsWellKnownSid(user, WinLocalSystemSid) != FALSE;
+}
+
+bool System::may_clean_every_profile() {
+    return runs_as_system_account() || runs_as_elevated_administrator();
+}
+
+std::string System::current_user_sid() {
+    const std::vector<std::uint8_t> buffer = token_information(TokenUser);
+    wchar_t* raw = nullptr;
+    if (!token_user(buffer) || !ConvertSidToStringSidW(token_user(buffer), &raw)) {
+        return {};
     }
-    const UniqueHandle token(raw);
-    DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    std::vector<std::uint8_t> buffer(size);
-    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) {
-        return false;
+    const std::unique_ptr<wchar_t, LocalFreer> text(raw);
+    return utf8(text.get());
+}
+
+std::string System::account_name(std::string_view sid) {
+    PSID raw = nullptr;
+    if (!ConvertStringSidToSidW(wide(sid).c_str(), &raw)) {
+        return {};
     }
-    const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.data());
-    return IsWellKnownSid(user->User.Sid, WinLocalSystemSid) != FALSE;
+    const std::unique_ptr<void, LocalFreer> binary(raw);
+    std::vector<wchar_t> name(256);
+    std::vector<wchar_t> domain(256);
+    auto name_size = static_cast<DWORD>(name.size());
+    auto domain_size = static_cast<DWORD>(domain.size());
+    SID_NAME_USE use{};
+    if (!LookupAccountSidW(nullptr, binary.get(), name.data(), &name_size, domain.data(),
+                           &domain_size, &use)) {
+        return {};
+    }
+    const std::string account = utf8(name.data());
+    return domain[0] == L'\0' ? account : utf8(domain.data()) + "\\" + account;
+}
+
+std::string System::expand_environment(std::string_view text) {
+    const std::wstring source = wide(text);
+    std::vector<wchar_t> buffer(source.size() + MAX_PATH);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const DWORD length = ExpandEnvironmentStringsW(source.c_str(), buffer.data(),
+                                                       static_cast<DWORD>(buffer.size()));
+        if (length == 0) {
+            return std::string(text);
+        }
+        if (length <= buffer.size()) {
+            return utf8(buffer.data());
+        }
+        buffer.resize(length);
+    }
+    return std::string(text);
+}
+
+void System::pause(unsigned milliseconds) {
+    Sleep(milliseconds);
 }
 
 std::unique_ptr<platform::CleaningLock> System::lock_cleaning() {

@@ -17,6 +17,11 @@ public:
     std::string system_directory() override;
     std::optional<std::string> special_folder(int csidl) override;
     bool runs_as_system_account() override;
+    bool may_clean_every_profile() override;
+    std::string current_user_sid() override;
+    std::string account_name(std::string_view sid) override;
+    std::string expand_environment(std::string_view text) override;
+    void pause(unsigned milliseconds) override;
     std::unique_ptr<platform::CleaningLock> lock_cleaning() override;
 };
 

@@ -1,0 +1,120 @@
+// The user profiles of a shared machine, and a run's way into each one: its registry hive under
+// HKEY_USERS (loaded for the run's time when its user is not logged on) and its local
+// application-data folder, where the virtual stores are.
+#pragma once
+
+#include "operations/profile.h"
+#include "platform/platform.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+inline constexpr std::string_view kProfileList =
+    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+inline constexpr int kCsidlProfile = 0x28;
+
+// The users' profiles of ProfileList whose folder exists, in its order, and the running user's
+// own (after them when it is not listed). Service accounts' and temporary profiles are left
+// out: they are nobody's who used the suite.
+std::vector<Profile> find_profiles(const platform::Platform& os);
+
+// Whether text is a user account's SID as ProfileList names them: "S-1-5-21-" and numbers.
+bool is_user_sid(std::string_view text);
+
+// "HKEY_USERS\<SID>\": how the log shows the profile's keys.
+std::string key_root_of(const Profile& profile);
+
+// The profile's local application-data folder: nullopt for the running user's own, which the
+// shell knows better (it may have been moved).
+std::optional<std::string> local_app_data_of(const Profile& profile);
+
+// The log's line before a profile's items.
+std::string profile_line(const Profile& profile);
+
+// The registry as one profile's part of a run sees it: the user's keys are the keys of that
+// profile's hive under HKEY_USERS\<hive>; every other root is the machine's own.
+class ProfileRegistry final : public platform::Registry {
+public:
+    ProfileRegistry(platform::Registry& machine, std::string hive)
+        : machine_(machine), hive_(std::move(hive)) {}
+
+    platform::KeyCheck check_key(platform::RegistryRoot root, std::string_view path,
+                                 platform::RegistryAccess access) override;
+    std::unique_ptr<platform::RegistryKey> open_key(platform::RegistryRoot root,
+                                                    std::string_view path,
+                                                    platform::RegistryAccess access,
+                                                    platform::RegistryView view) override;
+    platform::RemovalResult delete_key_tree(platform::RegistryRoot root,
+                                            std::string_view path) override;
+    platform::RemovalResult delete_key(platform::RegistryRoot root, std::string_view path) override;
+    platform::CreatedKey create_key(platform::RegistryRoot root, std::string_view path) override;
+    std::optional<std::string> load_hive(std::string_view name, std::string_view file) override;
+    std::optional<std::string> unload_hive(std::string_view name) override;
+
+private:
+    struct Place {
+        platform::RegistryRoot root;
+        std::string path;
+    };
+    Place place_of(platform::RegistryRoot root, std::string_view path) const;
+
+    platform::Registry& machine_;
+    std::string hive_;
+};
+
+// The system as one profile's part of a run sees it: the local application-data folder is the
+// profile's; everything else is the machine's.
+class ProfileSystem final : public platform::System {
+public:
+    // local_app_data: the profile's folder, or nullopt to keep the running user's own.
+    ProfileSystem(platform::System& machine, std::optional<std::string> local_app_data)
+        : machine_(machine), local_app_data_(std::move(local_app_data)) {}
+
+    std::string windows_directory() override { return machine_.windows_directory(); }
+    std::string system_directory() override { return machine_.system_directory(); }
+    std::optional<std::string> special_folder(int csidl) override;
+    bool runs_as_system_account() override { return machine_.runs_as_system_account(); }
+    bool may_clean_every_profile() override { return machine_.may_clean_every_profile(); }
+    std::string current_user_sid() override { return machine_.current_user_sid(); }
+    std::string account_name(std::string_view sid) override { return machine_.account_name(sid); }
+    std::string expand_environment(std::string_view text) override {
+        return machine_.expand_environment(text);
+    }
+    void pause(unsigned milliseconds) override { machine_.pause(milliseconds); }
+    std::unique_ptr<platform::CleaningLock> lock_cleaning() override {
+        return machine_.lock_cleaning();
+    }
+
+private:
+    platform::System& machine_;
+    std::optional<std::string> local_app_data_;
+};
+
+// A profile's hive for its part of a run. A hive that is loaded already (its user is logged on,
+// or it is the running user's) is used where it is; any other is loaded from the profile's
+// NTUSER.DAT under a name of the program's own, and unloaded again by release() - or, should
+// the caller never get there, when the object goes.
+class ProfileHive {
+public:
+    ProfileHive(platform::Registry& registry, platform::System& system, const Profile& profile);
+    ~ProfileHive();
+    ProfileHive(const ProfileHive&) = delete;
+    ProfileHive& operator=(const ProfileHive&) = delete;
+
+    // Why the hive cannot be had; nullopt when it can.
+    const std::optional<std::string>& failure() const { return failure_; }
+    // The hive's name under HKEY_USERS.
+    const std::string& name() const { return name_; }
+    // Unloads a hive that was loaded for the run, trying again for a while when keys of it are
+    // still open elsewhere; the reason when it stays loaded.
+    std::optional<std::string> release();
+
+private:
+    platform::Registry& registry_;
+    platform::System& system_;
+    std::string name_;
+    bool loaded_by_us_ = false;
+    std::optional<std::string> failure_;
+};

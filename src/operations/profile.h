@@ -1,0 +1,11 @@
+// A user profile of the machine, as a run over every profile names it.
+#pragma once
+
+#include <string>
+
+struct Profile {
+    std::string sid;    // "S-1-5-21-..."
+    std::string folder; // the profile's folder, as ProfileList names it, expanded
+    std::string user;   // "DOMAIN\name"; empty when the SID does not resolve
+    bool own = false;   // the running user's
+};

@@ -1,0 +1,233 @@
+// VeskClean /allusers on a shared machine: the running user's profile, a second user's that is
+// logged on, a third's whose hive lies on disk, and ProfileList entries that are nobody's.
+#include "console/console_run.h"
+#include "engine/profiles.h"
+#include "log_lines.h"
+#include "operation_world.h"
+#include "platform/text.h"
+#include "startup/host_discovery.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using fake::RegKey;
+using platform::RegistryRoot;
+using Lines = std::vector<std::string>;
+
+constexpr const char* kOwnSid = "S-1-5-21-1-2-3-1001";
+constexpr const char* kLoggedOnSid = "S-1-5-21-1-2-3-1002";
+constexpr const char* kLoggedOffSid = "S-1-5-21-1-2-3-1003";
+constexpr const char* kBranch = "Software\\VB and VBA Program Settings";
+constexpr const char* kStore = "\\AppData\\Local\\VirtualStore\\ProgramData\\TOLM\\VESK 4.4";
+constexpr const char* kOurHive = "VESK Cleaning Wizard S-1-5-21-1-2-3-1003";
+
+struct RecordingStreams final : ConsoleStreams {
+    void out(std::string_view line) override { output.emplace_back(line); }
+    void err(std::string_view line) override { errors.emplace_back(line); }
+    Lines output;
+    Lines errors;
+};
+
+std::string folder_of(const std::string& name) {
+    return "C:\\Users\\" + name;
+}
+
+std::string settings_key(const std::string& name) {
+    return std::string(kBranch) + "\\" + name;
+}
+
+class EveryProfileTest : public testing::Test, protected InterposedWorld {
+protected:
+    EveryProfileTest() {
+        fake.set_value(RegistryRoot::LocalMachine, kHostKey, "AppData Path",
+                       fake::reg_sz(kHostFolder), platform::RegistryView::Wow64_32);
+        fake.add_file(std::string(kHostFolder) + "\\a.$$$");
+        fake.administrator = true;
+        fake.special_folders[platform::kCsidlLocalAppData] = folder_of("me") + "\\AppData\\Local";
+        add_profile(kOwnSid, "%SystemDrive%\\Users\\me", "PC\\me");
+        add_profile(kLoggedOnSid, folder_of("ann"), "PC\\ann");
+        add_profile(kLoggedOffSid, folder_of("bob"), {});
+        // Nobody's: the system account, a profile whose folder is gone, a temporary one.
+        add_profile("S-1-5-18", "C:\\Windows\\system32\\config\\systemprofile", {});
+        add_profile("S-1-5-21-1-2-3-1004", folder_of("gone"), {}, false);
+        add_profile("S-1-5-21-1-2-3-1005.bak", folder_of("old"), {});
+        add_profile("S-1-5-21-1-2-3-1006", folder_of("TEMP"), {});
+
+        fake.set_value(RegistryRoot::CurrentUser, settings_key("VESK 4.0"), "Own",
+                       fake::reg_sz("1"));
+        fake.set_value(RegistryRoot::Users,
+                       std::string(kLoggedOnSid) + "\\" + settings_key("VESK 4.2"), "Ann",
+                       fake::reg_sz("2"));
+        RegKey& bob = fake.add_hive_file(folder_of("bob") + "\\NTUSER.DAT");
+        add_subkey(bob, settings_key("VESK 4.1")).values[U"bob"] = {"Bob", fake::reg_sz("3")};
+        for (const char* name : {"me", "ann", "bob"}) {
+            fake.add_file(folder_of(name) + kStore + "\\Data\\x.dat", name);
+        }
+    }
+    void add_profile(const std::string& sid, const std::string& folder, const std::string& user,
+                     bool exists = true) {
+        platform::RegistryValue path = fake::reg_sz(folder);
+        path.type = platform::kRegExpandSz;
+        fake.set_value(RegistryRoot::LocalMachine, std::string(kProfileList) + "\\" + sid,
+                       "ProfileImagePath", path);
+        if (exists) {
+            fake.add_dir(fake.expand_environment(folder));
+        }
+        if (!user.empty()) {
+            fake.account_names[sid] = user;
+        }
+    }
+    static RegKey& add_subkey(RegKey& root, std::string_view path) {
+        RegKey* key = &root;
+        for (std::size_t start = 0; start <= path.size();) {
+            const std::size_t end = std::min(path.find('\\', start), path.size());
+            const std::string part(path.substr(start, end - start));
+            RegKey& child = key->subkeys[platform::fold_case(part)];
+            child.name = part;
+            key = &child;
+            start = end + 1;
+        }
+        return *key;
+    }
+    // Bob's key as his hive file holds it: what an unload wrote back.
+    const RegKey* bob_key() {
+        const RegKey* key = fake.hive_file(folder_of("bob") + "\\NTUSER.DAT");
+        for (const std::u32string part :
+             {U"software", U"vb and vba program settings", U"vesk 4.1"}) {
+            const auto found = key ? key->subkeys.find(part) : key->subkeys.end();
+            key = key && found != key->subkeys.end() ? &found->second : nullptr;
+        }
+        return key;
+    }
+    int run(const Lines& arguments) { return run_console(arguments, console_os, streams, stop); }
+
+    RecordingStreams streams;
+    platform::Platform console_os{registry, files, fake, fake};
+    std::atomic<bool> stop = false;
+};
+
+TEST_F(EveryProfileTest, CleansEachUsersKeysAndStoresAndTheHostFolderOnceThenRestoresThem) {
+    ASSERT_EQ(run({"/allusers", "/registry", "/temp", "/store-pd"}), kExitDone)
+        << streams.errors[0];
+    const std::string own_key =
+        "HKEY_USERS\\" + std::string(kOwnSid) + "\\" + settings_key("VESK 4.0");
+    const std::string bob_shown =
+        "HKEY_USERS\\" + std::string(kLoggedOffSid) + "\\" + settings_key("VESK 4.1");
+    const std::string host_file = std::string(kHostFolder) + "\\a.$$$";
+    EXPECT_EQ(lines_of(log_text()),
+              (Lines{"Deleted File: " + host_file,
+                     "Profile: PC\\me, " + folder_of("me") + " (" + kOwnSid + ")",
+                     "Deleted Key:  " + own_key,
+                     "Path cleaned: " + folder_of("me") + kStore,
+                     "Profile: PC\\ann, " + folder_of("ann") + " (" + kLoggedOnSid + ")",
+                     "Deleted Key:  HKEY_USERS\\" + std::string(kLoggedOnSid) + "\\" +
+                         settings_key("VESK 4.2"),
+                     "Path cleaned: " + folder_of("ann") + kStore,
+                     "Profile: " + folder_of("bob") + " (" + kLoggedOffSid + ")",
+                     "Deleted Key:  " + bob_shown,
+                     "Path cleaned: " + folder_of("bob") + kStore,
+                     "Backed up to: " + std::string(kHostFolder) + "\\Cleaning1.backup"}));
+    EXPECT_FALSE(fake.key(RegistryRoot::CurrentUser, settings_key("VESK 4.0")));
+    EXPECT_FALSE(
+        fake.key(RegistryRoot::Users, std::string(kLoggedOnSid) + "\\" + kBranch + "\\VESK 4.2"));
+    EXPECT_FALSE(bob_key());
+    EXPECT_TRUE(fake.loaded_hives().empty());
+    EXPECT_TRUE(fake.tree(folder_of("bob") + kStore + "\\Data").empty());
+    const std::string backup = std::string(kHostFolder) + "\\Cleaning1.backup\\";
+    for (const char* sid : {kOwnSid, kLoggedOnSid, kLoggedOffSid}) {
+        EXPECT_TRUE(fake.exists(backup + sid + "\\registry.reg")) << sid;
+        EXPECT_TRUE(fake.exists(backup + sid + "\\contents.sha256")) << sid;
+    }
+
+    // Alone, the running user gets back its own part and nothing of anybody else's.
+    streams = {};
+    ASSERT_EQ(run({"/restore:1"}), kExitDone) << streams.errors[0];
+    EXPECT_EQ(
+        fake.key(RegistryRoot::CurrentUser, settings_key("VESK 4.0"))->values.at(U"own").second.data,
+        fake::reg_sz("1").data);
+    EXPECT_FALSE(
+        fake.key(RegistryRoot::Users, std::string(kLoggedOnSid) + "\\" + kBranch + "\\VESK 4.2"));
+    EXPECT_EQ(lines_of(log_text(2)),
+              (Lines{"Profile: PC\\me, " + folder_of("me") + " (" + kOwnSid + ")",
+                     "Restored Key: " + own_key}));
+
+    // Over every profile the others come back, the logged-off one into its hive on disk.
+    streams = {};
+    ASSERT_EQ(run({"/restore:1", "/allusers"}), kExitSomethingLeft) << "the own key exists again";
+    EXPECT_TRUE(
+        fake.key(RegistryRoot::Users, std::string(kLoggedOnSid) + "\\" + kBranch + "\\VESK 4.2"));
+    ASSERT_TRUE(bob_key());
+    EXPECT_EQ(bob_key()->values.at(U"bob").second.data, fake::reg_sz("3").data);
+    EXPECT_TRUE(fake.loaded_hives().empty());
+    EXPECT_EQ(lines_of(log_text(3))[1],
+              "Not restored Key:           " + own_key + " (it exists again)");
+}
+
+TEST_F(EveryProfileTest, OnlyAnAdministratorOrTheSystemAccountRunsItAndAPreviewChangesNothing) {
+    fake.administrator = false;
+    const Lines before = fake.whole_world();
+    EXPECT_EQ(run({"/allusers", "/registry"}), kExitNotAdministrator);
+    EXPECT_EQ(fake.whole_world(), before);
+    EXPECT_NE(streams.errors.at(0).find("needs administrator rights"), std::string::npos);
+
+    fake.system_account = true; // a device-management tool's context: no own profile
+    streams = {};
+    EXPECT_EQ(run({"/allusers", "/registry", "/preview", "/json"}), kExitDone);
+    EXPECT_EQ(fake.whole_world(), before);
+    EXPECT_TRUE(fake.loaded_hives().empty());
+    EXPECT_EQ(streams.output.at(2),
+              "{\"type\":\"item\",\"outcome\":\"would delete\",\"kind\":\"key\",\"path\":"
+              "\"HKEY_USERS\\\\S-1-5-21-1-2-3-1003\\\\Software\\\\VB and VBA Program Settings\\\\"
+              "VESK 4.1\",\"user\":\"S-1-5-21-1-2-3-1003\",\"profile\":\"C:\\\\Users\\\\bob\"}");
+    EXPECT_EQ(streams.output.size(), 4u) << "three profiles' keys and the summary";
+}
+
+TEST_F(EveryProfileTest, AHiveThatWillNotLoadOrUnloadIsSaidAndTheRestIsCleaned) {
+    fake.unloadable_hive_files.insert(fake::path_key(folder_of("bob") + "\\NTUSER.DAT"));
+    EXPECT_EQ(run({"/allusers", "/registry"}), kExitSomethingLeft);
+    EXPECT_TRUE(bob_key());
+    EXPECT_FALSE(fake.key(RegistryRoot::CurrentUser, settings_key("VESK 4.0")));
+    EXPECT_EQ(lines_of(log_text()).at(5),
+              "Profile not cleaned: " + folder_of("bob") + " (" + kLoggedOffSid +
+                  "): its registry hive cannot be loaded: " + fake::kInUse);
+    EXPECT_EQ(streams.errors.size(), 1u);
+
+    // Held for a moment by another program: tried again until it lets go.
+    fake.unloadable_hive_files.clear();
+    fake.fail_unloads = 3;
+    streams = {};
+    EXPECT_EQ(run({"/allusers", "/registry"}), kExitDone);
+    EXPECT_EQ(fake.pauses.size(), 3u);
+    EXPECT_TRUE(fake.loaded_hives().empty());
+
+    // Held for good: the run says so and fails.
+    fake.fail_unloads = 1000;
+    EXPECT_EQ(run({"/allusers", "/registry"}), kExitSomethingLeft);
+    EXPECT_EQ(lines_of(log_text(3)).back(), "Hive not unloaded: HKEY_USERS\\" +
+                                                std::string(kOurHive) + " (" + fake::kAccessDenied +
+                                                ")");
+}
+
+TEST_F(EveryProfileTest, AStopInsideALoadedHiveStillUnloadsIt) {
+    registry.before = [this](std::string_view call, std::string_view path) {
+        stop = stop || (call == "delete_key_tree" && path.starts_with(kOurHive));
+    };
+    EXPECT_EQ(run({"/allusers", "/registry", "/store-pd"}), kExitStopped);
+    EXPECT_TRUE(fake.loaded_hives().empty());
+    EXPECT_EQ(lines_of(log_text()).back(), "Cleaning stopped by the user.");
+    EXPECT_TRUE(fake.exists(folder_of("bob") + kStore + "\\Data\\x.dat"));
+}
+
+TEST(ProfileTest, UserSidsAreTheMachinesAndDomainsAccountsOnly) {
+    for (const char* sid :
+         {"S-1-5-21-1-2-3-1001", "S-1-5-21-3623811015-3361044348-30300820-1013"}) {
+        EXPECT_TRUE(is_user_sid(sid)) << sid;
+    }
+    for (const char* sid : {"S-1-5-18", "S-1-5-21-", "S-1-5-21-1--2", "S-1-5-21-1-2.bak",
+                            "S-1-5-21-1-2-", "S-1-5-21-1\\..\\x", "s-1-5-21-1"}) {
+        EXPECT_FALSE(is_user_sid(sid)) << sid;
+    }
+}
+
+} // namespace
