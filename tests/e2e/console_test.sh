@@ -475,6 +475,92 @@ case_ctrl_c() {
     [ -z "$(cd "$host" && ls | grep '^t')" ] || fail "the second run left files behind"
 }
 
+# A second user, logged off: a profile folder listed in ProfileList, with a hive of its own
+# written by RegSaveKeyW from a scratch key, and a virtual store of its own.
+readonly SECOND_SID=S-1-5-21-0-0-0-1002
+readonly PROFILE_LIST='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList'
+readonly SECOND_KEY="HKEY_USERS\\$SECOND_SID\\Software\\VB and VBA Program Settings\\VESK 4.1"
+add_second_profile() {
+    local profile="$WINEPREFIX/drive_c/users/second"
+    rm -rf "$profile"
+    mkdir -p "$profile"
+    wine_quiet reg add "$PROFILE_LIST\\$SECOND_SID" /v ProfileImagePath /t REG_EXPAND_SZ \
+        /d '%SystemDrive%\users\second' /f || fail "cannot list the second profile"
+    wine_quiet reg delete 'HKCU\Software\VeskSecondHive' /f || true
+    import_registry second-hive <<EOF
+REGEDIT4
+
+[HKEY_CURRENT_USER\\Software\\VeskSecondHive\\Software\\VB and VBA Program Settings\\VESK 4.1]
+"Second"="user"
+EOF
+    driver save-hive 'Software\VeskSecondHive' 'C:\users\second\NTUSER.DAT' ||
+        fail "cannot write the second user's hive"
+    wine_quiet reg delete 'HKCU\Software\VeskSecondHive' /f || fail "cannot remove the scratch key"
+    SECOND_STORE="$profile/AppData/Local/VirtualStore/ProgramData/TOLM/VESK 4.4"
+    put "$SECOND_STORE/Maps/Second.ini"
+}
+
+# No hive of ours may stay under HKEY_USERS: it would keep its user from logging on.
+expect_no_hive_left() {
+    ! wine_quiet reg query "HKU\\VESK Cleaning Wizard $SECOND_SID" ||
+        fail "the second user's hive is still loaded"
+}
+
+# Every profile at once: this user's (logged on) and a second one's (logged off, its hive
+# loaded for the run). Wine does not write a loaded hive back to its file, so what happened in
+# the second hive is judged by the log and the backup.
+case_allusers() {
+    start_scratch
+    prepare_prefix
+    local host aux own_sid log backup
+    host=$(make_host_folder "$CASE")
+    aux="$host-aux"
+    put "$host/a.\$\$\$"
+    import_target_keys
+    setup_installation "$host" "$aux"
+    add_second_profile
+    own_sid=$(wine reg query "$PROFILE_LIST" 2>/dev/null | tr -d '\r' |
+        grep -o 'S-1-5-21-[0-9-]*$' | grep -vx "$SECOND_SID" | head -1)
+    [ -n "$own_sid" ] || fail "the running user is not in ProfileList"
+
+    clean preview /allusers /registry /store-pd /temp /preview
+    expect_code preview 0
+    expect_no_hive_left
+    grep -qxF "Would delete $SECOND_KEY" <(out_lines preview) ||
+        fail "the preview does not list the second user's key: $(cat "$SCRATCH/preview.out")"
+    [ -f "$SECOND_STORE/Maps/Second.ini" ] || fail "the preview deleted something"
+
+    clean cleaning /allusers /registry /store-pd /temp
+    expect_code cleaning 0
+    expect_no_hive_left
+    log="$host/Cleaning1.log"
+    grep -qxF "Profile: C:\\users\\second ($SECOND_SID)"$'\r' "$log" ||
+        fail "the second profile is not named in the log: $(cat "$log")"
+    grep -qxF "$DELETED_KEY$SECOND_KEY"$'\r' "$log" || fail "the second user's key is not in the log"
+    grep -qF "${DELETED_KEY}HKEY_USERS\\$own_sid\\Software\\VB and VBA Program Settings\\VESK 4.0" \
+        "$log" || fail "the running user's key is not in the log"
+    [ "$(grep -c "^${DELETED_FILE}.*a\\.\\\$\\\$\\\$" "$log")" = 1 ] ||
+        fail "the host folder was not cleaned exactly once"
+    [ -z "$(find "$SECOND_STORE" "$STORES/ProgramData" -type f)" ] || fail "files left in a store"
+    backup="$host/Cleaning1.backup"
+    iconv -f UTF-16 -t UTF-8 "$backup/$SECOND_SID/registry.reg" | grep -qF "[$SECOND_KEY]" ||
+        fail "the second user's key was not backed up in its own folder"
+    [ -f "$backup/$own_sid/registry.reg" ] || fail "the running user's keys were not backed up"
+    ! wine_quiet reg query "$SETTINGS_BRANCH\\VESK 4.0" || fail "the running user's key is still there"
+
+    # What Windows would have written back on unloading: the hive without the key.
+    wine_quiet reg add 'HKCU\Software\VeskSecondHive\Software\VB and VBA Program Settings' /f &&
+        rm "$WINEPREFIX/drive_c/users/second/NTUSER.DAT" &&
+        driver save-hive 'Software\VeskSecondHive' 'C:\users\second\NTUSER.DAT' &&
+        wine_quiet reg delete 'HKCU\Software\VeskSecondHive' /f || fail "cannot rewrite the hive"
+    clean restore /restore:1 /allusers
+    expect_code restore 0
+    expect_no_hive_left
+    grep -q "^Restored Key: *$(printf '%s' "$SECOND_KEY" | sed 's/[\\.]/\\&/g')"$'\r' \
+        "$host/Cleaning2.log" || fail "the second user's key was not restored: $(cat "$host/Cleaning2.log")"
+    wine_quiet reg query "$SETTINGS_BRANCH\\VESK 4.0" || fail "the running user's key did not come back"
+}
+
 hold_lock() {
     "$VESK_SCRIPTS/wine-run" "$VESK_LOCK_HOLDER" 120 >"$SCRATCH/holder.out" 2>&1 &
     HOLDER_PID=$!

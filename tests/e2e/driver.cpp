@@ -357,12 +357,39 @@ int sample_run(const std::string& out, int interval_ms) {
     return 0;
 }
 
+// Writes the current user's key at path, with everything below it, as a hive file of its own:
+// another user's NTUSER.DAT for the tests of a run over every profile.
+int save_hive(const char* path, const char* file) {
+    HANDLE token = nullptr;
+    TOKEN_PRIVILEGES backup{};
+    backup.PrivilegeCount = 1;
+    backup.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    const bool privileged =
+        OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token) &&
+        LookupPrivilegeValueW(nullptr, SE_BACKUP_NAME, &backup.Privileges[0].Luid) &&
+        AdjustTokenPrivileges(token, FALSE, &backup, 0, nullptr, nullptr);
+    if (token) {
+        CloseHandle(token);
+    }
+    if (!privileged) {
+        return fail("the backup privilege cannot be had");
+    }
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, wide(path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return fail("no key " + std::string(path));
+    }
+    const LSTATUS saved = RegSaveKeyW(key, wide(file).c_str(), nullptr);
+    RegCloseKey(key);
+    return saved == ERROR_SUCCESS ? 0 : fail("RegSaveKeyW failed: " + std::to_string(saved));
+}
+
 int usage() {
     std::fputs("usage: driver wait-window [seconds] | wait-gone [seconds] | list\n"
                "       | seen CAPTION | click CAPTION | checked CAPTION | focused | rect | close\n"
                "       | key tab|space|enter|escape | names | default-button\n"
                "       | wait-box [seconds] | press-box yes|no|ok | no-box | park-pointer\n"
-               "       | sample-run FILE [interval-ms] | end-session\n",
+               "       | sample-run FILE [interval-ms] | end-session\n"
+               "       | save-hive HKCU-PATH FILE\n",
                stderr);
     return 2;
 }
@@ -402,6 +429,9 @@ int run(int argc, char** argv) {
     }
     if (command == "sample-run" && argc >= 3) {
         return sample_run(argv[2], argc > 3 ? std::atoi(argv[3]) : 50);
+    }
+    if (command == "save-hive" && argc == 4) {
+        return save_hive(argv[2], argv[3]);
     }
     if (command == "park-pointer") {
         // Out of the way of the window, so that no control shows a hover highlight.
