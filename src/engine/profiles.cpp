@@ -216,5 +216,7 @@ std::optional<std::string> local_app_data_of(const Profile& profile) {
     if (profile.own) {
         return std::nullopt;
     }
-    return profile.folder + std::string(kLocalAppData);
+    // Appended: GCC 12 warns falsely about folder + std::string here at -O3.
+    std::string folder = profile.folder;
+    return folder.append(kLocalAppData);
 }
