@@ -16,7 +16,7 @@ namespace {
 
 constexpr std::string_view kSystemAccount =
     "VeskClean runs as the local system account, whose profile is no user's: nothing was done. "
-    "Run it in the signed-in user's context.";
+    "Run it in the signed-in user's context, or with /allusers to clean every profile.";
 constexpr std::string_view kNeedsAdministrator =
     "VeskClean /allusers needs administrator rights: run it from an elevated command prompt, or "
     "as the system account. Nothing was done.";

@@ -26,6 +26,8 @@ TEST(CommandLineTest, SwitchesInAnyCaseWithEitherPrefixAddUp) {
     EXPECT_TRUE(request.options.temporary_files);
     EXPECT_FALSE(request.options.configuration_settings);
     EXPECT_FALSE(request.options.access_rights);
+    EXPECT_FALSE(request.all_users);
+    EXPECT_TRUE(parse_command_line({"/restore:2", "-AllUsers"}).request->all_users);
 }
 
 TEST(CommandLineTest, StandardIsTheWindowsFirstChoiceAndAllIsEveryOption) {
@@ -216,7 +218,7 @@ TEST_F(ConsoleTest, EveryOtherExitCode) {
     fake.system_account = true;
     EXPECT_EQ(run({"/all"}), kExitSystemAccount);
     ASSERT_EQ(streams.errors.size(), 1u);
-    EXPECT_NE(streams.errors[0].find("Run it in the signed-in user's context."), std::string::npos);
+    EXPECT_NE(streams.errors[0].find("Run it in the signed-in user's context, or with /allusers"), std::string::npos);
     fake.system_account = false;
 
     streams = {};
