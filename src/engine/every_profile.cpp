@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr std::string_view kNotCleaned = "Profile not cleaned: ";
+constexpr std::string_view kSkipped = "Profile skipped: ";
 constexpr std::string_view kNotUnloaded = "Hive not unloaded: ";
 
 void report_release(Context& counted, const ProfileHive& hive,
@@ -23,9 +23,9 @@ void run_in_profile(Context& counted, const Profile& profile, const SharedState&
                     const ProfileBody& body) {
     ProfileHive hive(counted.os.registry, counted.os.system, profile);
     if (hive.failure()) {
-        report_trapped_error(counted, kNotCleaned, kNotCleaned,
-                             profile.folder + " (" + profile.sid +
-                                 "): its registry hive cannot be loaded: " + *hive.failure());
+        report_trapped_error(counted, kSkipped, kSkipped,
+                             profile_name(profile) +
+                                 ": its registry hive cannot be loaded: " + *hive.failure());
         return;
     }
     ProfileRegistry registry(counted.os.registry, hive.name());

@@ -102,12 +102,16 @@ std::string key_root_of(const Profile& profile) {
     return "HKEY_USERS\\" + profile.sid + "\\";
 }
 
-std::string profile_line(const Profile& profile) {
-    std::string line = "Profile: ";
-    if (!profile.user.empty()) {
-        line += profile.user + ", ";
+std::string profile_name(const Profile& profile) {
+    std::string name = profile.user;
+    if (!profile.folder.empty()) {
+        name += (name.empty() ? "" : ", ") + profile.folder;
     }
-    return line + profile.folder + " (" + profile.sid + ")";
+    return name.empty() ? profile.sid : name + " (" + profile.sid + ")";
+}
+
+std::string profile_line(const Profile& profile) {
+    return "Profile: " + profile_name(profile);
 }
 
 ProfileRegistry::Place ProfileRegistry::place_of(platform::RegistryRoot root,

@@ -30,6 +30,9 @@ std::string key_root_of(const Profile& profile);
 // shell knows better (it may have been moved).
 std::optional<std::string> local_app_data_of(const Profile& profile);
 
+// The profile as the log names it: "DOMAIN\user, C:\Users\user (S-1-5-21-...)", without the
+// parts that are not known.
+std::string profile_name(const Profile& profile);
 // The log's line before a profile's items.
 std::string profile_line(const Profile& profile);
 

@@ -189,7 +189,7 @@ TEST_F(EveryProfileTest, AHiveThatWillNotLoadOrUnloadIsSaidAndTheRestIsCleaned) 
     EXPECT_TRUE(bob_key());
     EXPECT_FALSE(fake.key(RegistryRoot::CurrentUser, settings_key("VESK 4.0")));
     EXPECT_EQ(lines_of(log_text()).at(5),
-              "Profile not cleaned: " + folder_of("bob") + " (" + kLoggedOffSid +
+              "Profile skipped: " + folder_of("bob") + " (" + kLoggedOffSid +
                   "): its registry hive cannot be loaded: " + fake::kInUse);
     EXPECT_EQ(streams.errors.size(), 1u);
 
