@@ -58,6 +58,10 @@ struct ProcessStart {
 // RegistryValue makers.
 platform::RegistryValue reg_sz(std::string_view utf8, bool with_terminator = true);
 platform::RegistryValue reg_bytes(std::uint32_t type, std::vector<std::uint8_t> bytes);
+platform::RegistryValue reg_dword(std::uint32_t number);
+platform::RegistryValue reg_expand_sz(std::string_view utf8);
+// What a value holds, as a test compares it: a number in decimal, text without its terminator.
+std::string shown_value(const platform::RegistryValue& value);
 
 // One world for one thread at a time: the unit tests work every run on their own thread (the
 // window's runs inline), so the threads contract of platform.h never asks more of it.
@@ -96,6 +100,8 @@ public:
     void set_value(platform::RegistryRoot root, std::string_view path, std::string_view name,
                    platform::RegistryValue value,
                    platform::RegistryView view = platform::RegistryView::Native);
+    // The value as shown_value shows it; empty when the key or the value is absent.
+    std::string value_of(platform::RegistryRoot root, std::string_view path, std::string_view name);
 
     // ---- Scripting and injected failures.
     std::deque<int> answers; // message-box answers, in order; otherwise Yes for questions, OK
@@ -122,6 +128,10 @@ public:
     std::map<int, std::string> special_folders;
     bool system_account = false;
     bool cleaning_locked = false; // another cleaning holds the lock
+    platform::UtcTime now{2024, 5, 1, 12, 34, 56};
+    std::string computer = "PC1";
+    std::string user = "alice";
+    std::map<std::string, std::string> environment; // by upper-case name, for %NAME%
 
     // ---- What happened.
     std::vector<MessageBox> boxes;
@@ -163,6 +173,10 @@ public:
     std::optional<std::string> special_folder(int csidl) override;
     bool runs_as_system_account() override { return system_account; }
     std::unique_ptr<platform::CleaningLock> lock_cleaning() override;
+    platform::UtcTime utc_now() override { return now; }
+    std::string computer_name() override { return computer; }
+    std::string user_name() override { return user; }
+    std::string expand_environment(std::string_view text) override;
 
     // ---- platform::Processes
     platform::ProcessResult run_and_wait(std::string_view application,

@@ -18,6 +18,10 @@ public:
     std::optional<std::string> special_folder(int csidl) override;
     bool runs_as_system_account() override;
     std::unique_ptr<platform::CleaningLock> lock_cleaning() override;
+    platform::UtcTime utc_now() override;
+    std::string computer_name() override;
+    std::string user_name() override;
+    std::string expand_environment(std::string_view text) override;
 };
 
 } // namespace win32
