@@ -4,6 +4,7 @@
 #include "backup/backup_contents.h"
 #include "backup/sha256.h"
 #include "engine/line_echo.h"
+#include "engine/marker.h"
 #include "engine/numbered_log.h"
 #include "operations/registry_settings.h"
 #include "operations/settings_files.h"
@@ -306,8 +307,8 @@ private:
 
 RunReport run_restore(Context& context, int number) {
     const LineEcho echo(context.log, context.observer);
-    const std::string folder =
-        backup_folder_of(context.state.VeskPath, "Cleaning" + std::to_string(number) + ".log");
+    const std::string folder = backup_folder_of(backups_folder(context.state),
+                                                "Cleaning" + std::to_string(number) + ".log");
     Backup backup;
     try {
         backup = read_backup(context, folder);
@@ -335,6 +336,7 @@ RunReport run_restore(Context& context, int number) {
     if (report.uncovered && report.uncovered->where.empty()) {
         report.uncovered->where = kRestoreProcedure;
     }
+    mark_run(context, report);
     end_pipeline(context.log, report);
     return report;
 }
