@@ -18,6 +18,7 @@ enum ExitCode : int {
     kExitSystemAccount = 5, // it would clean the wrong profile; nothing done
     kExitBusy = 6,          // another cleaning is running for this user; nothing done
     kExitStopped = 7,       // stopped before the end; the log lists what was done
+    kExitPolicy = 9,        // the organisation's policy refuses it; nothing done
 };
 
 // Runs the command line (without the program's name) against the platform; what start-up would
