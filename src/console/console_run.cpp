@@ -10,7 +10,9 @@
 #include "startup/main.h"
 
 #include <cstdint>
+#include <exception>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -331,10 +333,16 @@ int run_detection(const ParsedCommandLine& parsed, const platform::Platform& os,
     OneLineStreams line(streams,
                         !parsed.request || (!parsed.request->json && !parsed.request->quiet));
     int exit_code = kExitWrongCommandLine;
-    if (parsed.request) {
-        exit_code = run_request(*parsed.request, os, line, stop);
-    } else {
+    if (!parsed.request) {
         line.err("VeskClean: " + parsed.error + "; VeskClean /? tells how to call it.");
+    } else {
+        // A failure nothing trapped goes on the line too, not to standard error.
+        try {
+            exit_code = run_request(*parsed.request, os, line, stop);
+        } catch (const std::exception& failure) {
+            line.err(std::string("VeskClean: ") + failure.what());
+            exit_code = kExitSomethingLeft;
+        }
     }
     line.write();
     return exit_code;
