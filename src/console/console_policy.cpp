@@ -17,7 +17,10 @@ std::string_view source_name(PolicySource source) {
 }
 
 std::string forbidden_text(const OptionRow& row, const Policy& policy) {
-    return "/" + std::string(row.switch_name) + " (" + where_set(policy.setting_of(row)) + ").";
+    // Appended piece by piece: GCC 12 warns falsely about "literal" + std::string here.
+    std::string text("/");
+    text.append(row.switch_name).append(" (").append(where_set(policy.setting_of(row)));
+    return text.append(").");
 }
 
 // "registry      machine  forbidden": the setting, where it comes from, its value.

@@ -20,7 +20,8 @@ platform::RegistryValue number_value(std::uint32_t number) {
 }
 
 std::string two_digits(int number) {
-    return (number < 10 ? "0" : "") + std::to_string(number);
+    std::string digits = std::to_string(number);
+    return digits.size() < 2 ? digits.insert(0, 1, '0') : digits;
 }
 
 // "2024-05-01T12:34:56Z"
