@@ -93,6 +93,16 @@ std::string backup_folder_of(std::string_view host_folder, std::string_view log_
     return std::string(host_folder) + "\\" + std::string(number) + ".backup";
 }
 
+std::vector<std::string> folders_above_backups(const SharedState& state) {
+    if (state.backup_home.empty()) {
+        return {};
+    }
+    // The home is <BackupFolder>\<computer>\<user>: the organisation's folder itself is theirs to
+    // make.
+    const std::string& home = state.backup_home;
+    return {home.substr(0, home.rfind('\\')), home};
+}
+
 std::variant<std::vector<RegKeyBlock>, std::string>
 read_key_tree(platform::Registry& registry, std::string_view key_root, const std::string& path) {
     if (!reg_file_can_hold_name(leaf_of(path))) {
@@ -181,6 +191,12 @@ std::optional<std::string> BackupAction::make_folder(const Context& context) {
     if (whole_) {
         if (auto failed = whole_->make_folder(context)) {
             return failed;
+        }
+    }
+    for (const std::string& above : above_) {
+        const platform::FolderResult made = context.os.files.create_folder(above);
+        if (made.status == platform::CreateStatus::Failed) {
+            return "the folder " + above + " cannot be made: " + made.reason;
         }
     }
     // A folder of that name left by an earlier run is not ours to add to.

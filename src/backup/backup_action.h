@@ -18,6 +18,13 @@ inline constexpr std::string_view kRegistryBackupName = "registry.reg";
 
 // The backup folder of the log with that name: "Cleaning3.log" backs up into "Cleaning3.backup".
 std::string backup_folder_of(std::string_view host_folder, std::string_view log_name);
+// Where the backup folders are: the backup home, or beside the logs in the host folder.
+inline const std::string& backups_folder(const SharedState& state) {
+    return state.backup_home.empty() ? state.VeskPath : state.backup_home;
+}
+// The folders to make, if missing, before a backup folder: the computer's and the user's in the
+// organisation's folder; none beside the logs.
+std::vector<std::string> folders_above_backups(const SharedState& state);
 
 // The user's key at path with all its values and subkeys, in the order the registry lists them,
 // each block named with key_root in front; or why it cannot be backed up faithfully: a registry
@@ -71,8 +78,12 @@ public:
     // folder first, when its own is the first to take something.
     explicit BackupAction(TargetAction& deletion, BackupAction* whole = nullptr)
         : deletion_(deletion), whole_(whole) {}
-    // Where the backups go; the folder is made with the first backup.
-    void set_folder(std::string folder) { folder_ = std::move(folder); }
+    // Where the backups go; the folder is made with the first backup, after the folders above
+    // it that are to be made first (each may exist already).
+    void set_folder(std::string folder, std::vector<std::string> above = {}) {
+        folder_ = std::move(folder);
+        above_ = std::move(above);
+    }
     const std::string& folder() const { return folder_; }
     // Whether anything was wholly backed up.
     bool holds_items() const { return held_ > 0; }
@@ -90,6 +101,7 @@ private:
     TargetAction& deletion_;
     BackupAction* whole_;
     std::string folder_;
+    std::vector<std::string> above_;
     bool made_ = false;
     std::size_t held_ = 0;
     PieceFile registry_file_{utf16le_bytes(reg_file_header())};

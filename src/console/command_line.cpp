@@ -3,6 +3,7 @@
 #include "log/cleaning_log.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 namespace {
@@ -37,6 +38,10 @@ bool is_restore_without_number(std::string_view name) {
 bool apply_switch(std::string_view name, ConsoleRequest& request) {
     if (name == "preview") {
         request.mode = ConsoleMode::Preview;
+    } else if (name == "detect") {
+        request.detect = true;
+    } else if (name == "policy") {
+        request.show_policy = true;
     } else if (name == "json") {
         request.json = true;
     } else if (name == "quiet") {
@@ -60,8 +65,27 @@ bool apply_switch(std::string_view name, ConsoleRequest& request) {
             return false;
         }
         request.options.*found->chosen = true;
+        request.named.*found->chosen = true;
     }
     return true;
+}
+
+// /policy stands alone; /detect previews, so it takes no /preview and no restore. Sets the
+// mode they ask for; the reason when the line is wrong.
+std::optional<std::string> settle_detection_and_policy(ConsoleRequest& request) {
+    if (request.show_policy) {
+        if (request.detect || request.json || request.quiet || any_chosen(request.options) ||
+            request.mode != ConsoleMode::Clean || request.restore_number != 0) {
+            return "/policy takes no other switch";
+        }
+        request.mode = ConsoleMode::Policy;
+    } else if (request.detect) {
+        if (request.mode == ConsoleMode::Preview || request.restore_number != 0) {
+            return "/detect takes no /preview and no /restore";
+        }
+        request.mode = ConsoleMode::Detect;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -87,6 +111,12 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments) 
             return {std::nullopt, "unknown switch: \"" + argument + "\""};
         }
     }
+    if (auto wrong = settle_detection_and_policy(request)) {
+        return {std::nullopt, *wrong};
+    }
+    if (request.mode == ConsoleMode::Policy) {
+        return {request, {}};
+    }
     if (request.restore_number != 0) {
         if (any_chosen(request.options) || request.mode == ConsoleMode::Preview) {
             return {std::nullopt, "a restore takes no option and no /preview"};
@@ -100,13 +130,22 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments) 
     return {request, {}};
 }
 
+bool asks_for_detection(const std::vector<std::string>& arguments) {
+    return std::ranges::any_of(arguments, [](const std::string& argument) {
+        return argument.size() > 1 && (argument.front() == '/' || argument.front() == '-') &&
+               lower_ascii(std::string_view(argument).substr(1)) == "detect";
+    });
+}
+
 std::vector<std::string> usage_lines() {
     std::vector<std::string> lines = {
         "Cleans the VESK suite's per-user state, as the VESK Cleaning Wizard does, without a "
         "window.",
         "",
         "VeskClean [/preview] OPTION... [/allusers] [/json] [/quiet]",
+        "VeskClean /detect OPTION... [/allusers] [/json] [/quiet]",
         "VeskClean /restore:N [/allusers] [/json] [/quiet]",
+        "VeskClean /policy",
         "VeskClean /?",
         "",
     };
@@ -132,6 +171,10 @@ std::vector<std::string> usage_lines() {
         lines.end(),
         {
             "/preview lists what would be done and changes nothing.",
+            "/detect  says in one line what /preview would list; exit code 1 when something",
+            "         would be cleaned, 0 when nothing.",
+            "/policy  shows what the organisation's policy allows, and where each setting comes",
+            "         from.",
             "/json    prints one JSON object a line: each item, then a summary.",
             "/quiet   prints nothing on standard output; errors still go to standard error.",
             "/allusers cleans (previews, restores) every user profile of the machine: the",
@@ -147,7 +190,8 @@ std::vector<std::string> usage_lines() {
             "(or no such backup, or one that is not understood; nothing changed);",
             "5 running as the system account; 6 another cleaning is running;",
             "7 stopped before the end (Ctrl+C and the like); the log lists what was done;",
-            "8 /allusers without administrator rights; nothing done.",
+            "8 /allusers without administrator rights; nothing done;",
+            "9 refused by the organisation's policy (see /policy); nothing done.",
         });
     return lines;
 }

@@ -1,6 +1,8 @@
 #include "console/console_run.h"
 
 #include "console/command_line.h"
+#include "console/console_policy.h"
+#include "console/detection.h"
 #include "console/json.h"
 #include "engine/every_profile.h"
 #include "engine/profiles.h"
@@ -10,7 +12,9 @@
 #include "startup/main.h"
 
 #include <cstdint>
+#include <exception>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -60,7 +64,9 @@ public:
         : request_(request), streams_(streams), stop_(stop) {}
 
     void item_handled(const ItemEvent& item) override {
-        if (request_.json) {
+        if (request_.mode == ConsoleMode::Detect) {
+            detection_.count(item);
+        } else if (request_.json) {
             JsonObject object;
             object.add("type", "item")
                 .add("outcome", outcome_name(item))
@@ -79,6 +85,10 @@ public:
         }
     }
     void failure_trapped(const TrappedFailure& failure) override {
+        if (request_.mode == ConsoleMode::Detect) {
+            detection_.add_failure(failure.box_text);
+            return;
+        }
         streams_.err(failure.box_text);
         if (request_.json) {
             out(JsonObject().add("type", "failure").add("message", failure.box_text).text());
@@ -109,6 +119,8 @@ public:
     int finish(int exit_code, const RunReport& report, std::string_view error = {}) {
         if (request_.json && request_.mode == ConsoleMode::Restore) {
             finish_restore_summary(exit_code, report, error);
+        } else if (request_.json && request_.mode == ConsoleMode::Detect) {
+            finish_detection_summary(exit_code, error);
         } else if (request_.json) {
             JsonObject summary;
             summary.add("type", "summary")
@@ -125,6 +137,7 @@ public:
         }
         return exit_code;
     }
+    DetectionTally& detection() { return detection_; }
     // The summary of a run that ended before it began.
     int finish_early(int exit_code, std::string_view error) {
         return finish(exit_code, RunReport{}, error);
@@ -140,6 +153,12 @@ private:
             .add("left", report.refused)
             .add_flag("stopped", report.stopped);
         add_path(summary, "log", report.log_path);
+        finish_summary(summary, exit_code, error);
+    }
+    void finish_detection_summary(int exit_code, std::string_view error) {
+        JsonObject summary;
+        summary.add("type", "summary").add("mode", "detect");
+        detection_.add_counts(summary);
         finish_summary(summary, exit_code, error);
     }
     void out(std::string_view line) {
@@ -165,6 +184,7 @@ private:
     ConsoleStreams& streams_;
     const std::atomic<bool>& stop_;
     std::optional<Profile> profile_; // the profile whose items come now, in a run over all
+    DetectionTally detection_;
 };
 
 // The line after start-up's own message for a console's administrator, who cannot ask the
@@ -205,6 +225,20 @@ int after_preview(ConsoleReporter& reporter, const RunReport& report) {
                  " would be cleaned; nothing was changed.");
     const bool clean = report.refused == 0 && report.trapped.empty() && !report.uncovered;
     return reporter.finish(clean ? kExitDone : kExitSomethingLeft, report);
+}
+
+int after_detection(ConsoleReporter& reporter, const RunReport& report) {
+    if (report.stopped) {
+        reporter.say("The detection was stopped; nothing was changed.");
+        return reporter.finish(kExitStopped, report);
+    }
+    DetectionTally& found = reporter.detection();
+    if (report.uncovered) {
+        found.add_failure("Error in " + report.uncovered->where + ": " +
+                          report.uncovered->description);
+    }
+    reporter.say(found.text());
+    return reporter.finish(found.finds_work() ? kExitSomethingLeft : kExitDone, report);
 }
 
 int after_cleaning(ConsoleReporter& reporter, const SharedState& state, const RunReport& report,
@@ -261,11 +295,14 @@ int after_restore(ConsoleReporter& reporter, const SharedState& state, const Run
     return reporter.finish(report.refused == 0 ? kExitDone : kExitSomethingLeft, report);
 }
 
-int run_every_profile(const ConsoleRequest& request, Context& context, ConsoleReporter& reporter,
-                      platform::UserInterface& ui) {
+int run_every_profile(const ConsoleRequest& request, const CleaningOptions& options,
+                      Context& context, ConsoleReporter& reporter, platform::UserInterface& ui) {
     const std::vector<Profile> profiles = find_profiles(context.os);
     if (request.mode == ConsoleMode::Preview) {
-        return after_preview(reporter, preview_every_profile(context, request.options, profiles));
+        return after_preview(reporter, preview_every_profile(context, options, profiles));
+    }
+    if (request.mode == ConsoleMode::Detect) {
+        return after_detection(reporter, preview_every_profile(context, options, profiles));
     }
     if (request.mode == ConsoleMode::Restore) {
         return after_restore(reporter, context.state,
@@ -273,13 +310,19 @@ int run_every_profile(const ConsoleRequest& request, Context& context, ConsoleRe
                              ui);
     }
     return after_cleaning(reporter, context.state,
-                          run_cleaning_every_profile(context, request.options, profiles), ui);
+                          run_cleaning_every_profile(context, options, profiles), ui);
 }
 
 int run_request(const ConsoleRequest& request, const platform::Platform& os,
                 ConsoleStreams& streams, const std::atomic<bool>& stop) {
     ConsoleReporter reporter(request, streams, stop);
     ConsoleUserInterface ui(streams);
+    const Policy policy = read_policy(os.registry, os.system);
+    if (const auto refused = refusal_by_policy(request, policy)) {
+        reporter.error(*refused);
+        return reporter.finish_early(kExitPolicy, *refused);
+    }
+    const CleaningOptions options = options_allowed(request, policy);
     if (request.all_users) {
         // The one run where the system account is right: device-management tools run as it.
         if (!os.system.may_clean_every_profile()) {
@@ -291,9 +334,10 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
         return reporter.finish_early(kExitSystemAccount, kSystemAccount);
     }
     // A preview changes nothing and may look while a cleaning runs.
+    const bool changes = request.mode == ConsoleMode::Clean || request.mode == ConsoleMode::Restore;
     CleaningLog log;
     std::optional<CleaningSession> session;
-    if (request.mode != ConsoleMode::Preview && !session.emplace(os.system, log).held()) {
+    if (changes && !session.emplace(os.system, log).held()) {
         reporter.error(kAnotherCleaningRuns);
         return reporter.finish_early(kExitBusy, kAnotherCleaningRuns);
     }
@@ -305,18 +349,46 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
         }
         return reporter.finish_early(kExitNoHostFolder, "the host folder was not found");
     }
+    if (changes) {
+        state.backup_home = backup_home(policy, os.system);
+    }
     DeleteAction deletion;
     Context context{state, os, log, deletion, reporter};
     if (request.all_users) {
-        return run_every_profile(request, context, reporter, ui);
+        return run_every_profile(request, options, context, reporter, ui);
     }
     if (request.mode == ConsoleMode::Preview) {
-        return after_preview(reporter, preview_cleaning(context, request.options));
+        return after_preview(reporter, preview_cleaning(context, options));
+    }
+    if (request.mode == ConsoleMode::Detect) {
+        return after_detection(reporter, preview_cleaning(context, options));
     }
     if (request.mode == ConsoleMode::Restore) {
         return after_restore(reporter, state, run_restore(context, request.restore_number), ui);
     }
-    return after_cleaning(reporter, state, run_cleaning(context, request.options), ui);
+    return after_cleaning(reporter, state, run_cleaning(context, options), ui);
+}
+
+// What the program would print, and even that the line is wrong, on one line of standard
+// output: a detection tool takes anything on standard error for a failure of its own.
+int run_detection(const ParsedCommandLine& parsed, const platform::Platform& os,
+                  ConsoleStreams& streams, const std::atomic<bool>& stop) {
+    OneLineStreams line(streams,
+                        !parsed.request || (!parsed.request->json && !parsed.request->quiet));
+    int exit_code = kExitWrongCommandLine;
+    if (!parsed.request) {
+        line.err("VeskClean: " + parsed.error + "; VeskClean /? tells how to call it.");
+    } else {
+        // A failure nothing trapped goes on the line too, not to standard error.
+        try {
+            exit_code = run_request(*parsed.request, os, line, stop);
+        } catch (const std::exception& failure) {
+            line.err(std::string("VeskClean: ") + failure.what());
+            exit_code = kExitSomethingLeft;
+        }
+    }
+    line.write();
+    return exit_code;
 }
 
 } // namespace
@@ -337,6 +409,10 @@ int ConsoleUserInterface::message_box(std::string_view text, int style) {
 int run_console(const std::vector<std::string>& arguments, const platform::Platform& os,
                 ConsoleStreams& streams, const std::atomic<bool>& stop) {
     const ParsedCommandLine parsed = parse_command_line(arguments);
+    if (asks_for_detection(arguments) &&
+        !(parsed.request && parsed.request->mode == ConsoleMode::Help)) {
+        return run_detection(parsed, os, streams, stop);
+    }
     if (!parsed.request) {
         streams.err("VeskClean: " + parsed.error);
         for (const std::string_view line : usage_lines()) {
@@ -346,6 +422,13 @@ int run_console(const std::vector<std::string>& arguments, const platform::Platf
     }
     if (parsed.request->mode == ConsoleMode::Help) {
         for (const std::string_view line : usage_lines()) {
+            streams.out(line);
+        }
+        return kExitDone;
+    }
+    if (parsed.request->mode == ConsoleMode::Policy) {
+        for (const std::string& line :
+             policy_lines(read_policy(os.registry, os.system), os.system)) {
             streams.out(line);
         }
         return kExitDone;

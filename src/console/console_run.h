@@ -19,6 +19,7 @@ enum ExitCode : int {
     kExitBusy = 6,             // another cleaning is running for this user; nothing done
     kExitStopped = 7,          // stopped before the end; the log lists what was done
     kExitNotAdministrator = 8, // /allusers without the rights to reach every profile
+    kExitPolicy = 9,           // the organisation's policy refuses it; nothing done
 };
 
 // Runs the command line (without the program's name) against the platform; what start-up would

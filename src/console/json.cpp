@@ -60,6 +60,12 @@ JsonObject& JsonObject::add_flag(std::string_view member, bool value) {
     return *this;
 }
 
+JsonObject& JsonObject::add_object(std::string_view member, const JsonObject& object) {
+    name(member);
+    body_ += object.text();
+    return *this;
+}
+
 JsonObject& JsonObject::add_null(std::string_view member) {
     name(member);
     body_ += "null";

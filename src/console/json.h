@@ -1,4 +1,5 @@
-// Just enough JSON for the console program's output: objects of strings and numbers, one a line.
+// Just enough JSON for the console program's output: objects of strings, numbers and objects,
+// one a line.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,7 @@ public:
     JsonObject& add(std::string_view name, std::string_view text);
     JsonObject& add(std::string_view name, std::uint64_t number);
     JsonObject& add_null(std::string_view name);
+    JsonObject& add_object(std::string_view name, const JsonObject& object);
     // Named apart from add: a string literal would take a bool overload before a string_view.
     JsonObject& add_flag(std::string_view name, bool value);
     std::string text() const { return body_ + "}"; }

@@ -2,6 +2,7 @@
 
 #include "backup/backup_action.h"
 #include "engine/line_echo.h"
+#include "engine/marker.h"
 #include "engine/numbered_log.h"
 
 namespace {
@@ -137,13 +138,15 @@ RunReport run_cleaning(Context& context, const CleaningOptions& options) {
         if (!open_numbered_log(counted, run)) {
             return;
         }
-        backup.set_folder(backup_folder_of(counted.state.VeskPath, run.log_name));
+        backup.set_folder(backup_folder_of(backups_folder(counted.state), run.log_name),
+                          folders_above_backups(counted.state));
         run_operations(counted, options, run.log_name);
     });
     if (backup.holds_items()) {
         report.backup_folder = backup.folder();
         write_closing_line(context.log, report, pad_to_zone("Backed up to: ") + backup.folder());
     }
+    mark_run(context, report);
     end_pipeline(context.log, report);
     return report;
 }

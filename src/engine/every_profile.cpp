@@ -2,6 +2,7 @@
 
 #include "backup/backup_action.h"
 #include "engine/line_echo.h"
+#include "engine/marker.h"
 #include "engine/numbered_log.h"
 #include "engine/profiles.h"
 #include "operations/trapped_error.h"
@@ -83,7 +84,8 @@ RunReport run_cleaning_every_profile(Context& context, const CleaningOptions& op
         if (!open_numbered_log(counted, run)) {
             return;
         }
-        backup.set_folder(backup_folder_of(counted.state.VeskPath, run.log_name));
+        backup.set_folder(backup_folder_of(backups_folder(counted.state), run.log_name),
+                          folders_above_backups(counted.state));
         run_scope(counted, options, Scope::Machine, run.log_name);
         in_each_profile(counted, profiles, [&](Context& inside, const Profile& profile) {
             BackupAction own(context.action, &backup);
@@ -103,6 +105,7 @@ RunReport run_cleaning_every_profile(Context& context, const CleaningOptions& op
         report.backup_folder = backup.folder();
         write_closing_line(context.log, report, pad_to_zone("Backed up to: ") + backup.folder());
     }
+    mark_run(context, report);
     end_pipeline(context.log, report);
     return report;
 }

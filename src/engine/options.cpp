@@ -51,7 +51,7 @@ void program_data_store(Context& context, std::string_view /*log_name*/) {
 
 } // namespace
 
-const std::array<OptionRow, 9> kOptionTable = {{
+const std::array<OptionRow, kOptionCount> kOptionTable = {{
     {&CleaningOptions::registry_settings,
      "registry",
      "the suite's program-settings keys",

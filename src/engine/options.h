@@ -49,6 +49,7 @@ struct OptionRow {
     void (*run)(Context& context, std::string_view log_name);
 };
 
-extern const std::array<OptionRow, 9> kOptionTable;
+inline constexpr std::size_t kOptionCount = 9;
+extern const std::array<OptionRow, kOptionCount> kOptionTable;
 
 bool any_chosen(const CleaningOptions& options);

@@ -30,7 +30,11 @@ std::optional<std::string> existing_folder(const platform::Platform& os, const s
     text = text.substr(0, text.find(u'\0'));
     std::string folder = platform::utf8_from_utf16(text);
     if (value->type == platform::kRegExpandSz) {
-        folder = os.system.expand_environment(folder);
+        try {
+            folder = os.system.expand_environment(folder);
+        } catch (const platform::Failure&) {
+            return std::nullopt;
+        }
     }
     while (folder.size() > 3 && folder.back() == '\\') {
         folder.pop_back();

@@ -86,6 +86,9 @@ public:
         return machine_.expand_environment(text);
     }
     void pause(unsigned milliseconds) override { machine_.pause(milliseconds); }
+    platform::UtcTime utc_now() override { return machine_.utc_now(); }
+    std::string computer_name() override { return machine_.computer_name(); }
+    std::string user_name() override { return machine_.user_name(); }
     std::unique_ptr<platform::CleaningLock> lock_cleaning() override {
         return machine_.lock_cleaning();
     }

@@ -5,6 +5,7 @@
 #include "backup/sha256.h"
 #include "engine/every_profile.h"
 #include "engine/line_echo.h"
+#include "engine/marker.h"
 #include "engine/numbered_log.h"
 #include "engine/profiles.h"
 #include "operations/registry_settings.h"
@@ -393,6 +394,7 @@ RunReport restore_whole(Context& context, const WholeBackup& whole) {
     if (report.uncovered && report.uncovered->where.empty()) {
         report.uncovered->where = kRestoreProcedure;
     }
+    mark_run(context, report);
     end_pipeline(context.log, report);
     return report;
 }
@@ -411,8 +413,8 @@ void keep_own_part(const Context& context, WholeBackup& whole) {
 RunReport restore_from(Context& context, int number, const std::vector<Profile>& profiles,
                        bool every_profile) {
     const LineEcho echo(context.log, context.observer);
-    const std::string folder =
-        backup_folder_of(context.state.VeskPath, "Cleaning" + std::to_string(number) + ".log");
+    const std::string folder = backup_folder_of(backups_folder(context.state),
+                                                "Cleaning" + std::to_string(number) + ".log");
     WholeBackup whole;
     try {
         whole = read_whole_backup(context, folder, profiles);

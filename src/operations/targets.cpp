@@ -31,27 +31,29 @@ ItemOutcome confirmed(const Context& context, const Target& target,
 }
 
 // One row a kind, in the kinds' order: done, refused, not backed up, restored, not restored,
-// JSON kind, JSON outcomes (done, previewed), the preview's words (would, would not).
+// JSON kind, JSON outcomes (done, previewed), the preview's words (would, would not), the
+// detection's count (one, many).
 // clang-format off
 constexpr std::array<KindWords, 8> kKindWords = {{
     {"Deleted Key:", "Could not delete Key:", "Could not back up Key:", "Restored Key:",
-     "Not restored Key:", "key", "deleted", "would delete", "Would delete ", "Would not delete "},
+     "Not restored Key:", "key", "deleted", "would delete", "Would delete ", "Would not delete ",
+     "key", "keys"},
     {"Deleted File:", "Could not delete File:", "Could not back up File:", "Restored File:",
      "Not restored File:", "settings file", "deleted", "would delete", "Would delete ",
-     "Would not delete "},
+     "Would not delete ", "settings file", "settings files"},
     {"Deleted File:", "Could not delete File:", {}, {}, {}, "file", "deleted", "would delete",
-     "Would delete ", "Would not delete "},
+     "Would delete ", "Would not delete ", "file", "files"},
     {"Deleted Directory:", "Could not delete Directory:", {}, {}, {}, "project folder", "deleted",
-     "would delete", "Would delete ", "Would not delete "},
+     "would delete", "Would delete ", "Would not delete ", "project folder", "project folders"},
     {"Deleted Directory:", "Could not delete Directory:", {}, {}, {}, "project link", "deleted",
-     "would delete", "Would delete ", "Would not delete "},
+     "would delete", "Would delete ", "Would not delete ", "project link", "project links"},
     {{}, "Could not delete File:", {}, {}, {}, "store file", "deleted", "would delete",
-     "Would delete ", "Would not delete "},
+     "Would delete ", "Would not delete ", "virtual-store file", "virtual-store files"},
     {{}, "Could not clean Directory:", {}, {}, {}, "store folder", "deleted", "would delete",
-     "Would delete ", "Would not clean "},
+     "Would delete ", "Would not clean ", "virtual-store folder", "virtual-store folders"},
     {"Permissions Set For: ", "Permissions Not Set For: ", {}, {}, {}, "folder rights",
      "permissions set", "would set permissions", "Would set permissions for: ",
-     "Would not set permissions for: "},
+     "Would not set permissions for: ", "folder's access rights", "folders' access rights"},
 }};
 // clang-format on
 static_assert(kKindWords.size() == static_cast<std::size_t>(TargetKind::FolderRights) + 1,

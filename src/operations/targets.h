@@ -42,6 +42,8 @@ struct KindWords {
     std::string_view json_previewed;
     std::string_view would;     // the preview's line, before the path
     std::string_view would_not; // the preview's line for what would be refused, before the path
+    std::string_view one;       // a detection's count of one, "1 key", and of more, "2 keys"
+    std::string_view many;
 };
 const KindWords& words_of(TargetKind kind);
 

@@ -67,7 +67,9 @@ enum class RegistryAccess {
     Default,    // what RegOpenKey asks for: enough to enumerate subkeys
     AllAccess   // KEY_ALL_ACCESS
 };
-enum class RegistryView { Native, Wow64_32 };
+// Wow64_64 reads the 64-bit view from a 32-bit program (where Group Policy writes the machine's
+// settings on 64-bit Windows); on 32-bit Windows it is the only view.
+enum class RegistryView { Native, Wow64_32, Wow64_64 };
 
 inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegExpandSz = 2;
@@ -275,6 +277,16 @@ public:
     virtual ~CleaningLock() = default;
 };
 
+// A moment in Coordinated Universal Time, to the second.
+struct UtcTime {
+    int year = 1601;
+    int month = 1;
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
 class System {
 public:
     virtual ~System() = default;
@@ -290,14 +302,20 @@ public:
     virtual std::string current_user_sid() = 0;
     // "DOMAIN\name" of an account, or empty text when the SID cannot be resolved.
     virtual std::string account_name(std::string_view sid) = 0;
-    // The text with %NAME% replaced by the environment's values, as the registry's expandable
-    // strings mean them.
-    virtual std::string expand_environment(std::string_view text) = 0;
     // Lets the time pass before trying again.
     virtual void pause(unsigned milliseconds) = 0;
     // The lock that lets one cleaning run at a time in the user's logon session, window and
     // console program alike; nullptr while another cleaning holds it.
     virtual std::unique_ptr<CleaningLock> lock_cleaning() = 0;
+    virtual UtcTime utc_now() = 0;
+    // The computer's name and the name the user logged on with. Throw Failure when the system
+    // cannot tell.
+    virtual std::string computer_name() = 0;
+    virtual std::string user_name() = 0;
+    // The text with each %NAME% of the process's environment replaced by its value, as the
+    // system expands a REG_EXPAND_SZ value; a name the environment lacks stays as written.
+    // Throws Failure when the system cannot expand it.
+    virtual std::string expand_environment(std::string_view text) = 0;
 };
 
 struct ProcessResult {

@@ -13,4 +13,7 @@ struct SharedState {
     std::string AppDataPath;
     std::string AuxDataPath;
     std::string ProgramPath;
+    // Where the backups go when the organisation's policy names a folder for them:
+    // <BackupFolder>\<computer>\<user>. Empty: beside the logs, in VeskPath.
+    std::string backup_home;
 };

@@ -80,6 +80,9 @@ void Form1::Command2_Click() {
         end_program();
         return;
     }
+    if (told_previews_only()) {
+        return;
+    }
     const std::string pf_store = MM_GetVirtualStorePath(context_, StoreKind::ProgramFiles);
     const std::string pd_store = MM_GetVirtualStorePath(context_, StoreKind::ProgramData);
     bool confirmable = false;

@@ -96,13 +96,13 @@ std::array<Control, kControlCount> stored_layout() {
          240,
          5175,
          4455,
-         9,
+         10,
          1,
          false,
          "Advanced Cleaning Options"},
-        {Id::Command2, "Command2", -1, Kind::Button, Id::Frame2, 3840, 3720, 975, 495, 16, 12,
+        {Id::Command2, "Command2", -1, Kind::Button, Id::Frame2, 3840, 3720, 975, 495, 17, 12,
          false, "Done"},
-        {Id::Check2_0, "Check2", 0, Kind::CheckBox, Id::Frame2, 720, 1560, 3855, 255, 11, 13, false,
+        {Id::Check2_0, "Check2", 0, Kind::CheckBox, Id::Frame2, 720, 1560, 3855, 255, 12, 13, false,
          "Restore VESK Folder Access Rights"},
         {Id::Command3,
          "Command3",
@@ -113,20 +113,26 @@ std::array<Control, kControlCount> stored_layout() {
          4920,
          2295,
          255,
-         17,
+         19,
          0,
          false,
          "Advanced Options"},
-        {Id::Label2_0, "Label2", 0, Kind::Label, Id::Frame2, 720, 400, 3255, 255, 10, 14, true,
+        {Id::Label2_0, "Label2", 0, Kind::Label, Id::Frame2, 720, 400, 3255, 255, 11, 14, true,
          "\"Please close any open VESK windows first!\"."},
-        {Id::Label2_1, "Label2", 1, Kind::Label, Id::Frame2, 720, 2160, 4215, 255, 12, 15, true,
+        {Id::Label2_1, "Label2", 1, Kind::Label, Id::Frame2, 720, 2160, 4215, 255, 13, 15, true,
          "Access rights need an administrator."},
-        {Id::Check3, "Check3", -1, Kind::CheckBox, Id::Frame2, 720, 2400, 3375, 375, 13, 16, false,
+        {Id::Check3, "Check3", -1, Kind::CheckBox, Id::Frame2, 720, 2400, 3375, 375, 14, 16, false,
          "Delete VESK Settings from Virtual Store"},
-        {Id::Check4, "Check4", -1, Kind::CheckBox, Id::Frame2, 1200, 2880, 1815, 195, 14, 17, false,
+        {Id::Check4, "Check4", -1, Kind::CheckBox, Id::Frame2, 1200, 2880, 1815, 195, 15, 17, false,
          "Program Files"},
-        {Id::Check5, "Check5", -1, Kind::CheckBox, Id::Frame2, 1200, 3360, 1935, 195, 15, 18, false,
+        {Id::Check5, "Check5", -1, Kind::CheckBox, Id::Frame2, 1200, 3360, 1935, 195, 16, 18, false,
          "Program Data"},
+        // Ours: beside each action button, level with its middle, shown only while the policy
+        // greys a box of the panel.
+        {Id::Label3, "Label3", -1, Kind::Label, Id::Frame1, 720, 3840, 3000, 255, 9, 19, false,
+         std::string(kSetByOrganisation), 0, false},
+        {Id::Label4, "Label4", -1, Kind::Label, Id::Frame2, 720, 3840, 3000, 255, 18, 20, false,
+         std::string(kSetByOrganisation), 0, false},
     }};
 }
 
@@ -210,6 +216,9 @@ void Form1::Form_Load() {
 
 void Form1::click(ControlId id) {
     const Control& target = control(id);
+    if (!target.enabled) {
+        return;
+    }
     dispatch(handler_name(target), [&] {
         if (target.kind == Kind::CheckBox) {
             set_value(id, target.value == 1 ? 0 : 1);
@@ -234,7 +243,8 @@ void Form1::close() {
 
 void Form1::set_value(ControlId id, int value) {
     Control& box = mutable_control(id);
-    if (box.value == value) {
+    // A greyed box stays unticked, whichever box's handler ticks it.
+    if (box.value == value || (!box.enabled && value == 1)) {
         return;
     }
     box.value = value;
@@ -287,11 +297,36 @@ void Form1::raise_click(ControlId id) {
 }
 
 void Form1::InitWindow() {
+    apply_policy();
     for (const OptionRow& row : kOptionTable) {
         if (row.panel == Panel::Standard) {
             set_value(box_of(row), row.first_choice ? 1 : 0);
         }
     }
+}
+
+void Form1::apply_policy() {
+    policy_ = read_policy(context_.os.registry, context_.os.system);
+    context_.state.backup_home = backup_home(policy_, context_.os.system);
+    for (const OptionRow& row : kOptionTable) {
+        if (!policy_.allows(row)) {
+            const ControlId box = box_of(row);
+            set_value(box, 0);
+            mutable_control(box).enabled = false;
+            mutable_control(row.panel == Panel::Standard ? Id::Label3 : Id::Label4).visible = true;
+        }
+    }
+    // The store boxes' master goes with them: it only ticks and unticks both.
+    mutable_control(Id::Check3).enabled =
+        control(Id::Check4).enabled || control(Id::Check5).enabled;
+}
+
+bool Form1::told_previews_only() {
+    if (!policy_.previews_only()) {
+        return false;
+    }
+    ui_.message_box(previews_only_text(policy_), platform::kMbInformation);
+    return true;
 }
 
 void Form1::Check1_Click(int /*index*/) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/cleaning_run.h"
+#include "engine/policy.h"
 #include "engine/session.h"
 #include "operations/context.h"
 #include "window/run_executor.h"
@@ -32,8 +33,10 @@ enum class ControlId {
     Check3,
     Check4,
     Check5,
+    Label3,
+    Label4,
 };
-inline constexpr std::size_t kControlCount = 18;
+inline constexpr std::size_t kControlCount = 20;
 
 enum class ControlKind { Frame, Button, CheckBox, Label };
 
@@ -50,6 +53,7 @@ struct Control {
     std::string caption;
     int value = 0; // check boxes: 0 unticked, 1 ticked
     bool visible = true;
+    bool enabled = true; // false for the box of an option the organisation forbids
 };
 
 inline constexpr std::string_view kFormCaption = " VESK Cleaning Wizard";
@@ -59,6 +63,8 @@ inline constexpr std::string_view kDone = "Done";
 inline constexpr std::string_view kGo = "Go!";
 inline constexpr std::string_view kShowAdvanced = "Advanced Options";
 inline constexpr std::string_view kHideAdvanced = "Hide Advanced Options";
+// The note beside a panel's action button while the organisation forbids an option of the panel.
+inline constexpr std::string_view kSetByOrganisation = "Greyed: set by your organisation";
 
 class Form1 {
 public:
@@ -111,6 +117,12 @@ private:
     void end_program();
 
     void InitWindow();
+    // The organisation's policy: a forbidden option's box greyed and unticked, its panel's note
+    // shown, and the backups' home.
+    void apply_policy();
+    // Under PreviewOnly an action button says why nothing can be cleaned instead of running;
+    // true when it did.
+    bool told_previews_only();
     void Check1_Click(int index);
     void UpdateCommand1Caption();
     void UpdateCommand2Caption();
@@ -154,6 +166,7 @@ private:
     InlineExecutor inline_executor_;
     RunExecutor* executor_ = &inline_executor_;
     std::array<Control, kControlCount> controls_;
+    Policy policy_;
     bool ended_ = false;
     bool running_ = false;
     bool close_requested_ = false;

@@ -6,6 +6,9 @@ void Form1::Command1_Click() {
         end_program();
         return;
     }
+    if (told_previews_only()) {
+        return;
+    }
     if (ui_.message_box(ConfirmStandardRun(), platform::kMbQuestionYesNo) == platform::kIdNo) {
         return;
     }

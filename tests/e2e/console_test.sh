@@ -529,6 +529,11 @@ case_allusers() {
     grep -qxF "Would delete $SECOND_KEY" <(out_lines preview) ||
         fail "the preview does not list the second user's key: $(cat "$SCRATCH/preview.out")"
     [ -f "$SECOND_STORE/Maps/Second.ini" ] || fail "the preview deleted something"
+    clean detect /allusers /registry /store-pd /temp /detect
+    expect_code detect 1
+    [ "$(out_lines detect | wc -l)" = 1 ] && [ ! -s "$SCRATCH/detect.err" ] ||
+        fail "detection over every profile is not one line: $(cat "$SCRATCH/detect.out")"
+    expect_no_hive_left
 
     clean cleaning /allusers /registry /store-pd /temp
     expect_code cleaning 0
@@ -660,6 +665,132 @@ case_demo() {
     expect_code wrong 4
     grep -q 'write /restore:N' "$SCRATCH/wrong.err" && ! grep -qi wine "$SCRATCH/wrong.err" ||
         fail "$(cat "$SCRATCH/wrong.err")"
+}
+
+# The data of a value of the marker, as "reg query" shows it ("0x0" for a DWORD).
+marker_value() {
+    wine reg query "HKCU\\$MARKER_KEY" /v "$1" 2>/dev/null | tr -d '\r' |
+        awk -v name="$1" '$1 == name { sub(/^ *[^ ]+ +REG_[A-Z_]+ +/, ""); print }'
+}
+
+# /detect before and after a cleaning: one line of standard output, nothing on standard error,
+# nothing changed, exit code 1 while something would be cleaned and 0 once nothing would; and
+# the cleaning's marker.
+case_detect() {
+    start_scratch
+    prepare_prefix
+    local host
+    host=$(make_host_folder "$CASE")
+    put "$host/a.\$\$\$"
+    put "$host/VeskMain.ini"
+    set_host_key "$host"
+    manifest "$host" >"$SCRATCH/before"
+
+    clean before /detect /temp /settings
+    expect_code before 1
+    [ "$(out_lines before)" = "2 items would be cleaned: 1 settings file, 1 file." ] ||
+        fail "$(cat "$SCRATCH/before.out")"
+    [ ! -s "$SCRATCH/before.err" ] || fail "standard error: $(cat "$SCRATCH/before.err")"
+    clean json /DETECT /temp /settings /json
+    expect_code json 1
+    python3 - "$SCRATCH/json.out" <<'PYTHON' || fail "$(cat "$SCRATCH/json.out")"
+import json, sys
+lines = open(sys.argv[1], encoding="utf-8").read().splitlines()
+summary = json.loads(lines[0])
+assert len(lines) == 1 and summary["mode"] == "detect", lines
+assert summary["kinds"] == {"file": 1, "settings file": 1} and summary["exit_code"] == 1, summary
+PYTHON
+    manifest "$host" | diff -u "$SCRATCH/before" - >&2 || fail "the detection changed the host folder"
+    ! wine_quiet reg query "HKCU\\$MARKER_KEY" || fail "the detection left a marker"
+
+    clean cleaning /temp /settings
+    expect_code cleaning 0
+    [ "$(marker_value LastCleaningExitCode)" = 0x0 ] &&
+        [ "$(marker_value LastCleaningLog)" = "$(windows_path "$host")\\Cleaning1.log" ] &&
+        [ "$(marker_value Version)" = 1.02.0006 ] &&
+        [[ "$(marker_value LastCleaningTime)" =~ ^20[0-9]{2}-[01][0-9]-[0-3][0-9]T[0-2][0-9]:[0-5][0-9]:[0-5][0-9]Z$ ]] ||
+        fail "the marker: $(wine reg query "HKCU\\$MARKER_KEY" 2>&1)"
+
+    clean after /detect /temp /settings
+    expect_code after 0
+    [ "$(out_lines after)" = "Nothing to clean." ] || fail "$(cat "$SCRATCH/after.out")"
+    [ ! -s "$SCRATCH/after.err" ] || fail "standard error: $(cat "$SCRATCH/after.err")"
+}
+
+# The organisation's policy: a forbidden option refused with 9 and nothing done, /all without
+# it, /policy naming each setting's source, the templates holding exactly what the program
+# reads, and PreviewOnly.
+case_policy() {
+    start_scratch
+    prepare_prefix
+    local host
+    host=$(make_host_folder "$CASE")
+    put "$host/a.\$\$\$"
+    put "$host/VeskMain.ini"
+    set_host_key "$host"
+    manifest "$host" >"$SCRATCH/before"
+    set_policy HKLM settings REG_DWORD 0
+    set_policy HKCU temp REG_SZ 0
+
+    clean forbidden /temp /settings
+    expect_code forbidden 9
+    [ "$(err_lines forbidden)" = "VeskClean: your organisation's policy forbids /settings \
+(settings = 0 in HKEY_LOCAL_MACHINE\\$POLICY_KEY)." ] || fail "$(cat "$SCRATCH/forbidden.err")"
+    [ ! -s "$SCRATCH/forbidden.out" ] || fail "$(cat "$SCRATCH/forbidden.out")"
+    manifest "$host" | diff -u "$SCRATCH/before" - >&2 || fail "a refused cleaning changed something"
+
+    clean policy /policy
+    expect_code policy 0
+    grep -qxF "settings      machine  forbidden" <(out_lines policy) &&
+        grep -qxF "temp          default  allowed" <(out_lines policy) &&
+        grep -qxF "Taken as absent: temp in HKEY_CURRENT_USER\\$POLICY_KEY (a REG_SZ, not a REG_DWORD)" \
+            <(out_lines policy) || fail "$(cat "$SCRATCH/policy.out")"
+    # The settings /policy lists, one a line after the first, are what the templates write.
+    python3 "$VESK_SCRIPTS/../tests/release/check_policy_templates.py" "$VESK_SCRIPTS/../policy" \
+        $(out_lines policy | sed -n '2,12p' | cut -d' ' -f1) >&2 ||
+        fail "the templates and the program's settings differ"
+
+    set_policy HKCU PreviewOnly REG_DWORD 1
+    clean previews-only /temp
+    expect_code previews-only 9
+    clean preview /preview /temp
+    expect_code preview 0
+    manifest "$host" | diff -u "$SCRATCH/before" - >&2 || fail "something was cleaned under PreviewOnly"
+
+    wine_quiet reg delete "HKCU\\$POLICY_KEY" /v PreviewOnly /f || fail "cannot delete PreviewOnly"
+    clean all /all
+    expect_code all 0
+    [ -f "$host/VeskMain.ini" ] && [ ! -e "$host/a.\$\$\$" ] ||
+        fail "/all did not come to the allowed options: $(ls "$host")"
+}
+
+# BackupFolder, expanded: the backup goes to <folder>\<computer>\<user>, nothing of it beside the
+# log, and the restore takes it from there.
+case_backup_folder() {
+    start_scratch
+    prepare_prefix
+    local host computer user
+    host=$(make_host_folder "$CASE")
+    printf '[Window]\r\nTop=1\r\n' >"$host/Vesk30.ini"
+    cp "$host/Vesk30.ini" "$SCRATCH/Vesk30.ini"
+    set_host_key "$host"
+    mkdir -p "$SCRATCH/shares/vesk"
+    export VESK_SHARE_NAME=vesk
+    set_policy HKLM BackupFolder REG_EXPAND_SZ "$(windows_path "$SCRATCH/shares")\\%VESK_SHARE_NAME%"
+    computer=$(wine cmd /c echo %COMPUTERNAME% 2>/dev/null | tr -d '\r')
+    user=$(wine cmd /c echo %USERNAME% 2>/dev/null | tr -d '\r')
+    local backup="$SCRATCH/shares/vesk/$computer/$user/Cleaning1.backup"
+
+    clean cleaning /settings
+    expect_code cleaning 0
+    cmp -s "$SCRATCH/Vesk30.ini" "$backup/Vesk30.ini" || fail "no backup in $backup: $(ls -R "$SCRATCH/shares")"
+    grep -qxF "$BACKED_UP$(windows_path "$backup")" <(sed 's/\r$//' "$host/Cleaning1.log") ||
+        fail "the log: $(cat "$host/Cleaning1.log")"
+    [ "$(ls "$host")" = Cleaning1.log ] || fail "beside the log: $(ls "$host")"
+
+    clean restore /restore:1
+    expect_code restore 0
+    cmp -s "$SCRATCH/Vesk30.ini" "$host/Vesk30.ini" || fail "the settings file did not come back"
 }
 
 "case_$CASE"

@@ -385,7 +385,8 @@ int save_hive(const char* path, const char* file) {
 
 int usage() {
     std::fputs("usage: driver wait-window [seconds] | wait-gone [seconds] | list\n"
-               "       | seen CAPTION | click CAPTION | checked CAPTION | focused | rect | close\n"
+               "       | seen CAPTION | click CAPTION | checked CAPTION | enabled CAPTION\n"
+               "       | focused | rect | close\n"
                "       | key tab|space|enter|escape | names | default-button\n"
                "       | wait-box [seconds] | press-box yes|no|ok | no-box | park-pointer\n"
                "       | sample-run FILE [interval-ms] | end-session\n"
@@ -497,6 +498,10 @@ int run(int argc, char** argv) {
     }
     if (command == "checked") {
         std::printf("%d\n", checked_state(control));
+        return 0;
+    }
+    if (command == "enabled") {
+        std::printf("%d\n", IsWindowEnabled(control) ? 1 : 0);
         return 0;
     }
     if (command == "click") {

@@ -13,6 +13,8 @@ export WINEDLLOVERRIDES="winemenubuilder.exe=d"
 export XDG_DATA_HOME="$VESK_E2E_DIR/xdg-data"
 mkdir -p "$XDG_DATA_HOME"
 WIZARD_PID=
+readonly POLICY_KEY='Software\Policies\TOLM\VESK Cleaning Wizard'
+readonly MARKER_KEY='Software\TOLM\VESK Cleaning Wizard'
 
 fail() {
     echo "FAIL: $*" >&2
@@ -52,11 +54,26 @@ prepare_prefix() {
     wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f
     wine_quiet reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f
     forget_host
+    forget_policy
 }
 
 forget_host() {
     wine_quiet reg delete 'HKLM\Software\TOLM\VESK 4.0' /f /reg:32 || true
     rm -f "$WINEPREFIX/drive_c/windows/VESK40.DIR"
+}
+
+# No organisation's policy, and no marker of an earlier case's cleaning.
+forget_policy() {
+    wine_quiet reg delete "HKLM\\$POLICY_KEY" /f || true
+    wine_quiet reg delete "HKCU\\$POLICY_KEY" /f || true
+    wine_quiet reg delete "HKCU\\$MARKER_KEY" /f || true
+}
+
+# Sets a value of the policy key: $1 HKLM (the machine) or HKCU (the user), $2 the value's name,
+# $3 its type, $4 its data.
+set_policy() {
+    wine_quiet reg add "$1\\$POLICY_KEY" /v "$2" /t "$3" /d "$4" /f ||
+        fail "cannot set the policy value $2"
 }
 
 # A fresh, empty host folder for the test named $1; prints its Linux path.

@@ -208,6 +208,46 @@ case_pointer_file() {
     wait_wizard_end
 }
 
+# The organisation's policy: a forbidden option's box greyed and unticked beside a note a user
+# can see; under PreviewOnly, Go! says why and cleans nothing.
+case_policy() {
+    prepare_prefix
+    local host
+    host=$(make_host_folder "$CASE")
+    set_host_key "$host"
+    printf x >"$host/a.\$\$\$"
+    set_policy HKLM temp REG_DWORD 0
+    start_wizard
+    driver wait-window >/dev/null || fail "the window did not open"
+    [ "$(driver enabled "Delete Temporary VESK Files" | tr -d '\r')" = 0 ] ||
+        fail "the forbidden option's box can be used"
+    tick_is "Delete Temporary VESK Files" 0 || fail "the forbidden option's box is ticked"
+    [ "$(driver enabled "Delete Temporary VESK Project Folders" | tr -d '\r')" = 1 ] ||
+        fail "an allowed option's box is greyed"
+    driver seen "Greyed: set by your organisation" || fail "no note on the standard panel"
+    screenshot "policy-standard" >/dev/null
+    driver click "Advanced Options"
+    eventually driver seen "Hide Advanced Options"
+    ! driver seen "Greyed: set by your organisation" 2>/dev/null ||
+        fail "the advanced panel, where nothing is forbidden, has the note"
+    driver close
+    wait_wizard_end
+
+    set_policy HKCU PreviewOnly REG_DWORD 1
+    start_wizard
+    driver wait-window >/dev/null || fail "the window did not open"
+    driver click "Go!"
+    [ "$(driver wait-box | tr -d '\r')" = "Your organisation allows only previews here: nothing \
+may be cleaned or restored (PreviewOnly = 1 in HKEY_CURRENT_USER\\$POLICY_KEY)." ] ||
+        fail "Go! did not say why nothing can be cleaned"
+    driver press-box ok >/dev/null || fail "cannot dismiss the box"
+    driver no-box >/dev/null || fail "a second box followed"
+    [ -f "$host/a.\$\$\$" ] && [ -z "$(ls "$host" | grep -i '^cleaning')" ] ||
+        fail "something was cleaned under PreviewOnly"
+    driver close
+    wait_wizard_end
+}
+
 CASE=${1:?usage: window_test.sh CASE}
 "case_$CASE"
 echo "PASS: $CASE"

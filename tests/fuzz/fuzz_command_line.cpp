@@ -1,7 +1,7 @@
 // The console program's command line: any arguments (the input split at NUL bytes) give either
 // a request or a reason, never both; a request always says what to clean, unless it asks for
-// help or to restore a cleaning, which names the cleaning and nothing to clean; and each switch's
-// letter case and prefix do not matter.
+// help, for the policy (which stands alone), or to restore a cleaning, which names the cleaning
+// and nothing to clean; and each switch's letter case and prefix do not matter.
 #include "console/command_line.h"
 #include "fuzz_check.h"
 
@@ -65,6 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (parsed.request && parsed.request->mode == ConsoleMode::Restore) {
         FUZZ_CHECK(!any(parsed.request->options));
         FUZZ_CHECK(parsed.request->restore_number >= 1 && parsed.request->restore_number <= 32767);
+    } else if (parsed.request && parsed.request->mode == ConsoleMode::Policy) {
+        FUZZ_CHECK(!any(parsed.request->options) && !parsed.request->json);
     } else if (parsed.request && parsed.request->mode != ConsoleMode::Help) {
         FUZZ_CHECK(any(parsed.request->options));
     }

@@ -24,6 +24,8 @@ esac
 texts=$(strings "$exe")
 wide_texts=$(strings -el "$exe")
 grep -qx '1.02.0006' <<<"$wide_texts" || fail "no version 1.02.0006 in its version resource"
+# The version the marker for detection rules records is the resource's.
+grep -qx '1.02.0006' <<<"$texts" || fail "the marker's version is not 1.02.0006"
 grep -qx 'VESK Cleaning Wizard' <<<"$wide_texts" || fail "no product name"
 # The manifest: no execution level (so that Windows virtualises the program as it does the
 # suite), and everything else the program relies on.

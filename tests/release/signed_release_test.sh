@@ -33,9 +33,13 @@ VESK_SIGN_PKCS12=$work/signer.p12 VESK_SIGN_PASSWORD='a b$c' pack_archive win32 
 archive=VeskCleaningWizard-$version-win32.zip
 (cd unsigned && unzip -q "$archive") && (cd signed && unzip -q "$archive") || fail "cannot unpack"
 [ "$(zipinfo -1 signed/"$archive" | tr '\n' ' ')" = \
-    "VeskCleaningWizard.exe VeskClean.exe README.md LICENSE " ] || fail "wrong entries"
+    "VeskCleaningWizard.exe VeskClean.exe README.md LICENSE policy/VeskCleaningWizard.admx policy/en-US/VeskCleaningWizard.adml " ] ||
+    fail "wrong entries: $(zipinfo -1 signed/"$archive" | tr '\n' ' ')"
 cmp -s unsigned/README.md signed/README.md && cmp -s "$here/../../README.md" signed/README.md ||
     fail "the archive does not ship the README"
+for template in "${policy_templates[@]}"; do
+    cmp -s "$root/$template" "signed/$template" || fail "the archive does not ship $template"
+done
 
 for program in VeskCleaningWizard VeskClean; do
     osslsigncode verify -CAfile signer.pem -in "signed/$program.exe" >verified.txt 2>&1 ||

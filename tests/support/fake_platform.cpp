@@ -257,6 +257,31 @@ platform::RegistryValue reg_sz(std::string_view utf8, bool with_terminator) {
     return value;
 }
 
+platform::RegistryValue reg_dword(std::uint32_t number) {
+    return reg_bytes(platform::kRegDword,
+                     {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
+                      static_cast<std::uint8_t>(number >> 16),
+                      static_cast<std::uint8_t>(number >> 24)});
+}
+
+platform::RegistryValue reg_expand_sz(std::string_view utf8) {
+    platform::RegistryValue value = reg_sz(utf8);
+    value.type = platform::kRegExpandSz;
+    return value;
+}
+
+std::string shown_value(const platform::RegistryValue& value) {
+    if (value.type == platform::kRegDword && value.data.size() == 4) {
+        return std::to_string(value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
+                              (static_cast<std::uint32_t>(value.data[3]) << 24));
+    }
+    std::u16string text = platform::utf16_from_le_bytes(value.data);
+    if (!text.empty() && text.back() == u'\0') {
+        text.pop_back();
+    }
+    return platform::utf8_from_utf16(text);
+}
+
 platform::RegistryValue reg_bytes(std::uint32_t type, std::vector<std::uint8_t> bytes) {
     return {type, std::move(bytes)};
 }
@@ -489,6 +514,16 @@ platform::KeyCheck FakePlatform::check_key(platform::RegistryRoot root, std::str
         return {platform::KeyState::Unopenable, kAccessDenied};
     }
     return {platform::KeyState::Present, {}};
+}
+
+std::string FakePlatform::value_of(platform::RegistryRoot root, std::string_view path,
+                                   std::string_view name) {
+    const RegKey* found = key(root, path);
+    if (found == nullptr) {
+        return {};
+    }
+    const auto value = found->values.find(platform::fold_case(name));
+    return value == found->values.end() ? std::string() : shown_value(value->second.second);
 }
 
 void FakePlatform::set_value(platform::RegistryRoot root, std::string_view path,
@@ -868,6 +903,30 @@ std::unique_ptr<platform::CleaningLock> FakePlatform::lock_cleaning() {
     return std::make_unique<FakeLock>(cleaning_locked);
 }
 
+std::string FakePlatform::expand_environment(std::string_view text) {
+    std::string expanded;
+    while (!text.empty()) {
+        const auto open = text.find('%');
+        const auto close = open == std::string_view::npos ? open : text.find('%', open + 1);
+        if (close == std::string_view::npos) {
+            break;
+        }
+        std::string name(text.substr(open + 1, close - open - 1));
+        std::ranges::transform(name, name.begin(),
+                               [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        const auto value = environment.find(name);
+        if (value == environment.end()) {
+            // An unknown name stays, and its closing sign may open the next one.
+            expanded.append(text.substr(0, close));
+            text.remove_prefix(close);
+        } else {
+            expanded.append(text.substr(0, open)).append(value->second);
+            text.remove_prefix(close + 1);
+        }
+    }
+    return expanded.append(text);
+}
+
 platform::ProcessResult FakePlatform::run_and_wait(std::string_view application,
                                                    std::string_view command_line) {
     calls.push_back("run " + std::string(command_line));
@@ -954,27 +1013,6 @@ std::optional<std::string> FakePlatform::unload_hive(std::string_view name) {
 std::string FakePlatform::account_name(std::string_view sid) {
     const auto found = account_names.find(std::string(sid));
     return found == account_names.end() ? std::string() : found->second;
-}
-
-std::string FakePlatform::expand_environment(std::string_view text) {
-    std::string expanded;
-    while (!text.empty()) {
-        const auto open = text.find('%');
-        const auto close = open == std::string_view::npos ? open : text.find('%', open + 1);
-        if (close == std::string_view::npos) {
-            break;
-        }
-        const auto value =
-            environment.find(platform::fold_case(text.substr(open + 1, close - open - 1)));
-        expanded.append(text.substr(0, open));
-        if (value == environment.end()) {
-            expanded.append(text.substr(open, close - open + 1));
-        } else {
-            expanded.append(value->second);
-        }
-        text.remove_prefix(close + 1);
-    }
-    return expanded.append(text);
 }
 
 } // namespace fake

@@ -58,6 +58,10 @@ struct ProcessStart {
 // RegistryValue makers.
 platform::RegistryValue reg_sz(std::string_view utf8, bool with_terminator = true);
 platform::RegistryValue reg_bytes(std::uint32_t type, std::vector<std::uint8_t> bytes);
+platform::RegistryValue reg_dword(std::uint32_t number);
+platform::RegistryValue reg_expand_sz(std::string_view utf8);
+// What a value holds, as a test compares it: a number in decimal, text without its terminator.
+std::string shown_value(const platform::RegistryValue& value);
 
 // One world for one thread at a time: the unit tests work every run on their own thread (the
 // window's runs inline), so the threads contract of platform.h never asks more of it.
@@ -101,6 +105,8 @@ public:
     RegKey* hive_file(std::string_view path);
     // The names under HKEY_USERS of the hives loaded and not yet unloaded.
     std::vector<std::string> loaded_hives() const;
+    // The value as shown_value shows it; empty when the key or the value is absent.
+    std::string value_of(platform::RegistryRoot root, std::string_view path, std::string_view name);
 
     // ---- Scripting and injected failures.
     std::deque<int> answers; // message-box answers, in order; otherwise Yes for questions, OK
@@ -132,9 +138,12 @@ public:
     // HKEY_CURRENT_USER is this user's hive under HKEY_USERS, as on Windows.
     std::string user_sid = "S-1-5-21-1-2-3-1001";
     std::map<std::string, std::string> account_names; // by SID
-    std::map<std::u32string, std::string> environment{{U"systemdrive", "C:"}};
     std::vector<unsigned> pauses;
     bool cleaning_locked = false; // another cleaning holds the lock
+    platform::UtcTime now{2024, 5, 1, 12, 34, 56};
+    std::string computer = "PC1";
+    std::string user = "alice";
+    std::map<std::string, std::string> environment; // by upper-case name, for %NAME%
 
     // ---- What happened.
     std::vector<MessageBox> boxes;
@@ -180,9 +189,12 @@ public:
     bool may_clean_every_profile() override { return system_account || administrator; }
     std::string current_user_sid() override { return system_account ? "S-1-5-18" : user_sid; }
     std::string account_name(std::string_view sid) override;
-    std::string expand_environment(std::string_view text) override;
     void pause(unsigned milliseconds) override { pauses.push_back(milliseconds); }
     std::unique_ptr<platform::CleaningLock> lock_cleaning() override;
+    platform::UtcTime utc_now() override { return now; }
+    std::string computer_name() override { return computer; }
+    std::string user_name() override { return user; }
+    std::string expand_environment(std::string_view text) override;
 
     // ---- platform::Processes
     platform::ProcessResult run_and_wait(std::string_view application,

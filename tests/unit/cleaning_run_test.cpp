@@ -2,6 +2,7 @@
 // nothing, one observer hears every item, the progress, every trapped failure and every line of
 // the log, and the observer can stop a run between two items.
 #include "engine/cleaning_run.h"
+#include "engine/marker.h"
 #include "operation_world.h"
 #include "operations/registry_settings.h"
 
@@ -285,6 +286,9 @@ TEST_F(CleaningRunTest, AStopBeforeTheFirstOperationLeavesALogOfTheStopAlone) {
     EXPECT_EQ(lines_of(log_text()), std::vector<std::string>{kStopLine});
     EXPECT_FALSE(log.is_open());
     EXPECT_TRUE(heard.operations.empty());
+    // The marker says the run was stopped; it and the log are all that changed.
+    EXPECT_EQ(fake.value_of(RegistryRoot::CurrentUser, kMarkerKey, "LastCleaningExitCode"), "7");
+    fake.delete_key_tree(RegistryRoot::CurrentUser, "Software\\TOLM");
     std::vector<std::string> after = fake.whole_world();
     std::erase_if(after, [](const std::string& entry) {
         return entry.find("cleaning1.log") != std::string::npos;

@@ -2,9 +2,13 @@
 // it prints as text, as JSON and when quiet, and the lock it shares with the window.
 #include "console/command_line.h"
 #include "console/console_run.h"
+#include "console/detection.h"
 #include "console/json.h"
+#include "engine/marker.h"
+#include "engine/policy.h"
 #include "engine/session.h"
 #include "operation_world.h"
+#include "operations/registry_settings.h"
 #include "startup/host_discovery.h"
 
 #include <gtest/gtest.h>
@@ -347,6 +351,201 @@ TEST(CleaningSessionTest, HoldsTheLockForItsRunAndClosesTheLogBeforeLettingGo) {
     }
     EXPECT_FALSE(world.log.is_open());
     EXPECT_FALSE(world.fake.cleaning_locked);
+}
+
+// ---- The organisation's policy, /detect and the marker.
+
+class ConsolePolicyTest : public ConsoleTest {
+protected:
+    void set_policy(RegistryRoot root, std::string_view name, platform::RegistryValue value) {
+        fake.set_value(root, kPolicyKey, name, std::move(value));
+    }
+    std::string marker(std::string_view name) {
+        return fake.value_of(RegistryRoot::CurrentUser, kMarkerKey, name);
+    }
+};
+
+TEST_F(ConsolePolicyTest, AForbiddenOptionOrACleaningUnderPreviewOnlyIsRefusedWithNine) {
+    fake.add_file(host("Vesk30.ini"), "[Window]");
+    set_policy(RegistryRoot::LocalMachine, "settings", fake::reg_dword(0));
+    const std::vector<std::string> before = fake.whole_world();
+
+    EXPECT_EQ(run({"/temp", "-Settings"}), kExitPolicy);
+    EXPECT_EQ(streams.errors, Lines{"VeskClean: your organisation's policy forbids /settings "
+                                    "(settings = 0 in HKEY_LOCAL_MACHINE\\Software\\Policies\\TOLM"
+                                    "\\VESK Cleaning Wizard)."});
+    EXPECT_TRUE(streams.output.empty());
+    EXPECT_EQ(run({"/preview", "/settings", "/json"}), kExitPolicy);
+    EXPECT_TRUE(streams.output.back().starts_with("{\"type\":\"summary\",\"mode\":\"preview\","));
+    EXPECT_NE(streams.output.back().find("\"error\":\"VeskClean: your organisation's policy "
+                                         "forbids /settings"),
+              std::string::npos);
+    EXPECT_EQ(fake.whole_world(), before);
+
+    // /all means the allowed ones among its options.
+    streams = {};
+    EXPECT_EQ(run({"/all"}), kExitDone);
+    EXPECT_TRUE(fake.exists(host("Vesk30.ini")));
+    EXPECT_FALSE(fake.exists(host("a.$$$")));
+
+    // /standard when both its options are forbidden: nothing left to run.
+    set_policy(RegistryRoot::CurrentUser, "temp", fake::reg_dword(0));
+    set_policy(RegistryRoot::CurrentUser, "projects", fake::reg_dword(0));
+    streams = {};
+    EXPECT_EQ(run({"/standard"}), kExitPolicy);
+    EXPECT_EQ(streams.errors,
+              Lines{"VeskClean: your organisation's policy forbids every option asked for, /temp "
+                    "(temp = 0 in HKEY_CURRENT_USER\\Software\\Policies\\TOLM\\VESK Cleaning "
+                    "Wizard)."});
+
+    // Previews only: no cleaning, no restore; previews and detection go on.
+    set_policy(RegistryRoot::CurrentUser, "PreviewOnly", fake::reg_dword(1));
+    fake.add_file(host("Main.tlb"), "toolbar");
+    const std::vector<std::string> previews_only = fake.whole_world();
+    for (const Lines& line : {Lines{"/toolbar"}, Lines{"/restore:1"}}) {
+        streams = {};
+        EXPECT_EQ(run(line), kExitPolicy) << line[0];
+        EXPECT_EQ(streams.errors,
+                  Lines{"VeskClean: Your organisation allows only previews here: nothing may be "
+                        "cleaned or restored (PreviewOnly = 1 in HKEY_CURRENT_USER\\Software\\"
+                        "Policies\\TOLM\\VESK Cleaning Wizard)."});
+    }
+    EXPECT_EQ(run({"/preview", "/toolbar"}), kExitDone);
+    EXPECT_EQ(run({"/detect", "/toolbar"}), kExitSomethingLeft);
+    EXPECT_EQ(fake.whole_world(), previews_only);
+    EXPECT_FALSE(fake.cleaning_locked);
+}
+
+TEST_F(ConsolePolicyTest, PolicyShowsEachSettingWhereItComesFromAndWhatItIgnored) {
+    set_policy(RegistryRoot::LocalMachine, "toolbar", fake::reg_dword(0));
+    set_policy(RegistryRoot::LocalMachine, "BackupFolder", fake::reg_expand_sz("\\\\srv\\vesk"));
+    set_policy(RegistryRoot::CurrentUser, "toolbar", fake::reg_dword(1));
+    set_policy(RegistryRoot::CurrentUser, "rights", fake::reg_dword(0));
+    set_policy(RegistryRoot::CurrentUser, "PreviewOnly", fake::reg_sz("1"));
+
+    EXPECT_EQ(run({"/POLICY"}), kExitDone);
+
+    const std::string machine =
+        "HKEY_LOCAL_MACHINE\\Software\\Policies\\TOLM\\VESK Cleaning Wizard";
+    const std::string user = "HKEY_CURRENT_USER\\Software\\Policies\\TOLM\\VESK Cleaning Wizard";
+    EXPECT_EQ(
+        streams.output,
+        (Lines{"The organisation's policy, read from " + machine + " (machine), then from " + user +
+                   " (user); a value the machine sets wins.",
+               "registry      default  allowed", "settings      default  allowed",
+               "temp          default  allowed", "projects      default  allowed",
+               "toolbar       machine  forbidden", "opengl        default  allowed",
+               "rights        user     forbidden", "store-pf      default  allowed",
+               "store-pd      default  allowed", "PreviewOnly   default  off: cleaning allowed",
+               "BackupFolder  machine  \\\\srv\\vesk (this user's backups: "
+               "\\\\srv\\vesk\\PC1\\alice)",
+               "Taken as absent: PreviewOnly in " + user + " (a REG_SZ, not a REG_DWORD)"}));
+    EXPECT_TRUE(streams.errors.empty());
+    EXPECT_EQ(run({"/policy", "/temp"}), kExitWrongCommandLine);
+}
+
+TEST_F(ConsolePolicyTest, DetectSaysInOneLineWhatWouldBeCleanedAndExitsOneUntilNothingIs) {
+    fake.add_key_link(RegistryRoot::CurrentUser, std::string(kSettingsBranch) + "\\VeskMain",
+                      "Software\\Elsewhere");
+    const std::vector<std::string> before = fake.whole_world();
+
+    EXPECT_EQ(run({"/detect", "/temp", "/toolbar", "/registry"}), kExitSomethingLeft);
+    EXPECT_EQ(streams.output, Lines{"3 items would be cleaned: 3 files; 1 item would be left as "
+                                    "it is: 1 key."});
+    EXPECT_EQ(run({"/detect", "/temp", "/toolbar", "/json"}), kExitSomethingLeft);
+    EXPECT_EQ(streams.output.back(),
+              "{\"type\":\"summary\",\"mode\":\"detect\",\"cleaned\":3,\"kinds\":{\"file\":3},"
+              "\"left\":0,\"failures\":0,\"exit_code\":1}");
+    EXPECT_EQ(streams.output.size(), 2u);
+    EXPECT_TRUE(streams.errors.empty());
+    EXPECT_EQ(fake.whole_world(), before) << "no log, no marker, nothing deleted";
+
+    ASSERT_EQ(run({"/temp", "/toolbar", "/quiet"}), kExitDone);
+    streams = {};
+    EXPECT_EQ(run({"-DETECT", "/temp", "/toolbar", "/registry"}), kExitDone);
+    EXPECT_EQ(streams.output, Lines{"Nothing to clean; 1 item would be left as it is: 1 key."});
+    EXPECT_EQ(run({"/detect", "/temp", "/quiet"}), kExitDone);
+    EXPECT_EQ(streams.output.size(), 1u);
+    EXPECT_TRUE(streams.errors.empty());
+}
+
+// A detection tool takes anything on standard error for its own failure and reads at most
+// 2,048 bytes: every outcome, the wrong ones too, is one short line of standard output.
+TEST_F(ConsolePolicyTest, DetectPutsEveryOutcomeOnOneShortLineOfStandardOutput) {
+    const auto one_line = [&](const Lines& arguments, int expected_code) {
+        streams = {};
+        EXPECT_EQ(run(arguments), expected_code) << arguments.back();
+        EXPECT_TRUE(streams.errors.empty()) << arguments.back();
+        EXPECT_EQ(streams.output.size(), 1u) << arguments.back();
+        EXPECT_LE(streams.output.front().size() + 2, kMostDetectionBytes);
+        return streams.output.front();
+    };
+    EXPECT_EQ(one_line({"/detect", "/nonsense"}, kExitWrongCommandLine),
+              "VeskClean: unknown switch: \"/nonsense\"; VeskClean /? tells how to call it.");
+    EXPECT_EQ(one_line({"/detect", "/preview", "/temp"}, kExitWrongCommandLine),
+              "VeskClean: /detect takes no /preview and no /restore; VeskClean /? tells how to "
+              "call it.");
+    set_policy(RegistryRoot::LocalMachine, "opengl", fake::reg_dword(0));
+    EXPECT_EQ(one_line({"/detect", "/opengl"}, kExitPolicy).substr(0, 52),
+              "VeskClean: your organisation's policy forbids /openg");
+    // A failure the preview traps: remediation is needed, if only to report it.
+    files.before = fail_on("find", host("*.tlb"), std::string(3000, 'x'));
+    const std::string failed = one_line({"/detect", "/toolbar"}, kExitSomethingLeft);
+    EXPECT_EQ(failed.substr(0, 50), "Nothing to clean; Error in MM_DeleteTempFiles: xxx");
+    EXPECT_TRUE(failed.ends_with("xxx...")) << "cut, and says so";
+    fake.system_account = true;
+    EXPECT_EQ(one_line({"/detect", "/temp"}, kExitSystemAccount).substr(0, 35),
+              "VeskClean runs as the local system ");
+    fake.system_account = false;
+    fake.set_value(RegistryRoot::LocalMachine, kHostKey, "AppData Path", fake::reg_sz("D:\\Gone"),
+                   platform::RegistryView::Wow64_32);
+    EXPECT_EQ(
+        one_line({"/detect", "/temp"}, kExitNoHostFolder),
+        "Veskpath not found! Looked for the folder \"D:\\Gone\", named by the value \"AppData "
+        "Path\" of HKEY_LOCAL_MACHINE\\SOFTWARE\\TOLM\\VESK 4.0 (32-bit view).");
+}
+
+TEST_F(ConsolePolicyTest, EveryCleaningAndRestoreLeavesTheMarkerWithItsExitCode) {
+    fake.add_file(host("Vesk30.ini"), "[Window]");
+    fake.entry(host("Main.tlb"))->attributes = platform::attr::kReadOnly;
+    fake.now = {2025, 12, 31, 23, 5, 9};
+    EXPECT_EQ(run({"/settings", "/toolbar"}), kExitSomethingLeft);
+    EXPECT_EQ(marker("LastCleaningTime"), "2025-12-31T23:05:09Z");
+    EXPECT_EQ(marker("LastCleaningExitCode"), "1");
+    EXPECT_EQ(marker("LastCleaningLog"), host("Cleaning1.log"));
+    EXPECT_EQ(marker("Version"), "1.02.0006");
+
+    EXPECT_EQ(run({"/restore:1"}), kExitDone);
+    EXPECT_EQ(marker("LastCleaningExitCode"), "0");
+    EXPECT_EQ(marker("LastCleaningLog"), host("Cleaning2.log"));
+}
+
+TEST_F(ConsolePolicyTest, AMarkerThatCannotBeWrittenIsALineInTheLogAndNothingMore) {
+    fake.add_key(RegistryRoot::CurrentUser, kMarkerKey).deny_full_access = true;
+
+    EXPECT_EQ(run({"/temp"}), kExitDone);
+
+    EXPECT_EQ(lines_of(log_text()),
+              (Lines{"Deleted File: " + host("a.$$$"), "Deleted File: " + host("Данные.$$$"),
+                     "Could not write Key:        HKEY_CURRENT_USER\\Software\\TOLM\\VESK "
+                     "Cleaning Wizard (LastCleaningTime: Access is denied.)"}));
+    EXPECT_EQ(streams.output.back(),
+              "Cleaning finished. Log file has been written to: " + host("Cleaning1.log"));
+    EXPECT_TRUE(streams.errors.empty());
+}
+
+// The backups' home itself is the window's test and the end-to-end test's: here, a folder out of
+// reach takes no backup, and what it would have held stays.
+TEST_F(ConsolePolicyTest, ABackupFolderOutOfReachLeavesWhatItWouldHaveHeld) {
+    fake.add_file(host("Pomb30.ini"), "[Map]");
+    set_policy(RegistryRoot::LocalMachine, "BackupFolder", fake::reg_sz("E:\\Gone"));
+
+    EXPECT_EQ(run({"/settings"}), kExitSomethingLeft);
+
+    EXPECT_EQ(fake.content(host("Pomb30.ini")), "[Map]");
+    EXPECT_EQ(streams.output.front(),
+              "Could not back up File:     " + host("Pomb30.ini") +
+                  " (the folder E:\\Gone\\PC1 cannot be made: " + fake::kPathNotFound + ")");
 }
 
 } // namespace

@@ -44,6 +44,7 @@ protected:
                        fake::reg_sz(kHostFolder), platform::RegistryView::Wow64_32);
         fake.add_file(std::string(kHostFolder) + "\\a.$$$");
         fake.administrator = true;
+        fake.environment["SYSTEMDRIVE"] = "C:";
         fake.special_folders[platform::kCsidlLocalAppData] = folder_of("me") + "\\AppData\\Local";
         add_profile(kOwnSid, "%SystemDrive%\\Users\\me", "PC\\me");
         add_profile(kLoggedOnSid, folder_of("ann"), "PC\\ann");
@@ -118,15 +119,13 @@ TEST_F(EveryProfileTest, CleansEachUsersKeysAndStoresAndTheHostFolderOnceThenRes
     EXPECT_EQ(lines_of(log_text()),
               (Lines{"Deleted File: " + host_file,
                      "Profile: PC\\me, " + folder_of("me") + " (" + kOwnSid + ")",
-                     "Deleted Key:  " + own_key,
-                     "Path cleaned: " + folder_of("me") + kStore,
+                     "Deleted Key:  " + own_key, "Path cleaned: " + folder_of("me") + kStore,
                      "Profile: PC\\ann, " + folder_of("ann") + " (" + kLoggedOnSid + ")",
                      "Deleted Key:  HKEY_USERS\\" + std::string(kLoggedOnSid) + "\\" +
                          settings_key("VESK 4.2"),
                      "Path cleaned: " + folder_of("ann") + kStore,
                      "Profile: " + folder_of("bob") + " (" + kLoggedOffSid + ")",
-                     "Deleted Key:  " + bob_shown,
-                     "Path cleaned: " + folder_of("bob") + kStore,
+                     "Deleted Key:  " + bob_shown, "Path cleaned: " + folder_of("bob") + kStore,
                      "Backed up to: " + std::string(kHostFolder) + "\\Cleaning1.backup"}));
     EXPECT_FALSE(fake.key(RegistryRoot::CurrentUser, settings_key("VESK 4.0")));
     EXPECT_FALSE(
@@ -143,9 +142,10 @@ TEST_F(EveryProfileTest, CleansEachUsersKeysAndStoresAndTheHostFolderOnceThenRes
     // Alone, the running user gets back its own part and nothing of anybody else's.
     streams = {};
     ASSERT_EQ(run({"/restore:1"}), kExitDone) << streams.errors[0];
-    EXPECT_EQ(
-        fake.key(RegistryRoot::CurrentUser, settings_key("VESK 4.0"))->values.at(U"own").second.data,
-        fake::reg_sz("1").data);
+    EXPECT_EQ(fake.key(RegistryRoot::CurrentUser, settings_key("VESK 4.0"))
+                  ->values.at(U"own")
+                  .second.data,
+              fake::reg_sz("1").data);
     EXPECT_FALSE(
         fake.key(RegistryRoot::Users, std::string(kLoggedOnSid) + "\\" + kBranch + "\\VESK 4.2"));
     EXPECT_EQ(lines_of(log_text(2)),
@@ -181,6 +181,13 @@ TEST_F(EveryProfileTest, OnlyAnAdministratorOrTheSystemAccountRunsItAndAPreviewC
               "\"HKEY_USERS\\\\S-1-5-21-1-2-3-1003\\\\Software\\\\VB and VBA Program Settings\\\\"
               "VESK 4.1\",\"user\":\"S-1-5-21-1-2-3-1003\",\"profile\":\"C:\\\\Users\\\\bob\"}");
     EXPECT_EQ(streams.output.size(), 4u) << "three profiles' keys and the summary";
+
+    // Detection adds up every profile's finds into its one line.
+    streams = {};
+    EXPECT_EQ(run({"/allusers", "/registry", "/detect"}), kExitSomethingLeft);
+    EXPECT_EQ(streams.output, (Lines{"3 items would be cleaned: 3 keys."}));
+    EXPECT_TRUE(streams.errors.empty());
+    EXPECT_EQ(fake.whole_world(), before);
 }
 
 TEST_F(EveryProfileTest, AHiveThatWillNotLoadOrUnloadIsSaidAndTheRestIsCleaned) {

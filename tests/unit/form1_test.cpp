@@ -231,4 +231,83 @@ TEST_F(Form1Test, AnUntrappedOperationFailureIsLoggedReportedAndEndsTheProgram) 
     EXPECT_EQ(standard_ticks(), (Ticks{0, 0, 1, 1, 0, 1})); // no reset after a failure
 }
 
+// ---- The organisation's policy, which the window reads as it opens.
+
+struct PolicyWindowWorld : InterposedWorld {
+    explicit PolicyWindowWorld(
+        std::initializer_list<std::pair<std::string_view, platform::RegistryValue>> values) {
+        for (const auto& [name, value] : values) {
+            fake.set_value(platform::RegistryRoot::LocalMachine, kPolicyKey, name, value);
+        }
+        form.Form_Load();
+    }
+    Form1 form{interposed, fake};
+};
+
+TEST(Form1PolicyTest, AForbiddenOptionsBoxIsGreyedUntickedAndItsPanelSaysWhy) {
+    PolicyWindowWorld world({{"temp", fake::reg_dword(0)},
+                             {"store-pf", fake::reg_dword(0)},
+                             {"BackupFolder", fake::reg_sz("E:\\Backups")}});
+    Form1& form = world.form;
+    const Control& temp = form.control(Form1::Check1(2));
+    EXPECT_FALSE(temp.enabled);
+    EXPECT_EQ(temp.value, 0) << "unticked, though the window's first choice";
+    EXPECT_EQ(form.control(Form1::Check1(3)).value, 1);
+    for (const Id note : {Id::Label3, Id::Label4}) {
+        EXPECT_TRUE(form.control(note).visible);
+        EXPECT_EQ(form.control(note).caption, "Greyed: set by your organisation");
+    }
+    form.click(Form1::Check1(2));
+    EXPECT_EQ(temp.value, 0);
+
+    // The store boxes' master ticks only the box the policy allows.
+    form.click(Id::Command3);
+    form.click(Id::Check3);
+    EXPECT_EQ(form.control(Id::Check4).value, 0);
+    EXPECT_EQ(form.control(Id::Check5).value, 1);
+    EXPECT_TRUE(form.control(Id::Check3).enabled);
+
+    // The standard run cleans what is ticked, its backups in the organisation's folder.
+    world.fake.add_dir("E:\\Backups");
+    world.fake.add_file(std::string(kHostFolder) + "\\Vesk30.ini", "[Window]");
+    form.click(Form1::Check1(1));
+    form.click(Id::Command1);
+    EXPECT_EQ(world.fake.boxes.front().text, "Do you really want to delele: \r\n\r\n- VESK "
+                                             "Configuration Settings\r\n- Temporary VESK "
+                                             "Project Folders\r\n");
+    EXPECT_EQ(world.fake.content("E:\\Backups\\PC1\\alice\\Cleaning1.backup\\Vesk30.ini"),
+              "[Window]");
+
+    PolicyWindowWorld unset({});
+    for (const Control& control : unset.form.controls()) {
+        EXPECT_TRUE(control.enabled) << control.name;
+    }
+    EXPECT_FALSE(unset.form.control(Id::Label3).visible);
+    EXPECT_FALSE(unset.form.control(Id::Label4).visible);
+}
+
+TEST(Form1PolicyTest, UnderPreviewOnlyTheActionButtonsSayWhyAndCleanNothing) {
+    PolicyWindowWorld world({{"PreviewOnly", fake::reg_dword(1)}});
+    Form1& form = world.form;
+    world.fake.add_file(std::string(kHostFolder) + "\\a.$$$");
+    const std::vector<std::string> before = world.fake.whole_world();
+
+    form.click(Id::Command1);
+    form.click(Id::Command3);
+    form.click(Id::Check2_0);
+    form.click(Id::Command2);
+
+    ASSERT_EQ(world.fake.boxes.size(), 2u);
+    for (const fake::MessageBox& box : world.fake.boxes) {
+        EXPECT_EQ(box.text, "Your organisation allows only previews here: nothing may be cleaned "
+                            "or restored (PreviewOnly = 1 in HKEY_LOCAL_MACHINE\\Software\\"
+                            "Policies\\TOLM\\VESK Cleaning Wizard).");
+        EXPECT_EQ(box.style, platform::kMbInformation);
+    }
+    EXPECT_EQ(world.fake.whole_world(), before);
+    EXPECT_EQ(form.control(Id::Command1).caption, "Go!");
+    EXPECT_FALSE(form.ended());
+    EXPECT_FALSE(form.control(Id::Label3).visible);
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 // The options as one table: every row reaches the console's switch and usage, a box of its own
 // in the window's panel, the standard panel's question, and the run, in the table's order.
 #include "console/command_line.h"
+#include "console/console_policy.h"
 #include "engine/cleaning_run.h"
 #include "world.h"
 
@@ -80,6 +81,28 @@ TEST(OptionTableTest, EveryRowReachesTheConsoleTheWindowAndTheRun) {
     }
 }
 
+// The policy is one more column: the value named as a row's switch forbids that option alone,
+// greying its box and refusing its switch, and /all comes to every other option.
+TEST(OptionTableTest, EachRowsSwitchNamesThePolicyValueThatForbidsIt) {
+    for (const OptionRow& row : kOptionTable) {
+        const std::string name(row.switch_name);
+        SCOPED_TRACE(name);
+        World world;
+        world.fake.set_value(platform::RegistryRoot::LocalMachine, kPolicyKey, name,
+                             fake::reg_dword(0));
+        Form1 form{world.context, world.fake};
+        form.Form_Load();
+        const Policy policy = read_policy(world.fake, world.fake);
+        const CleaningOptions all = options_allowed(*parse_command_line({"/all"}).request, policy);
+        for (const OptionRow& other : kOptionTable) {
+            EXPECT_EQ(form.control(form.box_of(other)).enabled, &other != &row)
+                << other.switch_name;
+            EXPECT_EQ(all.*other.chosen, &other != &row) << other.switch_name;
+        }
+        EXPECT_TRUE(refusal_by_policy(*parse_command_line({"/" + name}).request, policy));
+    }
+}
+
 // Every kind is named wherever a target can be: a refusal, the preview, JSON; the kinds a
 // cleaning backs up also by the backup's and the restore's lines.
 TEST(KindWordsTest, EveryKindHasItsWordsInEveryPlace) {
@@ -88,8 +111,9 @@ TEST(KindWordsTest, EveryKindHasItsWordsInEveryPlace) {
         const KindWords& words = words_of(static_cast<TargetKind>(kind));
         SCOPED_TRACE(std::string(words.json));
         EXPECT_TRUE(json_names.insert(words.json).second) << "one JSON name a kind";
-        for (const std::string_view word : {words.refused, words.json, words.json_done,
-                                            words.json_previewed, words.would, words.would_not}) {
+        for (const std::string_view word :
+             {words.refused, words.json, words.json_done, words.json_previewed, words.would,
+              words.would_not, words.one, words.many}) {
             EXPECT_FALSE(word.empty());
         }
         const bool backed_up = kind == static_cast<int>(TargetKind::Key) ||

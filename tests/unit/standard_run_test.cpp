@@ -1,5 +1,6 @@
 // The standard run: the confirmation, the operations of the ticked boxes in their fixed order
 // into a new log, the closing message, and the reset of the panel.
+#include "engine/marker.h"
 #include "operation_world.h"
 #include "operations/registry_settings.h"
 
@@ -121,6 +122,7 @@ TEST_F(StandardRunTest, AllSixBoxesRunInTheirFixedOrderIntoANewLog) {
     form.click(Id::Command1);
 
     const std::string key = "delete_key_tree " + kBranch + "\\";
+    const std::string marker(kMarkerKey);
     EXPECT_EQ(fake.calls,
               (std::vector<std::string>{
                   fake.calls.front(), "create " + host("Cleaning1.log"),
@@ -134,7 +136,12 @@ TEST_F(StandardRunTest, AllSixBoxesRunInTheirFixedOrderIntoANewLog) {
                   "delete_file " + host("log.txt"), "shell_delete " + host("p.vk$"),
                   "delete_file " + host("Main.tlb"),
                   "copy_file C:\\WINDOWS\\veskhogl.ini -> " + backup("veskhogl.ini"),
-                  "delete_file C:\\WINDOWS\\veskhogl.ini", fake.calls.back()}));
+                  "delete_file C:\\WINDOWS\\veskhogl.ini",
+                  // The marker for detection rules, before the user is told.
+                  "create_key " + marker, "set_value " + marker + " LastCleaningTime",
+                  "set_value " + marker + " LastCleaningExitCode",
+                  "set_value " + marker + " LastCleaningLog", "set_value " + marker + " Version",
+                  fake.calls.back()}));
     const std::vector<std::string> expected_log = {
         "Deleted Key:  HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\VeskTorp",
         "Deleted Key:  HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\VESK 4.0",

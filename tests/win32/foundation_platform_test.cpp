@@ -191,4 +191,39 @@ TEST(SystemTest, WindowsAndSystemDirectories) {
     EXPECT_EQ(system.system_directory().rfind(windows, 0), 0u);
 }
 
+// What the organisation's backup folder and the marker take from the system.
+TEST(SystemTest, NamesTimeAndEnvironmentAsTheSystemGivesThem) {
+    win32::System system;
+    EXPECT_EQ(system.computer_name(), system.expand_environment("%COMPUTERNAME%"));
+    EXPECT_EQ(system.user_name(), system.expand_environment("%USERNAME%"));
+    EXPECT_FALSE(system.user_name().empty());
+    // Longer than MAX_PATH once expanded, and a name the environment lacks left as written.
+    const std::wstring long_value(300, L'Ω');
+    ASSERT_TRUE(SetEnvironmentVariableW(L"VESK_TEST_SHARE", long_value.c_str()));
+    EXPECT_EQ(system.expand_environment("\\\\srv\\%vesk_test_share%\\%NO_SUCH_VESK_NAME%"),
+              "\\\\srv\\" + win32::utf8(long_value) + "\\%NO_SUCH_VESK_NAME%");
+    // UTC to the second, not local time: between two readings of the system's UTC clock.
+    const auto seconds = [](const SYSTEMTIME& time) {
+        FILETIME file{};
+        SystemTimeToFileTime(&time, &file);
+        return ((static_cast<std::uint64_t>(file.dwHighDateTime) << 32) | file.dwLowDateTime) /
+               10'000'000;
+    };
+    SYSTEMTIME before{};
+    GetSystemTime(&before);
+    const platform::UtcTime now = system.utc_now();
+    SYSTEMTIME after{};
+    GetSystemTime(&after);
+    const SYSTEMTIME read{static_cast<WORD>(now.year),
+                          static_cast<WORD>(now.month),
+                          0,
+                          static_cast<WORD>(now.day),
+                          static_cast<WORD>(now.hour),
+                          static_cast<WORD>(now.minute),
+                          static_cast<WORD>(now.second),
+                          0};
+    EXPECT_LE(seconds(before), seconds(read));
+    EXPECT_LE(seconds(read), seconds(after));
+}
+
 } // namespace

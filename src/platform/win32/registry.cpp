@@ -236,6 +236,8 @@ std::unique_ptr<platform::RegistryKey> Registry::open_key(platform::RegistryRoot
     REGSAM sam = access_mask(access);
     if (view == platform::RegistryView::Wow64_32) {
         sam |= KEY_WOW64_32KEY;
+    } else if (view == platform::RegistryView::Wow64_64) {
+        sam |= KEY_WOW64_64KEY;
     }
     HKEY key = nullptr;
     if (RegOpenKeyExW(root_handle(root), wide(path).c_str(), 0, sam, &key) != ERROR_SUCCESS) {

@@ -27,6 +27,27 @@ template <class Getter> std::string directory_from(Getter get) {
     return {};
 }
 
+// Calls a GetXxxNameW-style function, which takes the buffer's size and sets it to the length
+// written, or to the size it needs. Throws Failure when the call fails.
+template <class Getter> std::string name_from(Getter get) {
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        auto size = static_cast<DWORD>(buffer.size());
+        if (get(buffer.data(), &size)) {
+            // GetUserNameW counts the terminating NUL, GetComputerNameW does not.
+            return utf8(buffer.data());
+        }
+        const DWORD error = GetLastError();
+        if ((error != ERROR_BUFFER_OVERFLOW && error != ERROR_INSUFFICIENT_BUFFER &&
+             error != ERROR_MORE_DATA) ||
+            size <= buffer.size()) {
+            throw platform::Failure(error_text(error));
+        }
+        buffer.resize(size + 1);
+    }
+    throw platform::Failure(error_text(ERROR_INSUFFICIENT_BUFFER));
+}
+
 // Lives as long as a handle to it is open: a cleaning that ends, or a program that is killed,
 // lets go of it, and no thread owns it.
 class NamedLock final : public platform::CleaningLock {
@@ -142,23 +163,6 @@ std::string System::account_name(std::string_view sid) {
     return domain[0] == L'\0' ? account : utf8(domain.data()) + "\\" + account;
 }
 
-std::string System::expand_environment(std::string_view text) {
-    const std::wstring source = wide(text);
-    std::vector<wchar_t> buffer(source.size() + MAX_PATH);
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        const DWORD length = ExpandEnvironmentStringsW(source.c_str(), buffer.data(),
-                                                       static_cast<DWORD>(buffer.size()));
-        if (length == 0) {
-            return std::string(text);
-        }
-        if (length <= buffer.size()) {
-            return utf8(buffer.data());
-        }
-        buffer.resize(length);
-    }
-    return std::string(text);
-}
-
 void System::pause(unsigned milliseconds) {
     Sleep(milliseconds);
 }
@@ -170,6 +174,38 @@ std::unique_ptr<platform::CleaningLock> System::lock_cleaning() {
         return nullptr;
     }
     return std::make_unique<NamedLock>(std::move(handle));
+}
+
+platform::UtcTime System::utc_now() {
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
+std::string System::computer_name() {
+    return name_from([](wchar_t* buffer, DWORD* size) { return GetComputerNameW(buffer, size); });
+}
+
+std::string System::user_name() {
+    return name_from([](wchar_t* buffer, DWORD* size) { return GetUserNameW(buffer, size); });
+}
+
+std::string System::expand_environment(std::string_view text) {
+    const std::wstring source = wide(text);
+    std::vector<wchar_t> buffer(source.size() + 1);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        // The size asked for counts the terminating NUL; the environment may grow meanwhile.
+        const DWORD needed = ExpandEnvironmentStringsW(source.c_str(), buffer.data(),
+                                                       static_cast<DWORD>(buffer.size()));
+        if (needed == 0) {
+            throw platform::Failure(error_text(GetLastError()));
+        }
+        if (needed <= buffer.size()) {
+            return utf8(buffer.data());
+        }
+        buffer.resize(needed);
+    }
+    throw platform::Failure(error_text(ERROR_INSUFFICIENT_BUFFER));
 }
 
 } // namespace win32

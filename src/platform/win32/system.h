@@ -20,9 +20,12 @@ public:
     bool may_clean_every_profile() override;
     std::string current_user_sid() override;
     std::string account_name(std::string_view sid) override;
-    std::string expand_environment(std::string_view text) override;
     void pause(unsigned milliseconds) override;
     std::unique_ptr<platform::CleaningLock> lock_cleaning() override;
+    platform::UtcTime utc_now() override;
+    std::string computer_name() override;
+    std::string user_name() override;
+    std::string expand_environment(std::string_view text) override;
 };
 
 } // namespace win32

@@ -242,7 +242,8 @@ void FormView::center_on_screen() {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Brings every control in line with the model: caption, tick and visibility.
+// Brings every control in line with the model: caption, tick, whether it is enabled, and
+// visibility.
 void FormView::sync() {
     const auto& model = form_.controls();
     for (std::size_t i = 0; i < kControlCount; ++i) {
@@ -259,6 +260,9 @@ void FormView::sync() {
         }
         if (c.kind == ControlKind::Button) {
             show_as_default(controls_[i], c.id == form_.action_button());
+        }
+        if ((IsWindowEnabled(controls_[i]) != FALSE) != c.enabled) {
+            EnableWindow(controls_[i], c.enabled ? TRUE : FALSE);
         }
         const HWND shown = outer(i);
         const bool visible = (GetWindowLongPtrW(shown, GWL_STYLE) & WS_VISIBLE) != 0;

@@ -1,0 +1,90 @@
+#include "engine/marker.h"
+
+#include "platform/text.h"
+
+namespace {
+
+platform::RegistryValue string_value(std::string_view text) {
+    platform::RegistryValue value{platform::kRegSz, {}};
+    for (const char16_t unit : platform::utf16_from_utf8(text) + u'\0') {
+        value.data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+        value.data.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    return value;
+}
+
+platform::RegistryValue number_value(std::uint32_t number) {
+    return {platform::kRegDword,
+            {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
+             static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)}};
+}
+
+std::string two_digits(int number) {
+    std::string digits = std::to_string(number);
+    return digits.size() < 2 ? digits.insert(0, 1, '0') : digits;
+}
+
+// "2024-05-01T12:34:56Z"
+std::string iso_8601(const platform::UtcTime& time) {
+    return std::to_string(time.year) + "-" + two_digits(time.month) + "-" + two_digits(time.day) +
+           "T" + two_digits(time.hour) + ":" + two_digits(time.minute) + ":" +
+           two_digits(time.second) + "Z";
+}
+
+// The reason the marker could not be written, or nullopt once it is.
+std::optional<std::string> write_marker(Context& context, const RunReport& report) {
+    const platform::CreatedKey created =
+        context.os.registry.create_key(platform::RegistryRoot::CurrentUser, kMarkerKey);
+    if (!created.key) {
+        return created.reason;
+    }
+    const std::pair<std::string_view, platform::RegistryValue> values[] = {
+        {"LastCleaningTime", string_value(iso_8601(context.os.system.utc_now()))},
+        {"LastCleaningExitCode", number_value(exit_code_of(report))},
+        {"LastCleaningLog", string_value(report.log_path)},
+        {"Version", string_value(kVersion)},
+    };
+    for (const auto& [name, value] : values) {
+        if (auto failed = created.key->set_value(name, value)) {
+            return std::string(name) + ": " + *failed;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::uint32_t exit_code_of(const RunReport& report) {
+    if (report.uncovered) {
+        return 1;
+    }
+    if (report.stopped) {
+        return 7;
+    }
+    return report.refused == 0 && report.trapped.empty() ? 0 : 1;
+}
+
+void mark_run(Context& context, const RunReport& report) {
+    if (report.log != LogStatus::Open) {
+        return;
+    }
+    std::optional<std::string> failed;
+    try {
+        failed = write_marker(context, report);
+    } catch (const std::exception& failure) {
+        failed = failure.what();
+    }
+    if (!failed) {
+        return;
+    }
+    try {
+        if (context.log.is_open()) {
+            context.log.write_refusal(
+                "Could not write Key:", std::string(kCurrentUserRoot) + std::string(kMarkerKey),
+                *failed);
+        }
+    } catch (const std::exception&) {
+        // The marker is a courtesy to detection rules: a log that cannot take even this line
+        // is the run's own concern, and the run has ended.
+    }
+}
