@@ -193,7 +193,7 @@ case_exit_codes() {
 
     clean help /?
     expect_code help 0
-    grep -q '^VeskClean \[/preview\] OPTION\.\.\. \[/json\] \[/quiet\]' <(out_lines help) ||
+    grep -q '^VeskClean \[/preview\] OPTION\.\.\. \[/allusers\] \[/json\] \[/quiet\]' <(out_lines help) ||
         fail "/? printed no usage"
     clean wrong /temp /tmp
     expect_code wrong 4
