@@ -208,6 +208,12 @@ std::optional<std::string> BackupAction::make_folder(const Context& context) {
     return std::nullopt;
 }
 
+void BackupAction::count_held() {
+    for (BackupAction* action = this; action; action = action->whole_) {
+        ++action->held_;
+    }
+}
+
 std::optional<std::string> BackupAction::record_item(const Context& context, std::string_view name,
                                                      std::uint64_t size,
                                                      const std::string& sha256) {
@@ -239,7 +245,7 @@ std::optional<std::string> BackupAction::back_up_key(const Context& context,
                                   registry_file_.hex_digest())) {
         return *failed + registry_file_.take_back_last().value_or(std::string());
     }
-    ++held_;
+    count_held();
     return std::nullopt;
 }
 
@@ -272,6 +278,6 @@ std::optional<std::string> BackupAction::back_up_file(const Context& context,
         files.discard_file(copy);
         return failed;
     }
-    ++held_;
+    count_held();
     return std::nullopt;
 }

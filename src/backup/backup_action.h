@@ -85,7 +85,7 @@ public:
         above_ = std::move(above);
     }
     const std::string& folder() const { return folder_; }
-    // Whether anything was wholly backed up.
+    // Whether anything was wholly backed up, by this action or a part of it.
     bool holds_items() const { return held_ > 0; }
 
     ItemOutcome apply(const Context& context, const Target& target) override;
@@ -94,6 +94,7 @@ private:
     std::optional<std::string> make_folder(const Context& context);
     std::optional<std::string> back_up_key(const Context& context, const std::string& path);
     std::optional<std::string> back_up_file(const Context& context, const std::string& path);
+    void count_held();
     // Records an item that is whole in the backup; the reason when the record cannot take it.
     std::optional<std::string> record_item(const Context& context, std::string_view name,
                                            std::uint64_t size, const std::string& sha256);

@@ -66,17 +66,6 @@ private:
     std::size_t items_done_ = 0;
 };
 
-// The chosen options' operations in the table's order: the standard panel's, then the advanced
-// panel's.
-void run_operations(Context& context, const CleaningOptions& options, const std::string& log_name) {
-    for (const OptionRow& row : kOptionTable) {
-        if (options.*row.chosen) {
-            context.observer.operation_started(row.procedure);
-            row.run(context, log_name);
-        }
-    }
-}
-
 // An uncovered failure ends the run: the log gets it as a line of its own.
 void end_run(Context& context, RunReport& report, std::string where, std::string description) {
     try {
@@ -131,7 +120,17 @@ void end_pipeline(CleaningLog& log, RunReport& report) {
     }
 }
 
-RunReport run_cleaning(Context& context, const CleaningOptions& options) {
+void run_operations(Context& context, const CleaningOptions& options, const std::string& log_name,
+                    std::optional<Scope> scope) {
+    for (const OptionRow& row : kOptionTable) {
+        if (options.*row.chosen && (!scope || row.scope == *scope)) {
+            context.observer.operation_started(row.procedure);
+            row.run(context, log_name);
+        }
+    }
+}
+
+RunReport run_backed_up_cleaning(Context& context, const CleaningBody& body) {
     const LineEcho echo(context.log, context.observer);
     BackupAction backup(context.action);
     RunReport report = run_pipeline(context, backup, [&](Context& counted, RunReport& run) {
@@ -140,7 +139,7 @@ RunReport run_cleaning(Context& context, const CleaningOptions& options) {
         }
         backup.set_folder(backup_folder_of(backups_folder(counted.state), run.log_name),
                           folders_above_backups(counted.state));
-        run_operations(counted, options, run.log_name);
+        body(counted, backup, run.log_name);
     });
     if (backup.holds_items()) {
         report.backup_folder = backup.folder();
@@ -151,13 +150,23 @@ RunReport run_cleaning(Context& context, const CleaningOptions& options) {
     return report;
 }
 
-RunReport preview_cleaning(Context& context, const CleaningOptions& options) {
+RunReport run_cleaning(Context& context, const CleaningOptions& options) {
+    return run_backed_up_cleaning(
+        context, [&](Context& counted, BackupAction&, const std::string& log_name) {
+            run_operations(counted, options, log_name);
+        });
+}
+
+RunReport run_preview(Context& context, const std::function<void(Context&)>& body) {
     // The key search appends to KeyList: a preview works on a copy of the state.
     SharedState state = context.state;
     CleaningLog no_log;
     BackupPreviewAction preview;
     Context previewing{state, context.os, no_log, preview, context.observer};
-    return run_pipeline(previewing, preview, [&](Context& counted, RunReport&) {
-        run_operations(counted, options, std::string());
-    });
+    return run_pipeline(previewing, preview, [&](Context& counted, RunReport&) { body(counted); });
+}
+
+RunReport preview_cleaning(Context& context, const CleaningOptions& options) {
+    return run_preview(context,
+                       [&](Context& counted) { run_operations(counted, options, std::string()); });
 }

@@ -62,6 +62,22 @@ void write_closing_line(CleaningLog& log, RunReport& report, std::string_view li
 // log is closed, any other is left open for the caller to close once it has told the user.
 void end_pipeline(CleaningLog& log, RunReport& report);
 
+class BackupAction;
+
+// The chosen options' operations in the table's order (the standard panel's, then the advanced
+// panel's); with a scope, only the options of that scope.
+void run_operations(Context& context, const CleaningOptions& options, const std::string& log_name,
+                    std::optional<Scope> scope = std::nullopt);
+
+// What a cleaning runs once its log is open: the operations, with the run's backup.
+using CleaningBody =
+    std::function<void(Context& counted, BackupAction& backup, const std::string& log_name)>;
+// run_cleaning's frame around any body: a new log, the backup folder beside it (or in the
+// organisation's), the backup's closing line, the marker, the end of the pipeline.
+RunReport run_backed_up_cleaning(Context& context, const CleaningBody& body);
+// preview_cleaning's frame around any body: a copy of the state, no log, nothing changed.
+RunReport run_preview(Context& context, const std::function<void(Context& counted)>& body);
+
 // Cleans with the context's action: creates a new log and runs the chosen
 // operations into it, every program-settings key and settings file backed up beside the log
 // before it goes (the log's last line names the backup folder). The log is left open for the

@@ -1,9 +1,6 @@
 #include "engine/every_profile.h"
 
 #include "backup/backup_action.h"
-#include "engine/line_echo.h"
-#include "engine/marker.h"
-#include "engine/numbered_log.h"
 #include "engine/profiles.h"
 #include "operations/trapped_error.h"
 
@@ -49,17 +46,6 @@ void run_in_profile(Context& counted, const Profile& profile, const SharedState&
     report_release(counted, hive, hive.release());
 }
 
-// The chosen options of that scope, in the table's order.
-void run_scope(Context& context, const CleaningOptions& options, Scope scope,
-               const std::string& log_name) {
-    for (const OptionRow& row : kOptionTable) {
-        if (row.scope == scope && options.*row.chosen) {
-            context.observer.operation_started(row.procedure);
-            row.run(context, log_name);
-        }
-    }
-}
-
 } // namespace
 
 void in_each_profile(Context& counted, const std::vector<Profile>& profiles,
@@ -77,49 +63,25 @@ void in_each_profile(Context& counted, const std::vector<Profile>& profiles,
 
 RunReport run_cleaning_every_profile(Context& context, const CleaningOptions& options,
                                      const std::vector<Profile>& profiles) {
-    const LineEcho echo(context.log, context.observer);
-    BackupAction backup(context.action);
-    bool backed_up = false;
-    RunReport report = run_pipeline(context, backup, [&](Context& counted, RunReport& run) {
-        if (!open_numbered_log(counted, run)) {
-            return;
-        }
-        backup.set_folder(backup_folder_of(backups_folder(counted.state), run.log_name),
-                          folders_above_backups(counted.state));
-        run_scope(counted, options, Scope::Machine, run.log_name);
-        in_each_profile(counted, profiles, [&](Context& inside, const Profile& profile) {
-            BackupAction own(context.action, &backup);
-            own.set_folder(backup.folder() + "\\" + profile.sid);
-            Context backing{inside.state, inside.os,       inside.log,
-                            own,          inside.observer, inside.key_root};
-            try {
-                run_scope(backing, options, Scope::User, run.log_name);
-            } catch (...) {
-                backed_up = backed_up || own.holds_items();
-                throw;
-            }
-            backed_up = backed_up || own.holds_items();
+    return run_backed_up_cleaning(
+        context, [&](Context& counted, BackupAction& backup, const std::string& log_name) {
+            run_operations(counted, options, log_name, Scope::Machine);
+            in_each_profile(counted, profiles, [&](Context& inside, const Profile& profile) {
+                BackupAction own(context.action, &backup);
+                own.set_folder(backup.folder() + "\\" + profile.sid);
+                Context backing{inside.state, inside.os,       inside.log,
+                                own,          inside.observer, inside.key_root};
+                run_operations(backing, options, log_name, Scope::User);
+            });
         });
-    });
-    if (backed_up || backup.holds_items()) {
-        report.backup_folder = backup.folder();
-        write_closing_line(context.log, report, pad_to_zone("Backed up to: ") + backup.folder());
-    }
-    mark_run(context, report);
-    end_pipeline(context.log, report);
-    return report;
 }
 
 RunReport preview_every_profile(Context& context, const CleaningOptions& options,
                                 const std::vector<Profile>& profiles) {
-    SharedState state = context.state;
-    CleaningLog no_log;
-    BackupPreviewAction preview;
-    Context previewing{state, context.os, no_log, preview, context.observer};
-    return run_pipeline(previewing, preview, [&](Context& counted, RunReport&) {
-        run_scope(counted, options, Scope::Machine, std::string());
+    return run_preview(context, [&](Context& counted) {
+        run_operations(counted, options, std::string(), Scope::Machine);
         in_each_profile(counted, profiles, [&](Context& inside, const Profile&) {
-            run_scope(inside, options, Scope::User, std::string());
+            run_operations(inside, options, std::string(), Scope::User);
         });
     });
 }

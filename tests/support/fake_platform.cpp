@@ -432,7 +432,11 @@ RegKey& FakePlatform::root_key(platform::RegistryRoot root, platform::RegistryVi
 
 RegKey& FakePlatform::add_key(platform::RegistryRoot root, std::string_view path,
                               platform::RegistryView view) {
-    RegKey* key = &root_key(root, view);
+    return add_key_below(root_key(root, view), path);
+}
+
+RegKey& FakePlatform::add_key_below(RegKey& from, std::string_view path) {
+    RegKey* key = &from;
     for (const std::string& part : split_key_path(path)) {
         RegKey& child = key->subkeys[platform::fold_case(part)];
         if (child.name.empty()) {

@@ -102,6 +102,8 @@ public:
                    platform::RegistryView view = platform::RegistryView::Native);
     // A user hive file (NTUSER.DAT) on disk: its keys, as a load under HKEY_USERS shows them.
     RegKey& add_hive_file(std::string_view path);
+    // The key at path below from (a hive file's root, say), made with the keys on its way.
+    static RegKey& add_key_below(RegKey& from, std::string_view path);
     RegKey* hive_file(std::string_view path);
     // The names under HKEY_USERS of the hives loaded and not yet unloaded.
     std::vector<std::string> loaded_hives() const;

@@ -61,7 +61,8 @@ protected:
                        std::string(kLoggedOnSid) + "\\" + settings_key("VESK 4.2"), "Ann",
                        fake::reg_sz("2"));
         RegKey& bob = fake.add_hive_file(folder_of("bob") + "\\NTUSER.DAT");
-        add_subkey(bob, settings_key("VESK 4.1")).values[U"bob"] = {"Bob", fake::reg_sz("3")};
+        fake::FakePlatform::add_key_below(bob, settings_key("VESK 4.1")).values[U"bob"] = {
+            "Bob", fake::reg_sz("3")};
         for (const char* name : {"me", "ann", "bob"}) {
             fake.add_file(folder_of(name) + kStore + "\\Data\\x.dat", name);
         }
@@ -78,18 +79,6 @@ protected:
         if (!user.empty()) {
             fake.account_names[sid] = user;
         }
-    }
-    static RegKey& add_subkey(RegKey& root, std::string_view path) {
-        RegKey* key = &root;
-        for (std::size_t start = 0; start <= path.size();) {
-            const std::size_t end = std::min(path.find('\\', start), path.size());
-            const std::string part(path.substr(start, end - start));
-            RegKey& child = key->subkeys[platform::fold_case(part)];
-            child.name = part;
-            key = &child;
-            start = end + 1;
-        }
-        return *key;
     }
     // Bob's key as his hive file holds it: what an unload wrote back.
     const RegKey* bob_key() {
