@@ -89,8 +89,7 @@ double run_ours(Wizard& wizard, const std::wstring& host, const std::wstring& lo
     DeleteAction deletion;
     CountingObserver observer(wizard.ui);
     Context context{state, wizard.os, log, deletion, observer};
-    wizard.files.finds = wizard.files.nexts = wizard.files.deletes = wizard.files.confirmations =
-        wizard.files.others = {};
+    wizard.files.reset();
     const double start = seconds_now();
     operation(context);
     log.close();

@@ -35,6 +35,90 @@ private:
     CallTally& tally_;
 };
 
+class ProfiledFile final : public platform::File {
+public:
+    ProfiledFile(std::unique_ptr<platform::File> inner, ProfiledFileSystem& tallies)
+        : inner_(std::move(inner)), tallies_(tallies) {}
+
+    std::uint32_t attributes() override {
+        return tallied(tallies_.others, [&] { return inner_->attributes(); });
+    }
+    std::string read_all() override {
+        return tallied(tallies_.others, [&] { return inner_->read_all(); });
+    }
+    platform::RemovalResult delete_now() override {
+        return tallied(tallies_.deletes, [&] { return inner_->delete_now(); });
+    }
+    std::optional<std::string> grant_users_full_control() override {
+        return tallied(tallies_.others, [&] { return inner_->grant_users_full_control(); });
+    }
+
+private:
+    std::unique_ptr<platform::File> inner_;
+    ProfiledFileSystem& tallies_;
+};
+
+platform::OpenedFolder profiled(platform::OpenedFolder opened, ProfiledFileSystem& tallies);
+
+class ProfiledFolder final : public platform::Folder {
+public:
+    ProfiledFolder(std::unique_ptr<platform::Folder> inner, ProfiledFileSystem& tallies)
+        : inner_(std::move(inner)), tallies_(tallies) {}
+
+    std::vector<platform::DirEntry> list() override {
+        return tallied(tallies_.listings, [&] { return inner_->list(); });
+    }
+    platform::OpenedFolder open_folder(std::string_view name, platform::Use use) override {
+        return profiled(tallied(tallies_.opens, [&] { return inner_->open_folder(name, use); }),
+                        tallies_);
+    }
+    platform::OpenedFile open_file(std::string_view name, platform::Use use) override {
+        platform::OpenedFile opened =
+            tallied(tallies_.opens, [&] { return inner_->open_file(name, use); });
+        if (opened.file) {
+            opened.file = std::make_unique<ProfiledFile>(std::move(opened.file), tallies_);
+        }
+        return opened;
+    }
+    platform::RemovalResult delete_file(std::string_view name) override {
+        return tallied(tallies_.deletes, [&] { return inner_->delete_file(name); });
+    }
+    platform::RemovalResult remove_link(std::string_view name) override {
+        return tallied(tallies_.others, [&] { return inner_->remove_link(name); });
+    }
+    platform::RemovalResult delete_now() override {
+        return tallied(tallies_.others, [&] { return inner_->delete_now(); });
+    }
+    std::optional<std::string> grant_users_full_control() override {
+        return tallied(tallies_.others, [&] { return inner_->grant_users_full_control(); });
+    }
+    platform::CreateResult create_text_file(std::string_view name) override {
+        return tallied(tallies_.others, [&] { return inner_->create_text_file(name); });
+    }
+    platform::BinaryCreateResult create_binary_file(std::string_view name) override {
+        return tallied(tallies_.others, [&] { return inner_->create_binary_file(name); });
+    }
+    platform::CreatedFolder create_folder(std::string_view name) override {
+        platform::CreatedFolder created =
+            tallied(tallies_.others, [&] { return inner_->create_folder(name); });
+        if (created.folder) {
+            created.folder = std::make_unique<ProfiledFolder>(std::move(created.folder), tallies_);
+        }
+        return created;
+    }
+
+private:
+    std::unique_ptr<platform::Folder> inner_;
+    ProfiledFileSystem& tallies_;
+};
+
+platform::OpenedFolder profiled(platform::OpenedFolder opened, ProfiledFileSystem& tallies) {
+    if (opened.folder) {
+        opened.folder = std::make_unique<ProfiledFolder>(std::move(opened.folder), tallies);
+    }
+    return opened;
+}
+
 void append(std::string& text, const char* kind, const CallTally& tally) {
     if (tally.calls == 0) {
         return;
@@ -51,62 +135,34 @@ void append(std::string& text, const char* kind, const CallTally& tally) {
 platform::FindResult ProfiledFileSystem::find(std::string_view path_pattern) {
     platform::FindResult result = tallied(finds, [&] { return inner_.find(path_pattern); });
     if (result.search) {
-        result.search = std::make_unique<ProfiledSearch>(std::move(result.search), nexts);
+        result.search = std::make_unique<ProfiledSearch>(std::move(result.search), finds);
     }
     return result;
 }
 
-platform::RemovalResult ProfiledFileSystem::delete_file(std::string_view path) {
-    return tallied(deletes, [&] { return inner_.delete_file(path); });
-}
-
-platform::RemovalResult ProfiledFileSystem::discard_file(std::string_view path) {
-    return tallied(others, [&] { return inner_.discard_file(path); });
+platform::OpenedFolder ProfiledFileSystem::open_trusted_folder(std::string_view path,
+                                                               platform::Use use) {
+    return profiled(tallied(opens, [&] { return inner_.open_trusted_folder(path, use); }), *this);
 }
 
 platform::RemovalResult ProfiledFileSystem::shell_delete(std::string_view path) {
     return tallied(others, [&] { return inner_.shell_delete(path); });
 }
 
-platform::RemovalResult ProfiledFileSystem::remove_link(std::string_view path) {
-    return tallied(others, [&] { return inner_.remove_link(path); });
-}
-
-bool ProfiledFileSystem::still_there(std::string_view path) {
-    return tallied(confirmations, [&] { return inner_.still_there(path); });
-}
-
-platform::CreateResult ProfiledFileSystem::create_new_text_file(std::string_view path) {
-    return tallied(others, [&] { return inner_.create_new_text_file(path); });
-}
-
 std::string ProfiledFileSystem::read_text_file(std::string_view path) {
     return tallied(others, [&] { return inner_.read_text_file(path); });
-}
-
-platform::BinaryCreateResult ProfiledFileSystem::create_new_binary_file(std::string_view path) {
-    return tallied(others, [&] { return inner_.create_new_binary_file(path); });
 }
 
 std::string ProfiledFileSystem::read_binary_file(std::string_view path) {
     return tallied(others, [&] { return inner_.read_binary_file(path); });
 }
 
-platform::FolderResult ProfiledFileSystem::create_folder(std::string_view path) {
-    return tallied(others, [&] { return inner_.create_folder(path); });
-}
-
-std::optional<std::string> ProfiledFileSystem::copy_file(std::string_view from,
-                                                         std::string_view to) {
-    return tallied(others, [&] { return inner_.copy_file(from, to); });
-}
-
 std::string ProfiledFileSystem::summary() const {
     std::string text;
-    append(text, "`find` (FindFirstFileExW)", finds);
-    append(text, "`next` (FindNextFileW)", nexts);
-    append(text, "`delete_file`", deletes);
-    append(text, "`still_there`", confirmations);
+    append(text, "`find` (FindFirstFileExW and the next ones)", finds);
+    append(text, "`list` (through a folder's handle)", listings);
+    append(text, "`open` (a folder or file through its folder's handle)", opens);
+    append(text, "`delete` (through a handle)", deletes);
     append(text, "other calls", others);
     return text;
 }

@@ -13,30 +13,26 @@ struct CallTally {
     double seconds = 0;
 };
 
+// The folders it opens and the files they open are profiled too: a deletion is opened and done
+// through them.
 class ProfiledFileSystem final : public platform::FileSystem {
 public:
     explicit ProfiledFileSystem(platform::FileSystem& inner) : inner_(inner) {}
 
     platform::FindResult find(std::string_view path_pattern) override;
-    platform::RemovalResult delete_file(std::string_view path) override;
-    platform::RemovalResult discard_file(std::string_view path) override;
+    platform::OpenedFolder open_trusted_folder(std::string_view path, platform::Use use) override;
     platform::RemovalResult shell_delete(std::string_view path) override;
-    platform::RemovalResult remove_link(std::string_view path) override;
-    bool still_there(std::string_view path) override;
-    platform::CreateResult create_new_text_file(std::string_view path) override;
     std::string read_text_file(std::string_view path) override;
-    platform::BinaryCreateResult create_new_binary_file(std::string_view path) override;
     std::string read_binary_file(std::string_view path) override;
-    platform::FolderResult create_folder(std::string_view path) override;
-    std::optional<std::string> copy_file(std::string_view from, std::string_view to) override;
 
-    // "find: N calls, S s; next: ...; delete_file: ..." for the kinds that were called.
+    // "find: N calls, S s; listing: ...; delete: ..." for the kinds that were called.
     std::string summary() const;
+    void reset() { finds = listings = opens = deletes = others = {}; }
 
     CallTally finds;
-    CallTally nexts;
-    CallTally deletes;
-    CallTally confirmations;
+    CallTally listings;
+    CallTally opens;   // folders and files opened through a folder
+    CallTally deletes; // through a folder, or through the file's own handle
     CallTally others;
 
 private:

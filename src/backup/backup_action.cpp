@@ -1,6 +1,7 @@
 #include "backup/backup_action.h"
 
 #include "backup/backup_contents.h"
+#include "operations/folder_walk.h"
 #include "platform/text.h"
 
 namespace {
@@ -13,50 +14,27 @@ std::string_view leaf_of(std::string_view path) {
     return path.substr(path.rfind('\\') + 1);
 }
 
-// Why the key at path cannot be read for the backup: a link, or a key that will not open.
-std::optional<std::string> refusal_at(platform::Registry& registry, const std::string& path) {
-    const platform::KeyCheck check = registry.check_key(platform::RegistryRoot::CurrentUser, path,
-                                                        platform::RegistryAccess::Default);
-    switch (check.state) {
-    case platform::KeyState::Present:
-        return std::nullopt;
+// Why a key that opened as this cannot be read for the backup.
+std::string refusal_of(const platform::OpenedKey& opened, const std::string& path) {
+    switch (opened.state) {
     case platform::KeyState::Link:
         return std::string(platform::kRegistryLink);
     case platform::KeyState::Unopenable:
-        return "the key " + path + " cannot be read: " + check.reason;
+        return "the key " + path + " cannot be read: " + opened.reason;
     case platform::KeyState::Missing:
+    case platform::KeyState::Present:
         break;
     }
     return "the key " + path + " cannot be read";
 }
 
-// A link on the way down to path leads the whole path elsewhere.
-std::optional<std::string> link_above(platform::Registry& registry, const std::string& path) {
-    for (auto end = path.find('\\'); end != std::string::npos; end = path.find('\\', end + 1)) {
-        if (registry
-                .check_key(platform::RegistryRoot::CurrentUser, path.substr(0, end),
-                           platform::RegistryAccess::QueryValue)
-                .state == platform::KeyState::Link) {
-            return std::string(platform::kRegistryLink);
-        }
-    }
-    return std::nullopt;
-}
-
-// Appends the key at path and everything below it to blocks; the reason when it cannot.
-std::optional<std::string> add_key(platform::Registry& registry, std::string_view key_root,
+// Appends the key (opened as path) and everything below it to blocks, each subkey opened
+// through its parent, a link never followed; the reason when it cannot.
+std::optional<std::string> add_key(platform::RegistryKey& key, std::string_view key_root,
                                    const std::string& path, std::vector<RegKeyBlock>& blocks) {
-    if (auto refused = refusal_at(registry, path)) {
-        return refused;
-    }
-    const auto key = registry.open_key(platform::RegistryRoot::CurrentUser, path,
-                                       platform::RegistryAccess::Default);
-    if (!key) {
-        return "the key " + path + " cannot be read";
-    }
     RegKeyBlock block{std::string(key_root) + path, {}};
     for (std::uint32_t index = 0;; ++index) {
-        platform::ValueEntry entry = key->enum_value(index);
+        platform::ValueEntry entry = key.enum_value(index);
         if (entry.status == platform::EnumStatus::NoMoreItems) {
             break;
         }
@@ -70,7 +48,7 @@ std::optional<std::string> add_key(platform::Registry& registry, std::string_vie
     }
     blocks.push_back(std::move(block));
     for (std::uint32_t index = 0;; ++index) {
-        const platform::SubkeyEntry entry = key->enum_subkey(index, platform::kMaxKeyNameChars);
+        const platform::SubkeyEntry entry = key.enum_subkey(index, platform::kMaxKeyNameChars);
         if (entry.status == platform::EnumStatus::NoMoreItems) {
             return std::nullopt;
         }
@@ -80,10 +58,20 @@ std::optional<std::string> add_key(platform::Registry& registry, std::string_vie
         if (!reg_file_can_hold_name(entry.name)) {
             return std::string(kUnholdableName);
         }
-        if (auto failed = add_key(registry, key_root, path + "\\" + entry.name, blocks)) {
+        const std::string sub_path = path + "\\" + entry.name;
+        const platform::OpenedKey sub =
+            key.open_subkey(entry.name, platform::RegistryAccess::Default);
+        if (!sub.key) {
+            return refusal_of(sub, sub_path);
+        }
+        if (auto failed = add_key(*sub.key, key_root, sub_path, blocks)) {
             return failed;
         }
     }
+}
+
+std::string parent_of(const std::string& path) {
+    return path.substr(0, path.rfind('\\'));
 }
 
 } // namespace
@@ -108,23 +96,25 @@ read_key_tree(platform::Registry& registry, std::string_view key_root, const std
     if (!reg_file_can_hold_name(leaf_of(path))) {
         return std::string(kUnholdableName);
     }
-    if (auto link = link_above(registry, path)) {
-        return *link;
+    const platform::OpenedKey opened = registry.open_unlinked(
+        platform::RegistryRoot::CurrentUser, path, platform::RegistryAccess::Default);
+    if (!opened.key) {
+        return refusal_of(opened, path);
     }
     std::vector<RegKeyBlock> blocks;
-    if (auto failed = add_key(registry, key_root, path, blocks)) {
+    if (auto failed = add_key(*opened.key, key_root, path, blocks)) {
         return *failed;
     }
     return blocks;
 }
 
-std::optional<std::string> PieceFile::append(platform::FileSystem& files, const std::string& path,
-                                             std::string_view piece) {
+std::optional<std::string> PieceFile::append(platform::Folder& folder, std::string_view name,
+                                             const std::string& path, std::string_view piece) {
     if (broken_) {
         return std::string(kBrokenBackup);
     }
     if (!file_) {
-        platform::BinaryCreateResult created = files.create_new_binary_file(path);
+        platform::BinaryCreateResult created = folder.create_binary_file(name);
         if (!created.file) {
             return path + " cannot be made: " + created.reason;
         }
@@ -176,7 +166,7 @@ ItemOutcome BackupAction::apply(const Context& context, const Target& target) {
     if (target.kind == TargetKind::Key) {
         failed = back_up_key(context, target.path);
     } else if (target.kind == TargetKind::SettingsFile) {
-        failed = back_up_file(context, target.path);
+        failed = back_up_file(context, target);
     }
     if (failed) {
         return {Outcome::NotBackedUp, *failed};
@@ -188,36 +178,62 @@ std::optional<std::string> BackupAction::make_folder(const Context& context) {
     if (made_) {
         return std::nullopt;
     }
+    std::unique_ptr<platform::Folder> owned;
+    platform::Folder* base = nullptr;
     if (whole_) {
         if (auto failed = whole_->make_folder(context)) {
             return failed;
         }
-    }
-    for (const std::string& above : above_) {
-        const platform::FolderResult made = context.os.files.create_folder(above);
-        if (made.status == platform::CreateStatus::Failed) {
-            return "the folder " + above + " cannot be made: " + made.reason;
+        base = whole_->held_.get();
+    } else {
+        // The folder the backups are made in: the host folder, or the organisation's.
+        const std::string base_path = parent_of(above_.empty() ? folder_ : above_.front());
+        platform::OpenedFolder opened = open_folder_at(context, base_path, platform::Use::Read);
+        if (!opened.folder) {
+            return "the folder " + base_path + " cannot be opened: " + opened.reason;
+        }
+        owned = std::move(opened.folder);
+        base = owned.get();
+        for (const std::string& above : above_) {
+            auto next = folder_in(*base, leaf_of(above), true);
+            if (!next.folder) {
+                return "the folder " + above + " cannot be made: " + next.reason;
+            }
+            owned = std::move(next.folder);
+            base = owned.get();
         }
     }
     // A folder of that name left by an earlier run is not ours to add to.
-    const platform::FolderResult created = context.os.files.create_folder(folder_);
-    if (created.status != platform::CreateStatus::Created) {
+    auto created = folder_in(*base, leaf_of(folder_), false);
+    if (!created.folder) {
         return "the backup folder " + folder_ + " cannot be made: " + created.reason;
     }
+    held_ = std::move(created.folder);
     made_ = true;
     return std::nullopt;
 }
 
+platform::OpenedFolder BackupAction::folder_in(platform::Folder& base, std::string_view name,
+                                               bool may_exist) {
+    platform::CreatedFolder created = base.create_folder(name);
+    if (created.folder) {
+        return {std::move(created.folder), platform::OpenStatus::Opened, {}};
+    }
+    if (may_exist && created.status == platform::CreateStatus::AlreadyExists) {
+        return base.open_folder(name, platform::Use::Read);
+    }
+    return {nullptr, platform::OpenStatus::Refused, created.reason};
+}
+
 void BackupAction::count_held() {
     for (BackupAction* action = this; action; action = action->whole_) {
-        ++action->held_;
+        ++action->items_;
     }
 }
 
-std::optional<std::string> BackupAction::record_item(const Context& context, std::string_view name,
-                                                     std::uint64_t size,
+std::optional<std::string> BackupAction::record_item(std::string_view name, std::uint64_t size,
                                                      const std::string& sha256) {
-    return contents_.append(context.os.files, folder_ + "\\" + std::string(kContentsName),
+    return contents_.append(*held_, kContentsName, folder_ + "\\" + std::string(kContentsName),
                             contents_line(name, size, sha256));
 }
 
@@ -237,12 +253,13 @@ std::optional<std::string> BackupAction::back_up_key(const Context& context,
     // Each key ends with an empty line, so that the file is whole after every key.
     text += u"\r\n";
     const std::string file = folder_ + "\\" + std::string(kRegistryBackupName);
-    if (auto failed = registry_file_.append(context.os.files, file, utf16le_bytes(text))) {
+    if (auto failed =
+            registry_file_.append(*held_, kRegistryBackupName, file, utf16le_bytes(text))) {
         return failed;
     }
     // The record names the registry file's size and digest after each whole key.
-    if (auto failed = record_item(context, kRegistryBackupName, registry_file_.size(),
-                                  registry_file_.hex_digest())) {
+    if (auto failed =
+            record_item(kRegistryBackupName, registry_file_.size(), registry_file_.hex_digest())) {
         return *failed + registry_file_.take_back_last().value_or(std::string());
     }
     count_held();
@@ -250,32 +267,37 @@ std::optional<std::string> BackupAction::back_up_key(const Context& context,
 }
 
 std::optional<std::string> BackupAction::back_up_file(const Context& context,
-                                                      const std::string& path) {
+                                                      const Target& target) {
+    if (!target.file) {
+        throw platform::Failure("A settings file is handed over without its handle.");
+    }
+    // The bytes that the handle reads are the bytes that it then deletes: what the backup holds
+    // is what went.
+    const std::string bytes = target.file->read_all();
+    const std::uint32_t attributes = target.file->attributes();
     if (auto failed = make_folder(context)) {
         return failed;
     }
-    platform::FileSystem& files = context.os.files;
-    const std::string copy = folder_ + "\\" + std::string(leaf_of(path));
-    // What is there already is another item's, and not to be discarded below.
-    if (platform::finds_entry(files, copy, platform::Lookup::FoldersIncluded)) {
-        return "the backup holds " + copy + " already";
+    const std::string name(leaf_of(target.path));
+    const std::string copy = folder_ + "\\" + name;
+    platform::BinaryCreateResult created = held_->create_binary_file(name);
+    if (!created.file) {
+        // What is there already is another item's, and not to be discarded.
+        return created.status == platform::CreateStatus::AlreadyExists
+                   ? "the backup holds " + copy + " already"
+                   : copy + " cannot be made: " + created.reason;
     }
-    std::optional<std::string> failed = files.copy_file(path, copy);
-    if (!failed) {
-        try {
-            const std::string copied = files.read_binary_file(copy);
-            if (copied != files.read_binary_file(path)) {
-                failed = "the copy " + copy + " does not match the file";
-            } else {
-                failed = record_item(context, leaf_of(path), copied.size(), sha256_hex(copied));
-            }
-        } catch (const platform::Failure& failure) {
-            failed = failure.what();
-        }
+    std::optional<std::string> failed;
+    try {
+        created.file->write(bytes);
+        created.file->set_attributes(attributes);
+        failed = record_item(name, bytes.size(), sha256_hex(bytes));
+    } catch (const platform::Failure& failure) {
+        failed = failure.what();
     }
     if (failed) {
         // A copy cut short must not pass for the file.
-        files.discard_file(copy);
+        created.file->discard();
         return failed;
     }
     count_held();

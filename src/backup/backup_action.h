@@ -39,10 +39,11 @@ read_key_tree(platform::Registry& registry, std::string_view key_root, const std
 class PieceFile {
 public:
     explicit PieceFile(std::string header = {}) : header_(std::move(header)) {}
-    // Adds the piece (after the header, for the first); the reason when it could not, the file
-    // then being as it was before.
-    std::optional<std::string> append(platform::FileSystem& files, const std::string& path,
-                                      std::string_view piece);
+    // Adds the piece (after the header, for the first, which makes the file name in folder,
+    // whose full path is path); the reason when it could not, the file then being as it was
+    // before.
+    std::optional<std::string> append(platform::Folder& folder, std::string_view name,
+                                      const std::string& path, std::string_view piece);
     // Takes the last piece out again, when what was to follow it failed; the reason when the
     // cut failed.
     std::optional<std::string> take_back_last();
@@ -86,25 +87,31 @@ public:
     }
     const std::string& folder() const { return folder_; }
     // Whether anything was wholly backed up, by this action or a part of it.
-    bool holds_items() const { return held_ > 0; }
+    bool holds_items() const { return items_ > 0; }
 
     ItemOutcome apply(const Context& context, const Target& target) override;
+    bool deletes() const override { return deletion_.deletes(); }
 
 private:
+    // Makes the folder (and the folders above it) through the folders it is made in, and holds
+    // it open: everything of the backup is written through that handle.
     std::optional<std::string> make_folder(const Context& context);
+    static platform::OpenedFolder folder_in(platform::Folder& base, std::string_view name,
+                                            bool may_exist);
     std::optional<std::string> back_up_key(const Context& context, const std::string& path);
-    std::optional<std::string> back_up_file(const Context& context, const std::string& path);
+    std::optional<std::string> back_up_file(const Context& context, const Target& target);
     void count_held();
     // Records an item that is whole in the backup; the reason when the record cannot take it.
-    std::optional<std::string> record_item(const Context& context, std::string_view name,
-                                           std::uint64_t size, const std::string& sha256);
+    std::optional<std::string> record_item(std::string_view name, std::uint64_t size,
+                                           const std::string& sha256);
 
     TargetAction& deletion_;
     BackupAction* whole_;
     std::string folder_;
     std::vector<std::string> above_;
     bool made_ = false;
-    std::size_t held_ = 0;
+    std::unique_ptr<platform::Folder> held_;
+    std::size_t items_ = 0;
     PieceFile registry_file_{utf16le_bytes(reg_file_header())};
     PieceFile contents_;
 };

@@ -27,7 +27,7 @@ void run_in_profile(Context& counted, const Profile& profile, const SharedState&
         return;
     }
     ProfileRegistry registry(counted.os.registry, hive.name());
-    ProfileSystem system(counted.os.system, local_app_data_of(profile));
+    ProfileSystem system(counted.os.system, profile);
     SharedState state = initial;
     const std::string key_root = key_root_of(profile);
     Context inside{state,

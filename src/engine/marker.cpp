@@ -34,7 +34,7 @@ std::string iso_8601(const platform::UtcTime& time) {
 // The reason the marker could not be written, or nullopt once it is.
 std::optional<std::string> write_marker(Context& context, const RunReport& report) {
     const platform::CreatedKey created =
-        context.os.registry.create_key(platform::RegistryRoot::CurrentUser, kMarkerKey);
+        platform::create_key(context.os.registry, platform::RegistryRoot::CurrentUser, kMarkerKey);
     if (!created.key) {
         return created.reason;
     }

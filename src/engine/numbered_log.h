@@ -3,6 +3,7 @@
 
 #include "engine/cleaning_run.h"
 #include "operations/context.h"
+#include "operations/folder_walk.h"
 
 // Opens a new log under the next free number and notes in report how far
 // it came: NotCreated while the file is not there (a failure to create it is thrown), NoName when
@@ -10,7 +11,11 @@
 // path. True when the log is open.
 inline bool open_numbered_log(Context& context, RunReport& report) {
     report.log = LogStatus::NotCreated;
-    report.log_name = context.log.open_new(context.os.files, context.state.VeskPath);
+    // A host folder that cannot be reached (a link on its way among the reasons) cannot be
+    // listed for a free number either.
+    const platform::OpenedFolder host =
+        open_folder_at(context, context.state.VeskPath, platform::Use::Read);
+    report.log_name = host.folder ? context.log.open_new(*host.folder) : std::string();
     if (report.log_name.empty()) {
         report.log = LogStatus::NoName;
         return false;

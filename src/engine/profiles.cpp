@@ -96,7 +96,7 @@ std::vector<Profile> find_profiles(const platform::Platform& os) {
     std::vector<Profile> profiles;
     add_listed_profiles(os, own_sid, profiles);
     if (is_user_sid(own_sid) && std::ranges::none_of(profiles, &Profile::own)) {
-        profiles.push_back({own_sid, os.system.special_folder(kCsidlProfile).value_or(""),
+        profiles.push_back({own_sid, os.system.special_folder(platform::kCsidlProfile).value_or(""),
                             os.system.account_name(own_sid), true});
     }
     return profiles;
@@ -126,12 +126,6 @@ ProfileRegistry::Place ProfileRegistry::place_of(platform::RegistryRoot root,
     return {platform::RegistryRoot::Users, path.empty() ? hive_ : hive_ + "\\" + std::string(path)};
 }
 
-platform::KeyCheck ProfileRegistry::check_key(platform::RegistryRoot root, std::string_view path,
-                                              platform::RegistryAccess access) {
-    const Place place = place_of(root, path);
-    return machine_.check_key(place.root, place.path, access);
-}
-
 std::unique_ptr<platform::RegistryKey> ProfileRegistry::open_key(platform::RegistryRoot root,
                                                                  std::string_view path,
                                                                  platform::RegistryAccess access,
@@ -140,22 +134,11 @@ std::unique_ptr<platform::RegistryKey> ProfileRegistry::open_key(platform::Regis
     return machine_.open_key(place.root, place.path, access, view);
 }
 
-platform::RemovalResult ProfileRegistry::delete_key_tree(platform::RegistryRoot root,
-                                                         std::string_view path) {
+platform::OpenedKey ProfileRegistry::open_unlinked(platform::RegistryRoot root,
+                                                   std::string_view path,
+                                                   platform::RegistryAccess access) {
     const Place place = place_of(root, path);
-    return machine_.delete_key_tree(place.root, place.path);
-}
-
-platform::RemovalResult ProfileRegistry::delete_key(platform::RegistryRoot root,
-                                                    std::string_view path) {
-    const Place place = place_of(root, path);
-    return machine_.delete_key(place.root, place.path);
-}
-
-platform::CreatedKey ProfileRegistry::create_key(platform::RegistryRoot root,
-                                                 std::string_view path) {
-    const Place place = place_of(root, path);
-    return machine_.create_key(place.root, place.path);
+    return machine_.open_unlinked(place.root, place.path, access);
 }
 
 std::optional<std::string> ProfileRegistry::load_hive(std::string_view name,
@@ -167,9 +150,21 @@ std::optional<std::string> ProfileRegistry::unload_hive(std::string_view name) {
     return machine_.unload_hive(name);
 }
 
+ProfileSystem::ProfileSystem(platform::System& machine, const Profile& profile)
+    : machine_(machine) {
+    if (!profile.own) {
+        profile_folder_ = profile.folder;
+    }
+}
+
 std::optional<std::string> ProfileSystem::special_folder(int csidl) {
-    if (csidl == platform::kCsidlLocalAppData && local_app_data_) {
-        return local_app_data_;
+    if (profile_folder_ && csidl == platform::kCsidlProfile) {
+        return profile_folder_;
+    }
+    if (profile_folder_ && csidl == platform::kCsidlLocalAppData) {
+        // Appended: GCC 12 warns falsely about folder + std::string here at -O3.
+        std::string folder = *profile_folder_;
+        return folder.append(kLocalAppData);
     }
     return machine_.special_folder(csidl);
 }
@@ -177,7 +172,7 @@ std::optional<std::string> ProfileSystem::special_folder(int csidl) {
 ProfileHive::ProfileHive(platform::Registry& registry, platform::System& system,
                          const Profile& profile)
     : registry_(registry), system_(system), name_(profile.sid) {
-    const auto loaded = registry_.check_key(platform::RegistryRoot::Users, profile.sid,
+    const auto loaded = platform::check_key(registry_, platform::RegistryRoot::Users, profile.sid,
                                             platform::RegistryAccess::QueryValue);
     if (loaded.state == platform::KeyState::Present) {
         return;
@@ -185,7 +180,8 @@ ProfileHive::ProfileHive(platform::Registry& registry, platform::System& system,
     name_ = std::string(kOwnHivePrefix) + profile.sid;
     // Left loaded by a run that was killed: it would keep its user from logging on.
     if (registry_
-            .check_key(platform::RegistryRoot::Users, name_, platform::RegistryAccess::QueryValue)
+            .open_unlinked(platform::RegistryRoot::Users, name_,
+                           platform::RegistryAccess::QueryValue)
             .state != platform::KeyState::Missing) {
         registry_.unload_hive(name_);
     }
@@ -218,13 +214,4 @@ std::optional<std::string> ProfileHive::release() {
     }
     loaded_by_us_ = false;
     return failed;
-}
-
-std::optional<std::string> local_app_data_of(const Profile& profile) {
-    if (profile.own) {
-        return std::nullopt;
-    }
-    // Appended: GCC 12 warns falsely about folder + std::string here at -O3.
-    std::string folder = profile.folder;
-    return folder.append(kLocalAppData);
 }

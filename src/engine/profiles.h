@@ -13,7 +13,6 @@
 
 inline constexpr std::string_view kProfileList =
     "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
-inline constexpr int kCsidlProfile = 0x28;
 
 // The users' profiles of ProfileList whose folder exists, in its order, and the running user's
 // own (after them when it is not listed). Service accounts' and temporary profiles are left
@@ -25,10 +24,6 @@ bool is_user_sid(std::string_view text);
 
 // "HKEY_USERS\<SID>\": how the log shows the profile's keys.
 std::string key_root_of(const Profile& profile);
-
-// The profile's local application-data folder: nullopt for the running user's own, which the
-// shell knows better (it may have been moved).
-std::optional<std::string> local_app_data_of(const Profile& profile);
 
 // The profile as the log names it: "DOMAIN\user, C:\Users\user (S-1-5-21-...)", without the
 // parts that are not known.
@@ -43,16 +38,12 @@ public:
     ProfileRegistry(platform::Registry& machine, std::string hive)
         : machine_(machine), hive_(std::move(hive)) {}
 
-    platform::KeyCheck check_key(platform::RegistryRoot root, std::string_view path,
-                                 platform::RegistryAccess access) override;
     std::unique_ptr<platform::RegistryKey> open_key(platform::RegistryRoot root,
                                                     std::string_view path,
                                                     platform::RegistryAccess access,
                                                     platform::RegistryView view) override;
-    platform::RemovalResult delete_key_tree(platform::RegistryRoot root,
-                                            std::string_view path) override;
-    platform::RemovalResult delete_key(platform::RegistryRoot root, std::string_view path) override;
-    platform::CreatedKey create_key(platform::RegistryRoot root, std::string_view path) override;
+    platform::OpenedKey open_unlinked(platform::RegistryRoot root, std::string_view path,
+                                      platform::RegistryAccess access) override;
     std::optional<std::string> load_hive(std::string_view name, std::string_view file) override;
     std::optional<std::string> unload_hive(std::string_view name) override;
 
@@ -67,13 +58,12 @@ private:
     std::string hive_;
 };
 
-// The system as one profile's part of a run sees it: the local application-data folder is the
-// profile's; everything else is the machine's.
+// The system as one profile's part of a run sees it: the profile's folder and its local
+// application-data folder are the profile's; everything else is the machine's. The running
+// user's own are the shell's, which knows them better (they may have been moved).
 class ProfileSystem final : public platform::System {
 public:
-    // local_app_data: the profile's folder, or nullopt to keep the running user's own.
-    ProfileSystem(platform::System& machine, std::optional<std::string> local_app_data)
-        : machine_(machine), local_app_data_(std::move(local_app_data)) {}
+    ProfileSystem(platform::System& machine, const Profile& profile);
 
     std::string windows_directory() override { return machine_.windows_directory(); }
     std::string system_directory() override { return machine_.system_directory(); }
@@ -95,7 +85,7 @@ public:
 
 private:
     platform::System& machine_;
-    std::optional<std::string> local_app_data_;
+    std::optional<std::string> profile_folder_;
 };
 
 // A profile's hive for its part of a run. A hive that is loaded already (its user is logged on,

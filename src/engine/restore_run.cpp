@@ -8,6 +8,7 @@
 #include "engine/marker.h"
 #include "engine/numbered_log.h"
 #include "engine/profiles.h"
+#include "operations/folder_walk.h"
 #include "operations/registry_settings.h"
 #include "operations/settings_files.h"
 #include "platform/text.h"
@@ -20,6 +21,9 @@
 namespace {
 
 constexpr std::string_view kExistsAgain = "it exists again";
+// What a settings file's copy carries back into its place.
+constexpr std::uint32_t kRestoredAttributes = platform::attr::kReadOnly | platform::attr::kHidden |
+                                              platform::attr::kSystem | platform::attr::kArchive;
 // What a failure nothing trapped is said to have arisen in.
 constexpr std::string_view kRestoreProcedure = "the restore";
 
@@ -30,8 +34,11 @@ struct KeyGroup {
 };
 
 struct FileToRestore {
-    std::string backup; // the copy in the backup folder
     std::string place;  // where it was deleted from
+    std::string folder; // the folder it goes back into
+    std::string name;
+    std::string bytes; // as the backup's record says they were written, checked
+    std::uint32_t attributes = 0;
 };
 
 struct Backup {
@@ -100,15 +107,15 @@ std::vector<KeyGroup> group_keys(const RegFile& file, std::string_view key_root)
     return groups;
 }
 
-// The settings file's place, by its name: the host folder's files, or the OpenGL file in the
-// Windows folder. Any other name is not one the cleaning backs up.
-std::string place_of(const Context& context, const std::string& name) {
+// The folder a settings file goes back into, by its name: the host folder's files, or the
+// OpenGL file in the Windows folder. Any other name is not one the cleaning backs up.
+std::string folder_of(const Context& context, const std::string& name) {
     if (platform::iequals(name, kOpenGLSettingsFile)) {
         const std::string windows = MM_GetWindowsDir(context.os.system);
         if (windows.empty()) {
             throw Unusable{"the Windows folder cannot be found for " + name};
         }
-        return windows + "\\" + name;
+        return windows;
     }
     SharedState tables;
     MF_FillIniList(tables);
@@ -116,7 +123,7 @@ std::string place_of(const Context& context, const std::string& name) {
             tables.IniList, [&](const std::string& row) { return platform::iequals(row, name); })) {
         throw Unusable{"the backup holds " + name + ", which the cleaning never backs up"};
     }
-    return context.state.VeskPath + "\\" + name;
+    return context.state.VeskPath;
 }
 
 // The record of what the backup holds; a backup without one cannot be told from a cut one.
@@ -151,14 +158,14 @@ std::string recorded_bytes(const Context& context, const std::string& folder,
 
 // The names in the backup folder; nothing but files may be there, and, when parts is given,
 // the profiles' folders, named by their SIDs, which go to parts.
-std::vector<std::string> backup_files(const Context& context, const std::string& folder,
-                                      std::vector<std::string>* parts) {
+std::vector<platform::DirEntry> backup_files(const Context& context, const std::string& folder,
+                                             std::vector<std::string>* parts) {
     const platform::FindResult found = context.os.files.find(folder + "\\*");
     if (found.failed ||
         !platform::finds_entry(context.os.files, folder, platform::Lookup::FoldersIncluded)) {
         throw Unusable{"there is no backup " + folder};
     }
-    std::vector<std::string> names;
+    std::vector<platform::DirEntry> files;
     while (const auto entry = found.search ? found.search->next() : std::nullopt) {
         if (entry->name == "." || entry->name == "..") {
             continue;
@@ -170,9 +177,9 @@ std::vector<std::string> backup_files(const Context& context, const std::string&
             parts->push_back(entry->name);
             continue;
         }
-        names.push_back(entry->name);
+        files.push_back(*entry);
     }
-    return names;
+    return files;
 }
 
 Backup read_backup(const Context& context, const std::string& folder,
@@ -180,14 +187,17 @@ Backup read_backup(const Context& context, const std::string& folder,
     Backup backup;
     bool has_record = false;
     std::vector<std::string> names;
-    for (std::string& name : backup_files(context, folder, parts)) {
+    for (const platform::DirEntry& entry : backup_files(context, folder, parts)) {
+        const std::string& name = entry.name;
         if (platform::iequals(name, kContentsName)) {
             has_record = true;
         } else if (platform::iequals(name, kRegistryBackupName)) {
-            names.push_back(std::move(name));
+            names.push_back(name);
         } else {
-            backup.files.push_back({folder + "\\" + name, place_of(context, name)});
-            names.push_back(std::move(name));
+            const std::string place = folder_of(context, name);
+            backup.files.push_back(
+                {place + "\\" + name, place, name, {}, entry.attributes & kRestoredAttributes});
+            names.push_back(name);
         }
     }
     // A backup over every profile that took nothing of the machine's has nothing to record.
@@ -199,6 +209,10 @@ Backup read_backup(const Context& context, const std::string& folder,
     for (const std::string& name : names) {
         const std::string bytes = recorded_bytes(context, folder, name, record);
         const std::string path = folder + "\\" + name;
+        if (auto file = std::ranges::find(backup.files, name, &FileToRestore::name);
+            file != backup.files.end()) {
+            file->bytes = bytes;
+        }
         if (platform::iequals(name, kRegistryBackupName)) {
             has_registry = true;
             auto parsed = parse_reg_file(bytes);
@@ -220,21 +234,18 @@ Backup read_backup(const Context& context, const std::string& folder,
     return backup;
 }
 
-// A registry link on the way to path, the key at path included: creating through it would
-// write where it leads.
-std::optional<std::string> link_on_the_way(platform::Registry& registry, std::string_view key_root,
-                                           const std::string& path) {
+// Names the registry link that a creation refused, once it refused: nothing is done after.
+std::string link_named(platform::Registry& registry, std::string_view key_root,
+                       const std::string& path) {
     for (std::size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
         const std::string part = path.substr(0, end);
-        const platform::KeyState state = registry
-                                             .check_key(platform::RegistryRoot::CurrentUser, part,
-                                                        platform::RegistryAccess::QueryValue)
-                                             .state;
-        if (state == platform::KeyState::Link) {
+        if (platform::check_key(registry, platform::RegistryRoot::CurrentUser, part,
+                                platform::RegistryAccess::QueryValue)
+                .state == platform::KeyState::Link) {
             return "a registry link on the way: " + std::string(key_root) + part;
         }
-        if (state == platform::KeyState::Missing || end == std::string::npos) {
-            return std::nullopt;
+        if (end == std::string::npos) {
+            return std::string(platform::kRegistryLink);
         }
     }
 }
@@ -244,7 +255,7 @@ std::string roll_back(platform::Registry& registry, std::string_view key_root,
                       const std::vector<std::string>& made) {
     for (auto key = made.rbegin(); key != made.rend(); ++key) {
         const platform::RemovalResult removed =
-            registry.delete_key(platform::RegistryRoot::CurrentUser, *key);
+            platform::delete_key(registry, platform::RegistryRoot::CurrentUser, *key);
         if (removed.removal == platform::Removal::Refused) {
             return "; the keys this restore made could not all be removed again: " +
                    std::string(key_root) + *key + " (" + removed.reason + ")";
@@ -261,13 +272,14 @@ ItemOutcome restore_key(const Context& context, const KeyGroup& group) {
     std::optional<std::string> failed;
     for (const RegKeyBlock* block : group.blocks) {
         const std::string path = below_root(block->path, context.key_root);
-        if ((failed = link_on_the_way(registry, context.key_root, path))) {
-            break;
-        }
+        // Each key on the way is opened through the one above it: a link is never written
+        // through.
         platform::CreatedKey created =
-            registry.create_key(platform::RegistryRoot::CurrentUser, path);
+            platform::create_key(registry, platform::RegistryRoot::CurrentUser, path);
         if (!created.key) {
-            failed = created.reason;
+            failed = created.reason == platform::kRegistryLink
+                         ? link_named(registry, context.key_root, path)
+                         : created.reason;
             break;
         }
         if (created.existed) {
@@ -293,13 +305,32 @@ ItemOutcome restore_key(const Context& context, const KeyGroup& group) {
     return {Outcome::Done, {}};
 }
 
+// Writes the checked bytes back, through the folder's handle, into a file that must not exist.
 ItemOutcome restore_file(const Context& context, const FileToRestore& file) {
-    const platform::FindResult found = context.os.files.find(file.place);
-    if (found.search && found.search->next()) {
+    const bool windows = platform::iequals(file.name, kOpenGLSettingsFile);
+    platform::OpenedFolder opened = windows
+                                        ? open_windows_folder(context, file.folder)
+                                        : open_folder_at(context, file.folder, platform::Use::Read);
+    if (!opened.folder) {
+        return {Outcome::Refused, "the folder cannot be opened: " + opened.reason};
+    }
+    if (opened.folder->open_file(file.name, platform::Use::Read).status !=
+        platform::OpenStatus::Missing) {
         return {Outcome::Refused, std::string(kExistsAgain)};
     }
-    if (auto failed = context.os.files.copy_file(file.backup, file.place)) {
-        return {Outcome::Refused, *failed};
+    platform::BinaryCreateResult created = opened.folder->create_binary_file(file.name);
+    if (!created.file) {
+        return {Outcome::Refused, created.status == platform::CreateStatus::AlreadyExists
+                                      ? std::string(kExistsAgain)
+                                      : created.reason};
+    }
+    try {
+        created.file->write(file.bytes);
+        created.file->set_attributes(file.attributes);
+    } catch (const platform::Failure& failure) {
+        // A file cut short must not pass for the settings.
+        created.file->discard();
+        return {Outcome::Refused, failure.what()};
     }
     return {Outcome::Done, {}};
 }

@@ -36,21 +36,13 @@ int log_number_of(std::string_view name) {
     return number <= kLastLogNumber ? number : 0;
 }
 
-std::string ChooseLogFileName(platform::FileSystem& files, std::string_view VeskPath,
-                              int first_number) {
+std::string ChooseLogFileName(platform::Folder& VeskPath, int first_number) {
     // Any entry takes its name, hidden, system or folder alike: a log must never empty an
     // existing file, and a folder of that name would make the creation fail.
     std::vector<bool> taken(kLastLogNumber + 1, false);
     try {
-        const platform::FindResult found = files.find(
-            std::string(VeskPath) + "\\" + std::string(kPrefix) + "*" + std::string(kSuffix));
-        if (found.failed) {
-            return {};
-        }
-        if (found.search) {
-            while (const auto entry = found.search->next()) {
-                taken[static_cast<std::size_t>(log_number_of(entry->name))] = true;
-            }
+        for (const platform::DirEntry& entry : VeskPath.list()) {
+            taken[static_cast<std::size_t>(log_number_of(entry.name))] = true;
         }
     } catch (const platform::Failure&) {
         return {};
@@ -63,15 +55,21 @@ std::string ChooseLogFileName(platform::FileSystem& files, std::string_view Vesk
     return {};
 }
 
-std::string CleaningLog::open_new(platform::FileSystem& files, std::string_view VeskPath) {
+std::string ChooseLogFileName(platform::FileSystem& files, std::string_view VeskPath,
+                              int first_number) {
+    const platform::OpenedFolder opened =
+        platform::open_checked(files, VeskPath, platform::Use::Read);
+    return opened.folder ? ChooseLogFileName(*opened.folder, first_number) : std::string();
+}
+
+std::string CleaningLog::open_new(platform::Folder& VeskPath) {
     int first_number = 1;
     while (true) {
-        std::string name = ChooseLogFileName(files, VeskPath, first_number);
+        std::string name = ChooseLogFileName(VeskPath, first_number);
         if (name.empty()) {
             return name;
         }
-        platform::CreateResult created =
-            files.create_new_text_file(std::string(VeskPath) + "\\" + name);
+        platform::CreateResult created = VeskPath.create_text_file(name);
         switch (created.status) {
         case platform::CreateStatus::Created:
             file_ = std::move(created.file);
@@ -83,6 +81,15 @@ std::string CleaningLog::open_new(platform::FileSystem& files, std::string_view 
             throw platform::Failure(created.reason);
         }
     }
+}
+
+std::string CleaningLog::open_new(platform::FileSystem& files, std::string_view VeskPath) {
+    const platform::OpenedFolder opened =
+        platform::open_checked(files, VeskPath, platform::Use::Read);
+    if (!opened.folder) {
+        throw platform::Failure(opened.reason);
+    }
+    return open_new(*opened.folder);
 }
 
 std::string pad_to_zone(std::string_view label) {

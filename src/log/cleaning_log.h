@@ -14,6 +14,8 @@ inline constexpr int kLastLogNumber = 32767;
 // The name (not the path) of the lowest-numbered log "Cleaning<N>.log", N from first_number
 // to 32767, that no entry of the folder bears. Empty when every number is taken or the folder
 // cannot be listed. One listing of the folder, whatever the number of logs in it.
+std::string ChooseLogFileName(platform::Folder& VeskPath, int first_number = 1);
+// The same for the folder at VeskPath, reached from its volume's root (see open_checked).
 std::string ChooseLogFileName(platform::FileSystem& files, std::string_view VeskPath,
                               int first_number = 1);
 // The number N of a name "Cleaning<N>.log" (any letter case, no leading zeros), or 0.
@@ -26,9 +28,13 @@ public:
 
     bool is_open() const { return file_ != nullptr; }
 
-    // Chooses the name and creates the file with create-new semantics: when the chosen name
-    // appears in the meantime, the next free number is taken. Returns the name, or empty when
-    // none is free. Throws platform::Failure when the file cannot be created.
+    // Chooses the name and creates the file through the folder's handle with create-new
+    // semantics: when the chosen name appears in the meantime, the next free number is taken.
+    // Returns the name, or empty when none is free. Throws platform::Failure when the file
+    // cannot be created.
+    std::string open_new(platform::Folder& VeskPath);
+    // The same in the folder at VeskPath, reached from its volume's root (see open_checked);
+    // a folder that cannot be reached so throws platform::Failure.
     std::string open_new(platform::FileSystem& files, std::string_view VeskPath);
     // A line of two items: the label padded to the next print zone, then the value.
     void write_line(std::string_view label, std::string_view value);

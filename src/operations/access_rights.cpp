@@ -1,6 +1,7 @@
 #include "operations/access_rights.h"
 
 #include "operations/folder_rules.h"
+#include "operations/folder_walk.h"
 
 #include <optional>
 #include <utility>
@@ -45,14 +46,37 @@ void record_each(Context& context, const std::vector<std::pair<Target, ItemOutco
     }
 }
 
+ItemOutcome grant_through_handles(const Context& context, const std::string& folder) {
+    platform::OpenedFolder opened = open_folder_at(context, folder, platform::Use::ChangeRights);
+    if (!opened.folder) {
+        return {Outcome::Refused, opened.reason};
+    }
+    if (auto kept = grant_tree(*opened.folder, folder)) {
+        return {Outcome::Refused, *kept};
+    }
+    return {Outcome::Done, {}};
+}
+
 } // namespace
 
 ItemOutcome start_rights_tool(const Context& context, const std::string& folder) {
+    // An elevated run grants more than the folder's users could grant themselves: a path that
+    // they can redirect, or a file of theirs that is another's by a second name, would hand them
+    // the system's files. It walks the folder through its handles and changes each entry itself.
+    if (context.os.system.may_clean_every_profile()) {
+        return grant_through_handles(context, folder);
+    }
     // Only the system's own tool: a program of that name planted beside the wizard or on the
     // search path must not run in its place.
     const std::string system_folder = context.os.system.system_directory();
     if (system_folder.empty()) {
         return {Outcome::Refused, std::string(kNoSystemFolder)};
+    }
+    // The tool takes the path: the folders on it are held, so that nobody renames or replaces
+    // one of them before the tool has finished.
+    const platform::HeldFolders held = platform::hold_checked(context.os.files, folder);
+    if (!held.reason.empty()) {
+        return {Outcome::Refused, held.reason};
     }
     const std::string command_line = "icacls " + quoted(folder) + std::string(kGrantUsers);
     const platform::ProcessResult result =

@@ -64,6 +64,12 @@ void search_branch(Context& context) {
     }
 }
 
+bool branch_is_plain(Context& context) {
+    return platform::check_key(context.os.registry, platform::RegistryRoot::CurrentUser,
+                               kSettingsBranch, platform::RegistryAccess::QueryValue)
+               .state == platform::KeyState::Present;
+}
+
 void delete_listed_keys(Context& context) {
     const std::vector<std::string>& key_list = context.state.KeyList;
     const std::size_t rows = key_list.size();
@@ -73,8 +79,9 @@ void delete_listed_keys(Context& context) {
             continue;
         }
         const std::string path = key_path(key_list[row]);
-        const platform::KeyCheck check = context.os.registry.check_key(
-            platform::RegistryRoot::CurrentUser, path, platform::RegistryAccess::AllAccess);
+        const platform::KeyCheck check =
+            platform::check_key(context.os.registry, platform::RegistryRoot::CurrentUser, path,
+                                platform::RegistryAccess::AllAccess);
         switch (check.state) {
         case platform::KeyState::Missing:
             break;
@@ -82,8 +89,16 @@ void delete_listed_keys(Context& context) {
             // It is there and stays: the user learns why.
             record(context, {TargetKind::Key, path}, {Outcome::Refused, check.reason});
             break;
-        case platform::KeyState::Present:
         case platform::KeyState::Link:
+            // A link in the branch is left and said to be one. Behind a link on the way to the
+            // branch, nothing is done either; only a key that is there at all is worth a line.
+            if (!branch_is_plain(context) &&
+                !context.os.registry.open_key(platform::RegistryRoot::CurrentUser, path,
+                                              platform::RegistryAccess::QueryValue)) {
+                break;
+            }
+            [[fallthrough]];
+        case platform::KeyState::Present:
             hand_over(context, {TargetKind::Key, path});
             break;
         }

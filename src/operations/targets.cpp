@@ -8,26 +8,16 @@
 
 namespace {
 
-ItemOutcome outcome_of(const platform::RemovalResult& result) {
-    switch (result.removal) {
-    case platform::Removal::Deleted:
-        return {Outcome::Done, {}};
-    case platform::Removal::Refused:
-        return {Outcome::Refused, result.reason};
-    case platform::Removal::Missing:
-        break;
+// A file the walk reached through its folder: through its own handle when the walk opened it.
+// The platform says Deleted only once it is gone.
+platform::RemovalResult delete_entry(const Target& target) {
+    if (target.file) {
+        return target.file->delete_now();
     }
-    return {Outcome::Missing, result.reason};
-}
-
-// A deletion the platform reports done counts once the entry is gone: a file the file system
-// will not let go (an immutable one), or a link whose target went instead, stays.
-ItemOutcome confirmed(const Context& context, const Target& target,
-                      const platform::RemovalResult& result) {
-    if (result.removal == platform::Removal::Deleted && context.os.files.still_there(target.path)) {
-        return {Outcome::Refused, "still there after deletion"};
+    if (!target.folder) {
+        throw platform::Failure("A file is handed over without its folder.");
     }
-    return outcome_of(result);
+    return target.folder->delete_file(target.name);
 }
 
 // One row a kind, in the kinds' order: done, refused, not backed up, restored, not restored,
@@ -89,6 +79,18 @@ void write_log_line(CleaningLog& log, const Target& target, const ItemOutcome& o
 
 } // namespace
 
+ItemOutcome outcome_of(const platform::RemovalResult& result) {
+    switch (result.removal) {
+    case platform::Removal::Deleted:
+        return {Outcome::Done, {}};
+    case platform::Removal::Refused:
+        return {Outcome::Refused, result.reason};
+    case platform::Removal::Missing:
+        break;
+    }
+    return {Outcome::Missing, result.reason};
+}
+
 const KindWords& words_of(TargetKind kind) {
     return kKindWords[static_cast<std::size_t>(kind)];
 }
@@ -103,16 +105,19 @@ std::string shown_path(const Target& target, std::string_view key_root) {
 ItemOutcome DeleteAction::apply(const Context& context, const Target& target) {
     switch (target.kind) {
     case TargetKind::Key:
-        return outcome_of(
-            context.os.registry.delete_key_tree(platform::RegistryRoot::CurrentUser, target.path));
+        return outcome_of(platform::delete_key_tree(
+            context.os.registry, platform::RegistryRoot::CurrentUser, target.path));
     case TargetKind::SettingsFile:
     case TargetKind::File:
     case TargetKind::StoreFile:
-        return confirmed(context, target, context.os.files.delete_file(target.path));
+        return outcome_of(delete_entry(target));
     case TargetKind::ProjectFolder:
-        return outcome_of(MM_ShellDelete(context, target.path));
+        return outcome_of(delete_project_folder(context, target));
     case TargetKind::ProjectLink:
-        return confirmed(context, target, context.os.files.remove_link(target.path));
+        if (!target.folder) {
+            throw platform::Failure("A link is handed over without its folder.");
+        }
+        return outcome_of(target.folder->remove_link(target.name));
     case TargetKind::FolderRights:
         return start_rights_tool(context, target.path);
     case TargetKind::StoreFolder:

@@ -3,6 +3,8 @@
 // deletes, only lists (a preview), or backs up before it deletes.
 #pragma once
 
+#include "platform/platform.h"
+
 #include <string>
 #include <string_view>
 
@@ -26,6 +28,11 @@ inline constexpr std::string_view kCurrentUserRoot = "HKEY_CURRENT_USER\\";
 struct Target {
     TargetKind kind;
     std::string path; // keys: below HKEY_CURRENT_USER; everything else: a file-system path
+    // Where a file-system target is reached: the folder it is in, held open, and its name there;
+    // and the entry itself when the walk opened it already. Never a path again.
+    platform::Folder* folder = nullptr;
+    std::string name = {};
+    platform::File* file = nullptr;
 };
 
 // What a target of each kind is called, wherever it is named: the log's labels, the console's
@@ -65,12 +72,15 @@ public:
     // Does to the target what the run is for. Expected refusals come back as outcomes; the
     // unexpected throws platform::Failure.
     virtual ItemOutcome apply(const Context& context, const Target& target) = 0;
+    // Whether it deletes what it is handed: a walk then opens the entries ahead for it.
+    virtual bool deletes() const { return false; }
 };
 
 // Deletes the target (restores the folder's rights), as a cleaning does.
 class DeleteAction final : public TargetAction {
 public:
     ItemOutcome apply(const Context& context, const Target& target) override;
+    bool deletes() const override { return true; }
 };
 
 // Changes nothing: every target comes back as Previewed.
@@ -81,6 +91,8 @@ public:
 
 // Hands the target to the run's action.
 ItemOutcome apply_action(const Context& context, const Target& target);
+// What a removal the platform reported comes to.
+ItemOutcome outcome_of(const platform::RemovalResult& result);
 // Writes the outcome's log line, when a log is open (a preview has none), and tells the run's
 // observer. A target found gone at its turn gets no line.
 void record(Context& context, const Target& target, const ItemOutcome& outcome);

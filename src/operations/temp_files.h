@@ -12,5 +12,8 @@ inline constexpr std::string_view kProjectFolderSuffix = ".vk$";
 void MM_DeleteTempFiles(Context& context, std::string_view pattern);
 // Removes every entry of the host folder whose name ends in ".vk$" (case counts).
 void MM_DeleteTempDirs(Context& context);
-// Removes one folder with its contents, or one file, through the shell.
-platform::RemovalResult MM_ShellDelete(const Context& context, const std::string& path);
+// Removes one folder of the target's folder with its contents, or one file, through the shell,
+// once the links inside it are gone by themselves.
+platform::RemovalResult MM_ShellDelete(const Context& context, const Target& target);
+// Removes a project folder: through the shell, or in an elevated run through the walk's handles.
+platform::RemovalResult delete_project_folder(const Context& context, const Target& target);

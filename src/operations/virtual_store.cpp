@@ -1,6 +1,7 @@
 #include "operations/virtual_store.h"
 
 #include "operations/folder_rules.h"
+#include "operations/folder_walk.h"
 
 #include <vector>
 
@@ -9,7 +10,6 @@ namespace {
 constexpr std::string_view kStoreFolder = "\\VirtualStore\\";
 constexpr std::string_view kProgramFilesLeaf = "Veskpath";
 constexpr std::string_view kProgramDataStore = "\\VirtualStore\\ProgramData\\TOLM\\VESK 4.4";
-constexpr std::string_view kLinkNotFollowed = "a link, which is never followed";
 constexpr std::size_t kDrivePart = 3;
 
 // The exact look-up of a store folder, folders included: the attributes of what it finds.
@@ -29,37 +29,6 @@ std::optional<std::uint32_t> look_up(platform::FileSystem& files, const std::str
     return std::nullopt;
 }
 
-// The attributes of the entry at path itself, hidden and system ones included; nullopt when
-// there is none.
-std::optional<std::uint32_t> attributes_of(platform::FileSystem& files, const std::string& path) {
-    const platform::FindResult found = files.find(path);
-    const auto entry = found.search ? found.search->next() : std::nullopt;
-    if (!entry) {
-        return std::nullopt;
-    }
-    return entry->attributes;
-}
-
-// The first folder on the way down to a store that is a link, or an empty text when there is
-// none: through it the walk would leave the store's own tree. The way starts at the local
-// application-data folder, where the system keeps the stores (the folders above it are the
-// profile's own, which a link may move without harm); for any other path below its drive.
-std::string link_on_the_way(Context& context, const std::string& path) {
-    const std::string local = MM_GetSpecialFolder(context, platform::kCsidlLocalAppData);
-    const bool below_local = !local.empty() && path.size() > local.size() &&
-                             path.compare(0, local.size(), local) == 0 &&
-                             path[local.size()] == '\\';
-    for (std::size_t end = below_local ? local.size() : path.find('\\', kDrivePart);
-         end != std::string::npos; end = path.find('\\', end + 1)) {
-        std::string folder = path.substr(0, end);
-        const auto attributes = attributes_of(context.os.files, folder);
-        if (attributes && platform::is_link(*attributes)) {
-            return folder;
-        }
-    }
-    return {};
-}
-
 // The store's closing line. A preview keeps no log.
 void write_store_line(Context& context, std::string_view label, std::string_view path) {
     if (context.log.is_open()) {
@@ -73,9 +42,11 @@ void write_missing_store(Context& context, const std::string& path) {
     }
 }
 
-// One folder on the way down: its subfolders still to visit and the files to delete once
-// they are done. The names are read in full before anything below is touched.
+// One folder on the way down, held open: its subfolders still to visit and the files to delete
+// once they are done. The names are read in full before anything below is touched.
 struct Level {
+    std::unique_ptr<platform::Folder> held;
+    platform::Folder* folder = nullptr;
     std::size_t path_length = 0;
     std::vector<std::string> subfolders;
     std::size_t next_subfolder = 0;
@@ -85,50 +56,44 @@ struct Level {
 // Reads the folder's listing into level; false (and a refusal) when it cannot be read or names
 // an entry that is not plain. Links are left out: neither they nor anything behind them belong
 // to the store's tree.
-bool list_folder(Context& context, const std::string& folder, Level& level) {
+bool list_folder(Context& context, const std::string& path, Level& level) {
     std::string reason;
     try {
-        const platform::FindResult found = context.os.files.find(folder + "\\*");
-        if (!found.failed) {
-            bool plain = true;
-            while (const auto entry = found.search ? found.search->next() : std::nullopt) {
-                if (entry->name == "." || entry->name == ".." || platform::is_link(*entry)) {
-                    continue;
-                }
-                const bool is_folder = (entry->attributes & platform::attr::kDirectory) != 0;
-                if (!is_plain_entry_name(entry->name)) {
-                    // Shown in the log only; never handed to the action as a path.
-                    record(context,
-                           {is_folder ? TargetKind::StoreFolder : TargetKind::StoreFile,
-                            folder + "\\" + entry->name},
-                           {Outcome::Refused, std::string(kNotAPlainName)});
-                    plain = false;
-                    continue;
-                }
-                (is_folder ? level.subfolders : level.files).push_back(entry->name);
+        bool plain = true;
+        for (const platform::DirEntry& entry : level.folder->list()) {
+            if (platform::is_link(entry)) {
+                continue;
             }
-            return plain;
+            const bool is_folder = (entry.attributes & platform::attr::kDirectory) != 0;
+            if (!is_plain_entry_name(entry.name)) {
+                // Shown in the log only; never handed to the action.
+                record(context,
+                       {is_folder ? TargetKind::StoreFolder : TargetKind::StoreFile,
+                        path + "\\" + entry.name},
+                       {Outcome::Refused, std::string(kNotAPlainName)});
+                plain = false;
+                continue;
+            }
+            (is_folder ? level.subfolders : level.files).push_back(entry.name);
         }
-        reason = found.reason;
+        return plain;
     } catch (const platform::Failure& failure) {
         reason = failure.what();
     }
-    record(context, {TargetKind::StoreFolder, folder}, {Outcome::Refused, reason});
+    record(context, {TargetKind::StoreFolder, path}, {Outcome::Refused, reason});
     return false;
 }
 
-bool delete_files(Context& context, std::string& folder, const Level& level) {
-    bool complete = true;
-    for (const std::string& name : level.files) {
-        folder.resize(level.path_length);
-        folder += '\\';
-        folder += name;
-        if (hand_over(context, {TargetKind::StoreFile, folder}).outcome == Outcome::Refused) {
-            complete = false;
-        }
+// The subfolder name of the level's folder, held open; a link put in its place since the
+// listing, or a folder that will not open, is refused and its tree left alone.
+std::unique_ptr<platform::Folder> enter(Context& context, Level& level, const std::string& name,
+                                        const std::string& path) {
+    platform::OpenedFolder opened = level.folder->open_folder(name, platform::Use::Read);
+    if (opened.folder || opened.status == platform::OpenStatus::Missing) {
+        return std::move(opened.folder);
     }
-    folder.resize(level.path_length);
-    return complete;
+    record(context, {TargetKind::StoreFolder, path}, {Outcome::Refused, opened.reason});
+    return nullptr;
 }
 
 } // namespace
@@ -190,48 +155,63 @@ void MM_CleanVirtualStore(Context& context, const std::string& path) {
             write_missing_store(context, path);
             return;
         }
-        const std::string link = link_on_the_way(context, path);
-        bool complete = false;
-        if (platform::is_link(*attributes) || !link.empty()) {
-            const std::string reason =
-                link.empty() ? std::string(kLinkNotFollowed)
-                             : "its folder " + link + " is " + std::string(kLinkNotFollowed);
-            record(context, {TargetKind::StoreFolder, path}, {Outcome::Refused, reason});
+        // Every folder below the profile's own is reached through the one above it: a link
+        // anywhere on the way, or put there while the walk goes on, is never followed.
+        platform::OpenedFolder opened = open_folder_at(context, path, platform::Use::Read);
+        FilesHandedOver handed;
+        if (!opened.folder) {
+            record(context, {TargetKind::StoreFolder, path}, {Outcome::Refused, opened.reason});
+            handed.complete = false;
         } else {
-            complete = MM_DeleteFolderFiles(context, path);
+            try {
+                MM_DeleteFolderFiles(context, *opened.folder, path, handed);
+            } catch (const RunStopped&) {
+                // The log names the store the stop left half-emptied.
+                write_store_line(context, "Path not fully cleaned: ",
+                                 path + " (stopped after " + std::to_string(handed.done) +
+                                     " files)");
+                throw;
+            }
         }
-        write_store_line(context, complete ? "Path cleaned: " : "Path not fully cleaned: ", path);
+        write_store_line(context,
+                         handed.complete ? "Path cleaned: " : "Path not fully cleaned: ", path);
     });
 }
 
-bool MM_DeleteFolderFiles(Context& context, const std::string& folder) {
-    return platform::claim_failures("MM_DeleteFolderFiles", [&] {
+void MM_DeleteFolderFiles(Context& context, platform::Folder& folder, const std::string& path,
+                          FilesHandedOver& handed) {
+    platform::claim_failures("MM_DeleteFolderFiles", [&] {
         // An explicit stack: a store can be nested deeper than any thread's stack would allow.
-        std::string path = folder;
+        std::string at = path;
         std::vector<Level> levels;
-        bool complete = true;
-        auto enter = [&] {
+        auto push = [&](std::unique_ptr<platform::Folder> held, platform::Folder& opened) {
             Level& level = levels.emplace_back();
-            level.path_length = path.size();
-            if (!list_folder(context, path, level)) {
-                complete = false;
+            level.held = std::move(held);
+            level.folder = &opened;
+            level.path_length = at.size();
+            if (!list_folder(context, at, level)) {
+                handed.complete = false;
             }
         };
-        enter();
+        push(nullptr, folder);
         while (!levels.empty()) {
             Level& level = levels.back();
             if (level.next_subfolder < level.subfolders.size()) {
-                path.resize(level.path_length);
-                path += '\\';
-                path += level.subfolders[level.next_subfolder++];
-                enter();
+                at.resize(level.path_length);
+                at += '\\';
+                at += level.subfolders[level.next_subfolder++];
+                const std::string& name = level.subfolders[level.next_subfolder - 1];
+                if (auto entered = enter(context, level, name, at)) {
+                    platform::Folder& opened = *entered;
+                    push(std::move(entered), opened);
+                } else {
+                    handed.complete = false;
+                }
                 continue;
             }
-            if (!delete_files(context, path, level)) {
-                complete = false;
-            }
+            at.resize(level.path_length);
+            hand_over_files(context, *level.folder, at, level.files, TargetKind::StoreFile, handed);
             levels.pop_back();
         }
-        return complete;
     });
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "operations/context.h"
+#include "operations/folder_walk.h"
 
 #include <string>
 #include <string_view>
@@ -16,10 +17,13 @@ std::string MM_GetSpecialFolder(Context& context, int csidl);
 // The path up to and including its last backslash; empty when it has none.
 std::string MM_GetParentPath(std::string_view path);
 // Empties the store folder at path, keeping its folders, and logs one closing line; what could
-// not be deleted or listed is logged as refused on the way.
+// not be deleted or listed is logged as refused on the way. A stop inside the store still
+// names it, with how many files were deleted before.
 void MM_CleanVirtualStore(Context& context, const std::string& path);
-// Deletes every file below folder, never following links. False when anything was refused.
-bool MM_DeleteFolderFiles(Context& context, const std::string& folder);
+// Deletes every file below folder (held open, at path), each subfolder entered through its
+// handle and never through a link; counts into handed.
+void MM_DeleteFolderFiles(Context& context, platform::Folder& folder, const std::string& path,
+                          FilesHandedOver& handed);
 
 // The existence test of a store folder: a plain full path (see is_plain_folder_path) that a
 // look-up, folders included, finds. Any other path would land outside the user's store (on the

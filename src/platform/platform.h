@@ -96,6 +96,9 @@ struct ValueEntry {
     RegistryValue value;
 };
 
+struct CreatedKey;
+struct OpenedKey;
+
 // An open key; closed when the object goes.
 class RegistryKey {
 public:
@@ -109,6 +112,14 @@ public:
     // Sets the value to exactly this type and data; the platform's reason when it cannot.
     virtual std::optional<std::string> set_value(std::string_view name,
                                                  const RegistryValue& value) = 0;
+    // The subkey name, opened through this key; a link there is said to be one, never followed.
+    virtual OpenedKey open_subkey(std::string_view name, RegistryAccess access) = 0;
+    // Creates the subkey name with full access, or opens it where it exists; a link there is
+    // said to be one (no key), never followed.
+    virtual CreatedKey create_subkey(std::string_view name) = 0;
+    // Deletes this key, opened with full access and without subkeys, through its handle: a
+    // link opened as itself goes by itself.
+    virtual RemovalResult delete_now() = 0;
 };
 
 struct CreatedKey {
@@ -117,12 +128,12 @@ struct CreatedKey {
     std::string reason;
 };
 
-// What stands at a key's path. The path's last key is looked at itself: a registry link there is
-// said to be one, never followed (a link leads out of the branch it stands in).
+// What stands at a key's path. No key on the way is followed when it is a link: a link leads
+// out of the branch it stands in.
 enum class KeyState {
     Missing,
     Present,    // a key, and it opens with the access asked for
-    Link,       // a registry link, dangling or not
+    Link,       // a registry link at the path or on the way to it, dangling or not
     Unopenable, // a key that will not open with the access asked for
 };
 // The reason given for a key that is, or holds, a registry link.
@@ -131,29 +142,44 @@ struct KeyCheck {
     KeyState state = KeyState::Missing;
     std::string reason; // the platform's words, for Unopenable
 };
+struct OpenedKey {
+    std::unique_ptr<RegistryKey> key; // set for Present only
+    KeyState state = KeyState::Missing;
+    std::string reason; // the platform's words, for Unopenable
+};
 
 class Registry {
 public:
     virtual ~Registry() = default;
-    virtual KeyCheck check_key(RegistryRoot root, std::string_view path, RegistryAccess access) = 0;
-    // nullptr when the key cannot be opened with that access.
+    // The key at path, following links the way the system does: for keys only the system and
+    // its administrators can change. nullptr when the key cannot be opened with that access.
     virtual std::unique_ptr<RegistryKey> open_key(RegistryRoot root, std::string_view path,
                                                   RegistryAccess access,
                                                   RegistryView view = RegistryView::Native) = 0;
-    // Deletes the key at the full path with all its subkeys and values. A tree that is or holds
-    // a registry link is refused whole: deleting through a link empties the key it leads to.
-    virtual RemovalResult delete_key_tree(RegistryRoot root, std::string_view path) = 0;
-    // Deletes the key at the full path only if it has no subkeys.
-    virtual RemovalResult delete_key(RegistryRoot root, std::string_view path) = 0;
-    // Creates the key at the full path, and the keys above it that are missing, or opens it
-    // where it exists; with full access either way.
-    virtual CreatedKey create_key(RegistryRoot root, std::string_view path) = 0;
+    // The key at path, every key on the way opened through the one above it, from the root: a
+    // link anywhere on the way, or at the path, is said to be one and never followed.
+    virtual OpenedKey open_unlinked(RegistryRoot root, std::string_view path,
+                                    RegistryAccess access) = 0;
     // Loads the user hive in file under HKEY_USERS\name, with the backup and restore privileges
     // enabled for the call's time only; the platform's reason when it cannot.
     virtual std::optional<std::string> load_hive(std::string_view name, std::string_view file) = 0;
     // Unloads a hive this program loaded; it fails while any key inside it is still open.
     virtual std::optional<std::string> unload_hive(std::string_view name) = 0;
 };
+
+// The walks through keys that every deletion and creation of the program takes: each key is
+// opened through the one above it, from the root, so a link anywhere is seen and never followed.
+KeyCheck check_key(Registry& registry, RegistryRoot root, std::string_view path,
+                   RegistryAccess access);
+// Deletes the key at path with all its subkeys and values, key by key through their handles. A
+// tree that is or holds a registry link is refused whole: deleting through a link empties the
+// key it leads to.
+RemovalResult delete_key_tree(Registry& registry, RegistryRoot root, std::string_view path);
+// Deletes the key at path only if it has no subkeys.
+RemovalResult delete_key(Registry& registry, RegistryRoot root, std::string_view path);
+// Creates the key at path, and the keys above it that are missing, or opens it where it exists;
+// with full access either way. A link on the way is refused.
+CreatedKey create_key(Registry& registry, RegistryRoot root, std::string_view path);
 
 // ---- File system ----------------------------------------------------------------------------
 
@@ -219,15 +245,105 @@ public:
     // Cuts the file back to its first size bytes and writes on from there: a write that failed
     // half-way leaves no part of itself behind. Throws Failure when it cannot.
     virtual void cut_back(std::uint64_t size) = 0;
+    // Gives the file these attributes (read-only, hidden, system, archive); after the last
+    // write. Throws Failure when it cannot.
+    virtual void set_attributes(std::uint32_t attributes) = 0;
+    // Deletes the file through its handle: what was written must not pass for a whole file.
+    virtual RemovalResult discard() = 0;
 };
 struct BinaryCreateResult {
     std::unique_ptr<BinaryFile> file;
     CreateStatus status = CreateStatus::Failed;
     std::string reason;
 };
-struct FolderResult {
+
+// ---- Folders and files held open ----
+//
+// A walk names a folder once, when it starts; after that it reaches everything through handles:
+// a folder is opened once, listed through its handle, and every entry in it is opened relative
+// to that handle, a link never followed. Nothing the folder's owner does between two calls (a
+// folder renamed, a link put in an entry's place) can steer what is done elsewhere.
+
+// What an entry turned out to be when it was opened through its folder.
+enum class OpenStatus {
+    Opened,
+    Missing,
+    Link,      // a link, or a name that reached another entry than itself: never followed
+    WrongKind, // a folder where a file was asked for, or a file where a folder was
+    Refused,   // the system's reason
+};
+// The reason given for an entry that is a link.
+inline constexpr std::string_view kLinkNotFollowed = "a link, which is never followed";
+// The reason given for an entry that a deletion the system took leaves in its place.
+inline constexpr std::string_view kStillThere = "still there after deletion";
+
+// What an entry is opened for, beyond listing a folder or reading a file.
+enum class Use {
+    Read,
+    Delete,       // and deleting it through its handle
+    ChangeRights, // and changing its access list
+    Hold,         // and keeping others from renaming or deleting it while it is open
+};
+
+// A file opened through its folder; closed when the object goes.
+class File {
+public:
+    virtual ~File() = default;
+    // Its attributes, asked through the handle. Throws Failure.
+    virtual std::uint32_t attributes() = 0;
+    // Every byte, read through the handle. Throws Failure.
+    virtual std::string read_all() = 0;
+    // Deletes it through the handle (opened for Delete), which is spent either way: Deleted
+    // only once it is gone, or once its deletion waits for another program's handle to close;
+    // Refused with kStillThere when the system took the request and kept the file.
+    virtual RemovalResult delete_now() = 0;
+    // Gives Users full control, replacing what they had (opened for ChangeRights); the reason
+    // when it cannot. A file with other names (hard links) is left: its access list is not
+    // this folder's alone.
+    virtual std::optional<std::string> grant_users_full_control() = 0;
+};
+struct OpenedFile {
+    std::unique_ptr<File> file; // set for Opened only
+    OpenStatus status = OpenStatus::Missing;
+    std::string reason;
+};
+
+class Folder;
+struct OpenedFolder {
+    std::unique_ptr<Folder> folder; // set for Opened only
+    OpenStatus status = OpenStatus::Missing;
+    std::string reason;
+};
+struct CreatedFolder {
+    std::unique_ptr<Folder> folder; // set for Created only
     CreateStatus status = CreateStatus::Failed;
     std::string reason;
+};
+
+// A folder held open; closed when the object goes. Names are single entry names, never paths.
+class Folder {
+public:
+    virtual ~Folder() = default;
+    // Every entry but "." and "..", in the system's order, read through the handle. Throws
+    // Failure when the listing breaks off.
+    virtual std::vector<DirEntry> list() = 0;
+    virtual OpenedFolder open_folder(std::string_view name, Use use) = 0;
+    virtual OpenedFile open_file(std::string_view name, Use use) = 0;
+    // open_file for Delete and delete_now in one, in as few calls as the system allows. What
+    // is not a file to delete comes back Missing or Refused with its reason.
+    virtual RemovalResult delete_file(std::string_view name) = 0;
+    // Removes the entry, which must be a link, by itself: never what it leads to.
+    virtual RemovalResult remove_link(std::string_view name) = 0;
+    // Deletes this folder, opened for Delete and emptied, as File::delete_now does a file. Only
+    // the folder above it can tell whether it is gone.
+    virtual RemovalResult delete_now() = 0;
+    // As File::grant_users_full_control, inherited by the files and folders it will hold.
+    virtual std::optional<std::string> grant_users_full_control() = 0;
+    // A file that must not exist yet, made in this folder.
+    virtual CreateResult create_text_file(std::string_view name) = 0;
+    virtual BinaryCreateResult create_binary_file(std::string_view name) = 0;
+    // A folder that must not exist yet, made in this folder and held open to write into.
+    virtual CreatedFolder create_folder(std::string_view name) = 0;
 };
 
 class FileSystem {
@@ -236,30 +352,34 @@ public:
     // A FindFirstFile-style search: the folder part is literal, the last element may hold the
     // wildcards * and ?, matched case-insensitively (on Windows against short names too).
     virtual FindResult find(std::string_view path_pattern) = 0;
-    virtual RemovalResult delete_file(std::string_view path) = 0;
-    // Deletes a file the program made itself (a backup's copy), read-only or not.
-    virtual RemovalResult discard_file(std::string_view path) = 0;
+    // The folder at path, opened by its path as the system resolves it, links followed. Only for
+    // a folder nobody but the system and its administrators can change (a volume's root, the
+    // Windows folder, a profile's folder as ProfileList names it): below such a folder, a walk
+    // goes through Folder::open_folder (see open_below).
+    virtual OpenedFolder open_trusted_folder(std::string_view path, Use use) = 0;
     // The shell's delete of a file or a whole folder (FO_DELETE, no UI, undo allowed).
     virtual RemovalResult shell_delete(std::string_view path) = 0;
-    // Removes a reparse point itself, never what it points to.
-    virtual RemovalResult remove_link(std::string_view path) = 0;
-    // Whether an entry is still at path, a link there looked at itself, never followed. An
-    // entry whose deletion is pending counts as gone: the system removes it when the last
-    // handle to it closes. Asked after a deletion that reported success.
-    virtual bool still_there(std::string_view path) = 0;
-    // Creates a file that must not exist yet.
-    virtual CreateResult create_new_text_file(std::string_view path) = 0;
     // The whole file, converted from the ANSI code page. Throws Failure when it cannot be read.
     virtual std::string read_text_file(std::string_view path) = 0;
-    // Creates a file that must not exist yet, to be written byte for byte.
-    virtual BinaryCreateResult create_new_binary_file(std::string_view path) = 0;
     // The whole file as it is stored. Throws Failure when it cannot be read.
     virtual std::string read_binary_file(std::string_view path) = 0;
-    virtual FolderResult create_folder(std::string_view path) = 0;
-    // Copies a file, bytes and attributes, to a place that must be free; the platform's reason
-    // when it cannot.
-    virtual std::optional<std::string> copy_file(std::string_view from, std::string_view to) = 0;
 };
+
+// The folder at path, which begins with the folder trusted (see open_trusted_folder): every
+// folder below trusted is opened through the one above it and must be no link. The reason names
+// the folder on the way that is one.
+OpenedFolder open_below(FileSystem& files, std::string_view trusted, std::string_view path,
+                        Use use);
+// The folder at a full path, checked from its volume's root ("C:\", "\\server\share\").
+OpenedFolder open_checked(FileSystem& files, std::string_view path, Use use);
+// The folder at a full path and every folder on its way from the volume's root, checked as
+// open_checked does and held (Use::Hold) for as long as the object lives: a tool that takes the
+// path finds it as it was checked.
+struct HeldFolders {
+    std::vector<std::unique_ptr<Folder>> way;
+    std::string reason; // why it cannot be held; empty once every folder is
+};
+HeldFolders hold_checked(FileSystem& files, std::string_view path);
 
 // Exact look-ups, the two kinds the program uses as existence tests. Neither sees hidden or
 // system entries; OrdinaryFiles also passes over folders.
@@ -270,6 +390,7 @@ bool finds_entry(FileSystem& files, std::string_view path, Lookup kind);
 // ---- System and processes -------------------------------------------------------------------
 
 inline constexpr int kCsidlLocalAppData = 0x1C;
+inline constexpr int kCsidlProfile = 0x28;
 
 // Held while one cleaning runs for this user; released when the object goes.
 class CleaningLock {

@@ -111,17 +111,21 @@ std::string make_short_name(std::string_view name, int serial) {
     return shortened;
 }
 
+} // namespace
+
+// A key held open: it holds the key's id, so it reaches that key wherever it is, and no other.
 class FakeKeyHandle : public platform::RegistryKey {
 public:
-    FakeKeyHandle(FakePlatform& owner, platform::RegistryRoot root, std::string path,
-                  platform::RegistryView view)
-        : owner_(owner), root_(root), path_(std::move(path)), view_(view) {
+    FakeKeyHandle(FakePlatform& owner, RegKey& key, std::string path)
+        : owner_(owner), id_(owner.id_of(key)), path_(std::move(path)) {
         ++owner_.open_keys;
     }
     ~FakeKeyHandle() override { --owner_.open_keys; }
+    FakeKeyHandle(const FakeKeyHandle&) = delete;
+    FakeKeyHandle& operator=(const FakeKeyHandle&) = delete;
 
     std::optional<platform::RegistryValue> query_value(std::string_view name) const override {
-        const RegKey* key = owner_.key(root_, path_, view_);
+        const RegKey* key = owner_.find_key(id_).first;
         if (key == nullptr) {
             return std::nullopt;
         }
@@ -137,7 +141,7 @@ public:
         if (owner_.fail_enum_at && index >= *owner_.fail_enum_at) {
             return {platform::EnumStatus::Failed, {}};
         }
-        const RegKey* key = owner_.key(root_, path_, view_);
+        const RegKey* key = owner_.find_key(id_).first;
         if (key == nullptr || index >= key->subkeys.size()) {
             return {platform::EnumStatus::NoMoreItems, {}};
         }
@@ -150,7 +154,7 @@ public:
     }
 
     platform::ValueEntry enum_value(std::uint32_t index) const override {
-        const RegKey* key = owner_.key(root_, path_, view_);
+        const RegKey* key = owner_.find_key(id_).first;
         if (key == nullptr || index >= key->values.size()) {
             return {platform::EnumStatus::NoMoreItems, {}, {}};
         }
@@ -162,7 +166,7 @@ public:
     std::optional<std::string> set_value(std::string_view name,
                                          const platform::RegistryValue& value) override {
         owner_.calls.push_back("set_value " + path_ + " " + std::string(name));
-        RegKey* key = owner_.key(root_, path_, view_);
+        RegKey* key = owner_.find_key(id_).first;
         if (key == nullptr) {
             return std::string(kFileNotFound);
         }
@@ -173,12 +177,65 @@ public:
         return std::nullopt;
     }
 
+    platform::OpenedKey open_subkey(std::string_view name,
+                                    platform::RegistryAccess access) override {
+        const std::string path = below(name);
+        owner_.registry_call("open_subkey", path);
+        RegKey* key = owner_.find_key(id_).first;
+        return owner_.opened_key(key, name, access, path);
+    }
+
+    platform::CreatedKey create_subkey(std::string_view name) override {
+        const std::string path = below(name);
+        owner_.registry_call("create_subkey", path);
+        owner_.calls.push_back("create_key " + path);
+        RegKey* key = owner_.find_key(id_).first;
+        if (key == nullptr) {
+            return {nullptr, false, kFileNotFound};
+        }
+        const auto found = key->subkeys.find(platform::fold_case(name));
+        if (found != key->subkeys.end()) {
+            if (!found->second.link_target.empty()) {
+                return {nullptr, true, std::string(platform::kRegistryLink)};
+            }
+            if (found->second.deny_open || found->second.deny_full_access) {
+                return {nullptr, true, kAccessDenied};
+            }
+            return {std::make_unique<FakeKeyHandle>(owner_, found->second, path), true, {}};
+        }
+        if (key->deny_full_access) {
+            return {nullptr, false, kAccessDenied};
+        }
+        RegKey& made = key->subkeys[platform::fold_case(name)];
+        made.name = name;
+        return {std::make_unique<FakeKeyHandle>(owner_, made, path), false, {}};
+    }
+
+    platform::RemovalResult delete_now() override {
+        owner_.registry_call("delete_key", path_);
+        owner_.calls.push_back("delete_key " + path_);
+        const auto [key, parent] = owner_.find_key(id_);
+        if (key == nullptr || parent == nullptr) {
+            return {Removal::Missing, kFileNotFound};
+        }
+        if (!key->subkeys.empty() || key->deny_delete || key->deny_open) {
+            return {Removal::Refused, kAccessDenied};
+        }
+        parent->subkeys.erase(platform::fold_case(key->name));
+        return {Removal::Deleted, {}};
+    }
+
 private:
+    std::string below(std::string_view name) const {
+        return path_.empty() ? std::string(name) : path_ + "\\" + std::string(name);
+    }
+
     FakePlatform& owner_;
-    platform::RegistryRoot root_;
-    std::string path_;
-    platform::RegistryView view_;
+    std::uint64_t id_;
+    std::string path_; // as it was opened, for the calls it records
 };
+
+namespace {
 
 class FakeSearch : public platform::Search {
 public:
@@ -201,44 +258,6 @@ private:
 };
 
 } // namespace
-
-// Every write reaches the file at once, as the real log's writes reach the system.
-class FakeTextFile : public platform::TextFile {
-public:
-    FakeTextFile(FakePlatform& owner, std::u32string key) : owner_(owner), key_(std::move(key)) {}
-    void write(std::string_view utf8) override {
-        if (owner_.fail_writes_after >= 0 && owner_.writes_ >= owner_.fail_writes_after) {
-            throw platform::Failure("Disk full");
-        }
-        ++owner_.writes_;
-        owner_.append_content(key_, utf8);
-    }
-
-private:
-    FakePlatform& owner_;
-    std::u32string key_;
-};
-
-class FakeBinaryFile : public platform::BinaryFile {
-public:
-    FakeBinaryFile(FakePlatform& owner, std::u32string key) : owner_(owner), key_(std::move(key)) {}
-    void write(std::string_view bytes) override {
-        if (!owner_.append_backup_bytes(key_, bytes)) {
-            throw platform::Failure(kDiskFull);
-        }
-    }
-    void cut_back(std::uint64_t size) override {
-        const auto found = owner_.files_.find(key_);
-        if (owner_.fail_cut_back || found == owner_.files_.end()) {
-            throw platform::Failure(kAccessDenied);
-        }
-        found->second.content.resize(std::min<std::size_t>(found->second.content.size(), size));
-    }
-
-private:
-    FakePlatform& owner_;
-    std::u32string key_;
-};
 
 std::u32string path_key(std::string_view path) {
     return platform::fold_case(normalise(path));
@@ -329,6 +348,9 @@ FileEntry& FakePlatform::add_dir(std::string_view path, std::uint32_t attributes
     if (dir.name.empty()) {
         dir.name = leaf_of(norm);
     }
+    if (dir.id == 0) {
+        dir.id = ++next_id_;
+    }
     dir.attributes = attributes | platform::attr::kDirectory;
     return dir;
 }
@@ -342,7 +364,32 @@ FileEntry& FakePlatform::add_file(std::string_view path, std::string content,
     file.short_name = make_short_name(file.name, 1);
     file.attributes = attributes;
     file.content = std::move(content);
+    if (file.id == 0) {
+        file.id = ++next_id_;
+    }
     return file;
+}
+
+void FakePlatform::move_entry(std::string_view from, std::string_view to) {
+    const std::u32string source = key_of(from);
+    const std::u32string target = key_of(to);
+    const std::string target_path = full_path(to);
+    add_dir(target_path.substr(0, target_path.rfind('\\')));
+    std::vector<std::pair<std::u32string, FileEntry>> moved;
+    for (auto it = files_.begin(); it != files_.end();) {
+        if (it->first == source || it->first.starts_with(source + U"\\")) {
+            moved.emplace_back(target + it->first.substr(source.size()), std::move(it->second));
+            it = files_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (auto& [key, entry] : moved) {
+        if (key == target) {
+            entry.name = leaf_of(target_path);
+        }
+        files_[key] = std::move(entry);
+    }
 }
 
 FileEntry& FakePlatform::add_link(std::string_view path, std::string_view target) {
@@ -397,7 +444,8 @@ std::vector<std::string> FakePlatform::whole_world() {
     for (const auto& [key, entry] : files_) {
         lines.push_back(platform::utf8_from_utf32(key) + " name " + entry.name + " attributes " +
                         std::to_string(entry.attributes) + " content " + entry.content + " link " +
-                        entry.link_target);
+                        entry.link_target +
+                        (entry.users_full_control ? " users full control" : ""));
     }
     for (const auto root :
          {platform::RegistryRoot::CurrentUser, platform::RegistryRoot::LocalMachine}) {
@@ -504,22 +552,6 @@ bool holds_link(const RegKey& key) {
 
 } // namespace
 
-platform::KeyCheck FakePlatform::check_key(platform::RegistryRoot root, std::string_view path,
-                                           platform::RegistryAccess access) {
-    const RegKey* found = walk_key(root, platform::RegistryView::Native, path, false);
-    if (found == nullptr) {
-        return {platform::KeyState::Missing, {}};
-    }
-    if (!found->link_target.empty()) {
-        return {platform::KeyState::Link, {}};
-    }
-    if (found->deny_open ||
-        (access == platform::RegistryAccess::AllAccess && found->deny_full_access)) {
-        return {platform::KeyState::Unopenable, kAccessDenied};
-    }
-    return {platform::KeyState::Present, {}};
-}
-
 std::string FakePlatform::value_of(platform::RegistryRoot root, std::string_view path,
                                    std::string_view name) {
     const RegKey* found = key(root, path);
@@ -541,62 +573,86 @@ std::unique_ptr<platform::RegistryKey> FakePlatform::open_key(platform::Registry
                                                               std::string_view path,
                                                               platform::RegistryAccess access,
                                                               platform::RegistryView view) {
-    const RegKey* found = key(root, path, view);
+    registry_call("open_key", path);
+    RegKey* found = key(root, path, view);
     if (found == nullptr || found->deny_open ||
         (access == platform::RegistryAccess::AllAccess && found->deny_full_access)) {
         return nullptr;
     }
-    return std::make_unique<FakeKeyHandle>(*this, root, std::string(path), view);
+    return std::make_unique<FakeKeyHandle>(*this, *found, std::string(path));
 }
 
-platform::RemovalResult FakePlatform::delete_key_tree(platform::RegistryRoot root,
-                                                      std::string_view path) {
-    calls.push_back("delete_key_tree " + std::string(path));
-    auto parts = split_key_path(path);
+platform::OpenedKey FakePlatform::opened_key(RegKey* parent, std::string_view name,
+                                             platform::RegistryAccess access,
+                                             const std::string& path) {
+    if (parent == nullptr) {
+        return {nullptr, platform::KeyState::Missing, kFileNotFound};
+    }
+    const auto found = parent->subkeys.find(platform::fold_case(name));
+    if (found == parent->subkeys.end()) {
+        return {nullptr, platform::KeyState::Missing, kFileNotFound};
+    }
+    RegKey& child = found->second;
+    if (!child.link_target.empty()) {
+        return {nullptr, platform::KeyState::Link, {}};
+    }
+    if (child.deny_open ||
+        (access == platform::RegistryAccess::AllAccess && child.deny_full_access)) {
+        return {nullptr, platform::KeyState::Unopenable, kAccessDenied};
+    }
+    return {std::make_unique<FakeKeyHandle>(*this, child, path), platform::KeyState::Present, {}};
+}
+
+platform::OpenedKey FakePlatform::open_unlinked(platform::RegistryRoot root, std::string_view path,
+                                                platform::RegistryAccess access) {
+    registry_call("open_unlinked", path);
+    const std::vector<std::string> parts = split_key_path(path);
+    RegKey* current = &root_key(root, platform::RegistryView::Native);
     if (parts.empty()) {
-        return {Removal::Refused, kAccessDenied};
+        return {std::make_unique<FakeKeyHandle>(*this, *current, std::string()),
+                platform::KeyState::Present,
+                {}};
     }
-    const std::string leaf = parts.back();
-    parts.pop_back();
-    std::string parent_path;
-    for (const auto& part : parts) {
-        parent_path += part + "\\";
+    std::string way;
+    for (std::size_t index = 0; index + 1 < parts.size(); ++index) {
+        way += (way.empty() ? "" : "\\") + parts[index];
+        platform::OpenedKey step =
+            opened_key(current, parts[index], platform::RegistryAccess::QueryValue, way);
+        if (!step.key) {
+            return step;
+        }
+        current = &current->subkeys.at(platform::fold_case(parts[index]));
     }
-    RegKey* parent = key(root, parent_path);
-    if (parent == nullptr || parent->subkeys.count(platform::fold_case(leaf)) == 0) {
-        return {Removal::Missing, kFileNotFound};
-    }
-    const RegKey& doomed = parent->subkeys[platform::fold_case(leaf)];
-    if (holds_link(doomed)) {
-        return {Removal::Refused, std::string(platform::kRegistryLink)};
-    }
-    if (doomed.deny_delete || doomed.deny_open) {
-        return {Removal::Refused, kAccessDenied};
-    }
-    parent->subkeys.erase(platform::fold_case(leaf));
-    return {Removal::Deleted, {}};
+    return opened_key(current, parts.back(), access, std::string(path));
 }
 
-platform::CreatedKey FakePlatform::create_key(platform::RegistryRoot root, std::string_view path) {
-    calls.push_back("create_key " + std::string(path));
-    const bool existed = key(root, path) != nullptr;
-    walk_key(root, platform::RegistryView::Native, path, true, true);
-    return {std::make_unique<FakeKeyHandle>(*this, root, std::string(path),
-                                            platform::RegistryView::Native),
-            existed,
-            {}};
+std::pair<RegKey*, RegKey*> FakePlatform::find_key(std::uint64_t id) {
+    std::pair<RegKey*, RegKey*> found{nullptr, nullptr};
+    const auto search = [&](auto& self, RegKey& key, RegKey* parent) -> bool {
+        if (key.id == id) {
+            found = {&key, parent};
+            return true;
+        }
+        for (auto& [name, sub] : key.subkeys) {
+            if (self(self, sub, &key)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (RegKey* root : {&users_, &local_machine_, &local_machine_32_}) {
+        if (search(search, *root, nullptr)) {
+            break;
+        }
+    }
+    return found;
 }
 
-platform::RemovalResult FakePlatform::delete_key(platform::RegistryRoot root,
-                                                 std::string_view path) {
-    const RegKey* found = key(root, path);
-    if (found != nullptr && !found->subkeys.empty()) {
-        calls.push_back("delete_key " + std::string(path));
-        return {Removal::Refused, kAccessDenied};
+std::uint64_t FakePlatform::id_of(RegKey& key) {
+    if (key.id == 0) {
+        key.id = ++next_id_;
     }
-    auto result = delete_key_tree(root, path);
-    calls.back() = "delete_key " + std::string(path);
-    return result;
+    return key.id;
 }
 
 std::string FakePlatform::resolve(std::string_view path, Last last) const {
@@ -645,6 +701,8 @@ std::vector<std::u32string> FakePlatform::children(const std::u32string& folder)
 }
 
 platform::FindResult FakePlatform::find(std::string_view path_pattern) {
+    const auto held = lock();
+    file_call("find", path_pattern);
     // The folder part ends at the last backslash, or after a drive; without either it is the
     // current folder.
     const std::string pattern_path(path_pattern);
@@ -687,57 +745,40 @@ platform::FindResult FakePlatform::find(std::string_view path_pattern) {
     return {std::make_unique<FakeSearch>(*this, std::move(entries)), false, {}};
 }
 
-platform::RemovalResult FakePlatform::delete_file(std::string_view path) {
-    calls.push_back("delete_file " + std::string(path));
-    const auto found = files_.find(resolved_key(path, Last::Kept));
-    if (found == files_.end()) {
-        return {Removal::Missing, kFileNotFound};
-    }
-    const FileEntry& file = found->second;
-    if ((file.attributes & (platform::attr::kDirectory | platform::attr::kReadOnly)) != 0) {
-        return {Removal::Refused, kAccessDenied};
-    }
-    if (file.locked) {
-        return {Removal::Refused, kInUse};
-    }
-    return erased(found);
-}
-
 RemovalResult FakePlatform::erased(std::map<std::u32string, FileEntry>::iterator found) {
     FileEntry& entry = found->second;
+    if (entry.immutable) {
+        return {Removal::Refused, std::string(platform::kStillThere)};
+    }
     if (entry.shared_open) {
         entry.deletion_pending = true;
-    } else if (!entry.immutable) {
+    } else {
         files_.erase(found);
     }
     return {Removal::Deleted, {}};
 }
 
-platform::RemovalResult FakePlatform::discard_file(std::string_view path) {
-    calls.push_back("discard_file " + std::string(path));
-    const auto found = files_.find(resolved_key(path, Last::Kept));
-    if (found == files_.end()) {
-        return {Removal::Missing, kFileNotFound};
-    }
-    files_.erase(found);
-    return {Removal::Deleted, {}};
-}
+namespace {
 
-bool FakePlatform::still_there(std::string_view path) {
-    const auto found = files_.find(resolved_key(path, Last::Kept));
-    return found != files_.end() && !found->second.deletion_pending;
-}
-
-void FakePlatform::erase_tree(const std::u32string& key) {
+void erase_tree(std::map<std::u32string, FileEntry>& files, const std::u32string& key) {
     const std::u32string prefix = key + U"\\";
-    auto it = files_.lower_bound(prefix);
-    while (it != files_.end() && it->first.compare(0, prefix.size(), prefix) == 0) {
-        it = files_.erase(it);
+    auto it = files.lower_bound(prefix);
+    while (it != files.end() && it->first.compare(0, prefix.size(), prefix) == 0) {
+        it = files.erase(it);
     }
-    files_.erase(key);
+    files.erase(key);
+}
+
+} // namespace
+
+void FakePlatform::erase(std::string_view path) {
+    const auto held = lock();
+    erase_tree(files_, key_of(path));
 }
 
 platform::RemovalResult FakePlatform::shell_delete(std::string_view path) {
+    const auto held = lock();
+    file_call("shell_delete", path);
     calls.push_back("shell_delete " + std::string(path));
     const std::u32string key = resolved_key(path, Last::Kept);
     if (files_.count(key) == 0) {
@@ -752,100 +793,8 @@ platform::RemovalResult FakePlatform::shell_delete(std::string_view path) {
             return {Removal::Refused, kInUse};
         }
     }
-    erase_tree(key);
+    erase_tree(files_, key);
     return {Removal::Deleted, {}};
-}
-
-platform::RemovalResult FakePlatform::remove_link(std::string_view path) {
-    calls.push_back("remove_link " + std::string(path));
-    const auto found = files_.find(resolved_key(path, Last::Kept));
-    if (found == files_.end()) {
-        return {Removal::Missing, kFileNotFound};
-    }
-    if ((found->second.attributes & platform::attr::kReparsePoint) == 0) {
-        return {Removal::Refused, "The file or directory is not a reparse point."};
-    }
-    if (found->second.locked) {
-        return {Removal::Refused, kInUse};
-    }
-    return erased(found);
-}
-
-platform::CreateResult FakePlatform::create_new_text_file(std::string_view path) {
-    if (before_create) {
-        before_create(path);
-    }
-    calls.push_back("create " + std::string(path));
-    const std::string full = resolve(path, Last::Kept);
-    if (const auto refused = refuse_new_entry(full)) {
-        return {nullptr, refused->first, refused->second};
-    }
-    add_file(full);
-    return {
-        std::make_unique<FakeTextFile>(*this, key_of(full)), platform::CreateStatus::Created, {}};
-}
-
-// Where a new entry at path may be made: its folder exists, takes new entries, and the place is
-// free. The platform's reason when it may not.
-std::optional<std::pair<platform::CreateStatus, std::string>>
-FakePlatform::refuse_new_entry(const std::string& full) const {
-    const std::u32string folder = resolved_key(full.substr(0, full.rfind('\\')), Last::Followed);
-    if (files_.count(folder) == 0) {
-        return std::pair{platform::CreateStatus::Failed, std::string(kPathNotFound)};
-    }
-    if (files_.count(resolved_key(full, Last::Kept)) != 0) {
-        return std::pair{platform::CreateStatus::AlreadyExists, std::string("The file exists.")};
-    }
-    if (uncreatable_folders.count(folder) != 0) {
-        return std::pair{platform::CreateStatus::Failed, std::string(kAccessDenied)};
-    }
-    return std::nullopt;
-}
-
-platform::BinaryCreateResult FakePlatform::create_new_binary_file(std::string_view path) {
-    calls.push_back("create_binary " + std::string(path));
-    const std::string full = resolve(path, Last::Kept);
-    if (const auto refused = refuse_new_entry(full)) {
-        return {nullptr, refused->first, refused->second};
-    }
-    add_file(full);
-    return {
-        std::make_unique<FakeBinaryFile>(*this, key_of(full)), platform::CreateStatus::Created, {}};
-}
-
-std::string FakePlatform::read_binary_file(std::string_view path) {
-    return read_text_file(path);
-}
-
-platform::FolderResult FakePlatform::create_folder(std::string_view path) {
-    calls.push_back("create_folder " + std::string(path));
-    const std::string full = resolve(path, Last::Kept);
-    if (const auto refused = refuse_new_entry(full)) {
-        return {refused->first, refused->second};
-    }
-    add_dir(full);
-    return {platform::CreateStatus::Created, {}};
-}
-
-std::optional<std::string> FakePlatform::copy_file(std::string_view from, std::string_view to) {
-    calls.push_back("copy_file " + std::string(from) + " -> " + std::string(to));
-    const auto source = files_.find(resolved_key(from, Last::Followed));
-    if (source == files_.end() || (source->second.attributes & platform::attr::kDirectory) != 0) {
-        return std::string(kFileNotFound);
-    }
-    if (unreadable_files.count(source->first) != 0) {
-        return std::string(kAccessDenied);
-    }
-    const std::string full = resolve(to, Last::Kept);
-    if (const auto refused = refuse_new_entry(full)) {
-        return refused->second;
-    }
-    const FileEntry copied = source->second;
-    add_file(full, {}, copied.attributes);
-    if (!append_backup_bytes(key_of(full), copied.content)) {
-        return std::string(kDiskFull);
-    }
-    return std::nullopt;
 }
 
 bool FakePlatform::append_backup_bytes(const std::u32string& key, std::string_view bytes) {
@@ -864,7 +813,13 @@ void FakePlatform::append_content(const std::u32string& key, std::string_view te
     }
 }
 
+std::string FakePlatform::read_binary_file(std::string_view path) {
+    return read_text_file(path);
+}
+
 std::string FakePlatform::read_text_file(std::string_view path) {
+    const auto held = lock();
+    file_call("read_file", path);
     const std::u32string key = resolved_key(path, Last::Followed);
     const auto found = files_.find(key);
     if (found == files_.end()) {
@@ -976,6 +931,7 @@ std::vector<std::string> FakePlatform::loaded_hives() const {
 }
 
 std::optional<std::string> FakePlatform::load_hive(std::string_view name, std::string_view file) {
+    registry_call("load_hive", name);
     calls.push_back("load_hive " + std::string(name));
     const std::u32string file_key = path_key(file);
     const auto hive = hive_files_.find(file_key);
@@ -996,6 +952,7 @@ std::optional<std::string> FakePlatform::load_hive(std::string_view name, std::s
 }
 
 std::optional<std::string> FakePlatform::unload_hive(std::string_view name) {
+    registry_call("unload_hive", name);
     calls.push_back("unload_hive " + std::string(name));
     const std::u32string name_key = platform::fold_case(name);
     const auto loaded = loaded_.find(name_key);

@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -22,6 +23,7 @@ inline constexpr const char* kInUse =
 inline constexpr const char* kFileNotFound = "The system cannot find the file specified.";
 inline constexpr const char* kPathNotFound = "The system cannot find the path specified.";
 inline constexpr const char* kDiskFull = "There is not enough space on the disk.";
+inline constexpr const char* kNotAFolder = "The directory name is invalid.";
 
 struct FileEntry {
     std::string name; // the long name, as created
@@ -32,7 +34,10 @@ struct FileEntry {
     bool locked = false;      // in use by another process: deletion refused
     bool immutable = false;   // a deletion reports success and leaves it (chattr +i under Wine)
     bool shared_open = false; // open elsewhere with delete sharing: a deletion leaves it pending
-    bool deletion_pending = false; // gone once the other program closes it
+    bool deletion_pending = false;   // gone once the other program closes it
+    std::uint32_t names = 1;         // hard links: the file's names in all
+    bool users_full_control = false; // the rights the folder-rights walk grants
+    std::uint64_t id = 0;            // the entry itself, whatever its path becomes
 };
 
 struct RegKey {
@@ -43,6 +48,7 @@ struct RegKey {
     bool deny_delete = false;
     bool deny_open = false;  // opens with no access at all: a name the system will not take
     std::string link_target; // a registry link: the path below the same root it leads to
+    std::uint64_t id = 0;    // the key itself, for the handles opened to it; 0 until one is
 };
 
 struct MessageBox {
@@ -63,8 +69,14 @@ platform::RegistryValue reg_expand_sz(std::string_view utf8);
 // What a value holds, as a test compares it: a number in decimal, text without its terminator.
 std::string shown_value(const platform::RegistryValue& value);
 
-// One world for one thread at a time: the unit tests work every run on their own thread (the
-// window's runs inline), so the threads contract of platform.h never asks more of it.
+// What a test runs before a call of the fake's: the call's name ("list", "open_file",
+// "delete_file", "open_unlinked", ...) and the full path it is made on. It may fail the call by
+// throwing platform::Failure, or change the world under it.
+using CallHook = std::function<void(std::string_view call, std::string_view path)>;
+
+// One world, which the unit tests' runs use from their own thread (the window's runs inline) and
+// a deletion's opener beside it: every call on the file system, its folders and files holds one
+// lock, as the platform's contract asks. The registry is one thread's at a time.
 class FakePlatform : public platform::Registry,
                      public platform::FileSystem,
                      public platform::System,
@@ -80,6 +92,11 @@ public:
                         std::uint32_t attributes = platform::attr::kArchive);
     // A junction at path that leads to the folder target.
     FileEntry& add_link(std::string_view path, std::string_view target);
+    // Moves the entry at from, with everything in it, to to: handles open to it follow it, as a
+    // rename does. For the races a test stages between two calls.
+    void move_entry(std::string_view from, std::string_view to);
+    // Takes the entry at path away, with everything in it, as another program would.
+    void erase(std::string_view path);
     bool exists(std::string_view path) const;
     FileEntry* entry(std::string_view path);
     std::string content(std::string_view path) const;
@@ -111,7 +128,9 @@ public:
     std::string value_of(platform::RegistryRoot root, std::string_view path, std::string_view name);
 
     // ---- Scripting and injected failures.
-    std::deque<int> answers; // message-box answers, in order; otherwise Yes for questions, OK
+    CallHook before_file_call;     // file system, folders and files
+    CallHook before_registry_call; // the registry and its keys
+    std::deque<int> answers;       // message-box answers, in order; otherwise Yes for questions, OK
     std::function<void(const MessageBox&)> on_message_box;
     std::function<void(std::string_view path)> before_create; // e.g. a rival creates the log
     std::set<std::u32string> unlistable_folders;              // find fails for these folders
@@ -153,35 +172,24 @@ public:
     std::vector<int> pointers;
     std::vector<std::string> calls; // mutating calls in order: "delete_file C:\x", ...
     int open_keys = 0;              // key handles not yet closed
-    int open_searches = 0;          // searches not yet closed
+    int open_searches = 0;          // searches and folders not yet closed
 
     // ---- platform::Registry
-    platform::KeyCheck check_key(platform::RegistryRoot root, std::string_view path,
-                                 platform::RegistryAccess access) override;
     std::unique_ptr<platform::RegistryKey> open_key(platform::RegistryRoot root,
                                                     std::string_view path,
                                                     platform::RegistryAccess access,
                                                     platform::RegistryView view) override;
-    platform::RemovalResult delete_key_tree(platform::RegistryRoot root,
-                                            std::string_view path) override;
-    platform::RemovalResult delete_key(platform::RegistryRoot root, std::string_view path) override;
-    platform::CreatedKey create_key(platform::RegistryRoot root, std::string_view path) override;
+    platform::OpenedKey open_unlinked(platform::RegistryRoot root, std::string_view path,
+                                      platform::RegistryAccess access) override;
     std::optional<std::string> load_hive(std::string_view name, std::string_view file) override;
     std::optional<std::string> unload_hive(std::string_view name) override;
 
     // ---- platform::FileSystem
     platform::FindResult find(std::string_view path_pattern) override;
-    platform::RemovalResult delete_file(std::string_view path) override;
-    platform::RemovalResult discard_file(std::string_view path) override;
+    platform::OpenedFolder open_trusted_folder(std::string_view path, platform::Use use) override;
     platform::RemovalResult shell_delete(std::string_view path) override;
-    platform::RemovalResult remove_link(std::string_view path) override;
-    bool still_there(std::string_view path) override;
-    platform::CreateResult create_new_text_file(std::string_view path) override;
     std::string read_text_file(std::string_view path) override;
-    platform::BinaryCreateResult create_new_binary_file(std::string_view path) override;
     std::string read_binary_file(std::string_view path) override;
-    platform::FolderResult create_folder(std::string_view path) override;
-    std::optional<std::string> copy_file(std::string_view from, std::string_view to) override;
 
     // ---- platform::System
     std::string windows_directory() override { return windows_dir; }
@@ -207,10 +215,31 @@ public:
     void set_pointer(int shape) override { pointers.push_back(shape); }
 
     // Used by the fake's own handles.
-    void append_content(const std::u32string& key, std::string_view text);
+    std::unique_lock<std::recursive_mutex> lock() { return std::unique_lock(mutex_); }
+    void file_call(std::string_view call, std::string_view path);
+    void registry_call(std::string_view call, std::string_view path);
     // Appends what fits into backup_space; false when not all of it did.
     bool append_backup_bytes(const std::u32string& key, std::string_view bytes);
-    const std::map<std::u32string, FileEntry>& entries() const { return files_; }
+    void append_content(const std::u32string& key, std::string_view text);
+    // Where the entry with this id is now (hint first: where it was); nullopt once it is gone.
+    std::optional<std::u32string> key_of_entry(std::uint64_t id, const std::u32string& hint) const;
+    // The full path of a key of files_, as its entries' names spell it.
+    std::string shown_path(const std::u32string& key) const;
+    std::map<std::u32string, FileEntry>& entries() { return files_; }
+    std::vector<std::u32string> children(const std::u32string& folder) const;
+    // Ends a deletion the entry allows, as the file system would: gone, pending or still there.
+    platform::RemovalResult erased(std::map<std::u32string, FileEntry>::iterator found);
+    // Where a new entry named name may be made in folder: its folder takes new entries and the
+    // place is free. The platform's reason when it may not.
+    std::optional<std::pair<platform::CreateStatus, std::string>>
+    refuse_new_entry(const std::u32string& folder, std::string_view name) const;
+    FileEntry& new_entry(const std::u32string& folder, std::string_view name, bool directory);
+    // The key with this id among the live roots, and the key that holds it.
+    std::pair<RegKey*, RegKey*> find_key(std::uint64_t id);
+    // The subkey name of parent opened as a handle would be: a link said to be one.
+    platform::OpenedKey opened_key(RegKey* parent, std::string_view name,
+                                   platform::RegistryAccess access, const std::string& path);
+    std::uint64_t id_of(RegKey& key);
 
 private:
     RegKey& root_key(platform::RegistryRoot root, platform::RegistryView view);
@@ -225,13 +254,7 @@ private:
     // opened through it) or kept (deleting or removing it).
     enum class Last { Followed, Kept };
     std::string resolve(std::string_view path, Last last) const;
-    std::optional<std::pair<platform::CreateStatus, std::string>>
-    refuse_new_entry(const std::string& full) const;
     std::u32string resolved_key(std::string_view path, Last last) const;
-    // Ends a deletion the entry allows, as the file system would: gone, pending or still there.
-    platform::RemovalResult erased(std::map<std::u32string, FileEntry>::iterator found);
-    std::vector<std::u32string> children(const std::u32string& folder) const;
-    void erase_tree(const std::u32string& key);
 
     std::map<std::u32string, FileEntry> files_; // by folded, normalised path
     RegKey local_machine_;
@@ -240,9 +263,12 @@ private:
     std::map<std::u32string, RegKey> hive_files_;     // by the file's folded path
     std::map<std::u32string, std::u32string> loaded_; // hive name to its file
     int writes_ = 0;
+    std::uint64_t next_id_ = 0;
+    std::recursive_mutex mutex_;
 
     friend class FakeTextFile;
     friend class FakeBinaryFile;
+    friend class FakeKeyHandle;
 };
 
 // The folded, normalised key of a path: doubled backslashes and a trailing one removed.

@@ -21,6 +21,9 @@ protected:
     AccessRightsTest() {
         state.AppDataPath = "D:\\Vesk\\Data";
         state.AuxDataPath = "D:\\Vesk\\Aux Data";
+        fake.add_dir(state.AppDataPath);
+        fake.add_dir(state.AuxDataPath);
+        fake.add_dir("D:\\Vesk\\Aux");
     }
     std::vector<std::string> restore() {
         open_log();

@@ -22,6 +22,8 @@ struct AdvancedWorld : InterposedWorld {
         state.ProgramPath = "C:\\A\\B\\C";
         state.AppDataPath = "D:\\Vesk\\Data";
         state.AuxDataPath = "D:\\Vesk\\Aux";
+        fake.add_dir(state.AppDataPath);
+        fake.add_dir(state.AuxDataPath);
         form.Form_Load();
         form.click(Id::Command3);
     }

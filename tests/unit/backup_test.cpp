@@ -252,7 +252,8 @@ std::vector<std::string> key_lines(const std::string& text) {
 }
 
 bool is_link(fake::FakePlatform& fake, const std::string& path) {
-    return fake.check_key(RegistryRoot::CurrentUser, path, platform::RegistryAccess::QueryValue)
+    return platform::check_key(fake, RegistryRoot::CurrentUser, path,
+                               platform::RegistryAccess::QueryValue)
                .state == platform::KeyState::Link;
 }
 
@@ -350,7 +351,7 @@ TEST_F(BackupTest, NamesTheRegistryFileCannotHoldAreNotDeletedAndBracketsComeBac
 // what was whole before is restored. "Backed up to:" names only a backup that holds something.
 TEST_F(BackupTest, WhatDoesNotFitIsTakenOutAgainAndItsItemStays) {
     registry.before = [this](std::string_view call, std::string_view path) {
-        if (call == "delete_key_tree" && path.ends_with("VeskTorp")) {
+        if (call == "delete_key" && path.ends_with("VeskTorp")) {
             fake.backup_space = 10;
         }
     };
@@ -380,7 +381,7 @@ TEST_F(BackupTest, WhatDoesNotFitIsTakenOutAgainAndItsItemStays) {
     BackupWorld broken;
     broken.fake.fail_cut_back = true;
     broken.registry.before = [&broken](std::string_view call, std::string_view path) {
-        if (call == "delete_key_tree" && path.ends_with("VeskTorp")) {
+        if (call == "delete_key" && path.ends_with("VeskTorp")) {
             broken.fake.backup_space = 10;
         }
     };
@@ -424,7 +425,7 @@ TEST_F(BackupTest, ARestoreTakesOnlyABackupThatIsWhatItsRecordSays) {
                   w.fake.entry(backup("Vesk30.ini"))->content += "x";
               },
               backup("Vesk30.ini") + changed},
-             {[](BackupWorld&w, std::size_t) { w.fake.delete_file(backup("contents.sha256")); },
+             {[](BackupWorld&w, std::size_t) { w.fake.erase(backup("contents.sha256")); },
               "the backup " + host("Cleaning1.backup") +
                   " has no record of what it holds (contents.sha256)"},
              {[](BackupWorld&w, std::size_t) {
@@ -433,13 +434,13 @@ TEST_F(BackupTest, ARestoreTakesOnlyABackupThatIsWhatItsRecordSays) {
               backup("contents.sha256") + ": line 5 is cut short"},
              {[](BackupWorld&w, std::size_t) { w.fake.add_file(backup("Qult30.ini"), "planted"); },
               "the backup's record does not name " + backup("Qult30.ini")},
-             {[](BackupWorld&w, std::size_t) { w.fake.delete_file(backup("Vesk30.ini")); },
+             {[](BackupWorld&w, std::size_t) { w.fake.erase(backup("Vesk30.ini")); },
               "the backup's record names items that are not in " + host("Cleaning1.backup")},
          }) {
         BackupWorld world;
         std::size_t first_key_end = 0;
         world.registry.before = [&](std::string_view call, std::string_view) {
-            if (call == "delete_key_tree" && first_key_end == 0) {
+            if (call == "delete_key" && first_key_end == 0) {
                 first_key_end = world.fake.content(backup("registry.reg")).size();
             }
         };
@@ -459,7 +460,7 @@ TEST_F(BackupTest, ARestoreTakesOnlyABackupThatIsWhatItsRecordSays) {
 TEST_F(BackupTest, ARestoreTakesBackOnlyWhatItMadeItself) {
     clean(keys_and_settings());
     registry.before = [this](std::string_view call, std::string_view path) {
-        if (call == "create_key" && path == kBranch + "\\VeskTorp\\Recent") {
+        if (call == "create_subkey" && path == kBranch + "\\VeskTorp\\Recent") {
             fake.set_value(RegistryRoot::CurrentUser, kBranch + "\\VeskTorp\\Recent", "Theirs",
                            fake::reg_sz("x"));
         }

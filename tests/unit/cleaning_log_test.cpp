@@ -25,7 +25,7 @@ TEST_F(LogNameTest, LowestFreeNumberWins) {
     add_logs(1, 2);
     EXPECT_EQ(choose(), "Cleaning3.log");
     fake.add_file("D:\\Host\\Cleaning4.log");
-    ASSERT_TRUE(fake.delete_file("D:\\Host\\Cleaning1.log").removal == platform::Removal::Deleted);
+    fake.erase("D:\\Host\\Cleaning1.log");
     EXPECT_EQ(choose(), "Cleaning1.log");
 }
 

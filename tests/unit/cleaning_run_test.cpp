@@ -74,6 +74,7 @@ struct EngineWorld : InterposedWorld {
         state.ProgramPath = "C:\\Apps\\Vesk";
         state.AppDataPath = kHostFolder;
         state.AuxDataPath = "D:\\Aux";
+        fake.add_dir(state.AuxDataPath);
     }
     // One leftover of every kind, with something refused and something to leave alone.
     void add_leftovers() {
@@ -105,7 +106,7 @@ struct EngineWorld : InterposedWorld {
         return made;
     }
     RecordingObserver heard;
-    Context engine{state, {registry, files, fake, fake}, log, deletion, heard};
+    Context engine{state, fake.os(), log, deletion, heard};
 };
 
 class CleaningRunTest : public testing::Test, protected EngineWorld {};
@@ -288,7 +289,7 @@ TEST_F(CleaningRunTest, AStopBeforeTheFirstOperationLeavesALogOfTheStopAlone) {
     EXPECT_TRUE(heard.operations.empty());
     // The marker says the run was stopped; it and the log are all that changed.
     EXPECT_EQ(fake.value_of(RegistryRoot::CurrentUser, kMarkerKey, "LastCleaningExitCode"), "7");
-    fake.delete_key_tree(RegistryRoot::CurrentUser, "Software\\TOLM");
+    platform::delete_key_tree(fake, RegistryRoot::CurrentUser, "Software\\TOLM");
     std::vector<std::string> after = fake.whole_world();
     std::erase_if(after, [](const std::string& entry) {
         return entry.find("cleaning1.log") != std::string::npos;

@@ -31,6 +31,7 @@ protected:
         state.ProgramPath = "C:\\Apps\\Vesk";
         state.AppDataPath = kHostFolder;
         state.AuxDataPath = "D:\\Aux";
+        fake.add_dir(state.AuxDataPath);
         for (const char* name : {"VeskMain.ini", "a.$$$", "log1.txt", "Main.tlb", "p.vk$\\x.frm"}) {
             fake.add_file(std::string(kHostFolder) + "\\" + name, "keep");
         }

@@ -91,11 +91,15 @@ TEST_F(RegistrySettingsTest, KeysAreDeletedByFullPathWithTheirSubtreesInRowOrder
     EXPECT_EQ(
         lines_of(closed_log_text()),
         (std::vector<std::string>{deleted("VeskTorp"), deleted("VESK"), deleted("vesk 4.4 Beta")}));
+    // Key by key, each through its own handle, the deepest first.
     EXPECT_EQ(fake.calls, (std::vector<std::string>{
                               "create D:\\Host\\Cleaning1.log",
-                              "delete_key_tree " + kBranch + "\\VeskTorp",
-                              "delete_key_tree " + kBranch + "\\VESK",
-                              "delete_key_tree " + kBranch + "\\vesk 4.4 Beta",
+                              "delete_key " + kBranch + "\\VeskTorp\\Window",
+                              "delete_key " + kBranch + "\\VeskTorp",
+                              "delete_key " + kBranch + "\\VESK",
+                              "delete_key " + kBranch + "\\vesk 4.4 Beta\\Recent\\Files",
+                              "delete_key " + kBranch + "\\vesk 4.4 Beta\\Recent",
+                              "delete_key " + kBranch + "\\vesk 4.4 Beta",
                           }));
     EXPECT_FALSE(has_setting("VeskTorp"));
     EXPECT_FALSE(has_setting("vesk 4.4 Beta"));
@@ -152,7 +156,7 @@ TEST_F(RegistrySettingsTest, ARefusedDeletionIsLoggedWithItsReasonAndThePassGoes
 TEST_F(RegistrySettingsTest, AKeyGoneBetweenOpenAndDeleteGetsNoLine) {
     add_setting("VeskDarl");
     registry.before = [this](std::string_view call, std::string_view) {
-        if (call == "delete_key_tree") {
+        if (call == "delete_key") {
             fake.key(RegistryRoot::CurrentUser, kBranch)->subkeys.clear();
         }
     };
@@ -218,7 +222,7 @@ TEST_F(RegistrySettingsTest, AFailureEndsTheDeletionPassWithItsErrorLineAndBox) 
     add_setting("VeskTorp");
     add_setting("VeskQult");
     add_setting("VeskPomb");
-    registry.before = fail_on("delete_key_tree", kBranch + "\\VeskQult");
+    registry.before = fail_on("delete_key", kBranch + "\\VeskQult");
     open_log();
 
     MM_DeleteVESKKeys(interposed);

@@ -78,7 +78,7 @@ TEST_F(SettingsFilesTest, AFileGoneBeforeItsDeletionGetsNoLine) {
     fake.add_file(host("Grist30.ini"));
     files.before = [this](std::string_view call, std::string_view path) {
         if (call == "delete_file") {
-            fake.delete_file(path);
+            fake.erase(path);
         }
     };
     open_log();
@@ -91,7 +91,7 @@ TEST_F(SettingsFilesTest, AFailureEndsTheOperationAndLaterRowsAreUntouched) {
     fake.add_file(host("TorpMain.ini"));
     fake.add_file(host("Qult30.ini"));
     fake.add_file(host("Vesk30.ini"));
-    files.before = fail_on("find", host("Qult30.ini"));
+    files.before = fail_on("open_file", host("Qult30.ini"));
     open_log();
 
     MM_DeleteIniFiles(interposed);

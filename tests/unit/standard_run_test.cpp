@@ -121,24 +121,24 @@ TEST_F(StandardRunTest, AllSixBoxesRunInTheirFixedOrderIntoANewLog) {
 
     form.click(Id::Command1);
 
-    const std::string key = "delete_key_tree " + kBranch + "\\";
+    const std::string key = "delete_key " + kBranch + "\\";
     const std::string marker(kMarkerKey);
     EXPECT_EQ(fake.calls,
               (std::vector<std::string>{
                   fake.calls.front(), "create " + host("Cleaning1.log"),
-                  // Every key and settings file is backed up before it goes.
+                  // Every key and settings file is backed up before it goes, a key's subkeys
+                  // deleted before it, a file read and deleted through one handle.
                   "create_folder " + backup(""), "create_binary " + backup("registry.reg"),
-                  "create_binary " + backup("contents.sha256"), key + "VeskTorp", key + "VESK 4.0",
-                  "copy_file " + host("Vesk30.ini") + " -> " + backup("Vesk30.ini"),
-                  "delete_file " + host("Vesk30.ini"),
-                  "copy_file " + host("Pomb30.ini") + " -> " + backup("Pomb30.ini"),
+                  "create_binary " + backup("contents.sha256"), key + "VeskTorp\\Recent",
+                  key + "VeskTorp", key + "VESK 4.0", "create_binary " + backup("Vesk30.ini"),
+                  "delete_file " + host("Vesk30.ini"), "create_binary " + backup("Pomb30.ini"),
                   "delete_file " + host("Pomb30.ini"), "delete_file " + host("a.$$$"),
                   "delete_file " + host("log.txt"), "shell_delete " + host("p.vk$"),
-                  "delete_file " + host("Main.tlb"),
-                  "copy_file C:\\WINDOWS\\veskhogl.ini -> " + backup("veskhogl.ini"),
+                  "delete_file " + host("Main.tlb"), "create_binary " + backup("veskhogl.ini"),
                   "delete_file C:\\WINDOWS\\veskhogl.ini",
                   // The marker for detection rules, before the user is told.
-                  "create_key " + marker, "set_value " + marker + " LastCleaningTime",
+                  "create_key Software\\TOLM", "create_key " + marker,
+                  "set_value " + marker + " LastCleaningTime",
                   "set_value " + marker + " LastCleaningExitCode",
                   "set_value " + marker + " LastCleaningLog", "set_value " + marker + " Version",
                   fake.calls.back()}));
@@ -186,8 +186,8 @@ TEST_F(StandardRunTest, EveryTrappedFailureIsReportedAndTheRunGoesOn) {
     fake.add_file(host("TorpMain.ini"));
     state.KeyList.resize(32768, "Gone"); // the search can append no more rows
     tick_all_six();
-    const CallHook fail_key = fail_on("delete_key_tree", kBranch + "\\VeskTorp");
-    const CallHook fail_ini = fail_on("find", host("TorpMain.ini"));
+    const CallHook fail_key = fail_on("delete_key", kBranch + "\\VeskTorp");
+    const CallHook fail_ini = fail_on("open_file", host("TorpMain.ini"));
     const CallHook fail_file = fail_on("delete_file", host("a.$$$"));
     const CallHook fail_dir = fail_on("shell_delete", host("p.vk$"));
     registry.before = fail_key;

@@ -156,7 +156,7 @@ TEST_F(TempFilesTest, OneListingServesTensOfThousandsOfFiles) {
     }
     int listings = 0;
     files.before = [&listings](std::string_view call, std::string_view) {
-        listings += call == "find" ? 1 : 0;
+        listings += call == "list" ? 1 : 0;
     };
     MM_DeleteTempFiles(interposed, "*.$*");
     EXPECT_EQ(listings, 1);
@@ -342,8 +342,8 @@ TEST_F(TempFilesTest, AnEntryGoneBeforeItsTurnGetsNoLine) {
     fake.add_dir(host("a.vk$"));
     fake.add_file(host("b.$$$"));
     files.before = [this](std::string_view call, std::string_view path) {
-        if (call != "find") {
-            fake.shell_delete(path);
+        if (call == "open_folder" || call == "delete_file") {
+            fake.erase(path);
         }
     };
     MM_DeleteTempDirs(interposed);

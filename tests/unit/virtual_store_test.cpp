@@ -190,7 +190,10 @@ TEST_F(CleanStoreTest, OnlyTheWayFromTheApplicationDataFolderDownIsChecked) {
     fake.add_file("E:\\Profiles\\Ann\\AppData\\Local\\VirtualStore\\A\\B\\Veskpath\\a.ini");
     fake.add_link("C:\\Users", "E:\\Profiles");
     EXPECT_EQ(clean(kPfStore), std::vector<std::string>{"Path cleaned: " + kPfStore});
-    EXPECT_EQ(deletions(), std::vector<std::string>{kPfStore + "\\a.ini"});
+    // Reached through the folders above it as the system resolves them: where it really is.
+    EXPECT_EQ(deletions(),
+              std::vector<std::string>{
+                  "E:\\Profiles\\Ann\\AppData\\Local\\VirtualStore\\A\\B\\Veskpath\\a.ini"});
 
     StoreWorld moved;
     moved.fake.add_file("D:\\Local\\VirtualStore\\A\\B\\Veskpath\\b.ini");
@@ -247,7 +250,7 @@ TEST_F(CleanStoreTest, UnlistableFoldersAreLoggedAndTheWalkGoesOn) {
     fake.add_file(kPfStore + "\\Broken\\kept.ini");
     fake.add_file(kPfStore + "\\Next\\b.ini");
     fake.make_unlistable(kPfStore + "\\Locked");
-    files.before = fail_on("find", kPfStore + "\\Broken\\*");
+    files.before = fail_on("list", kPfStore + "\\Broken");
 
     open_log();
     MM_CleanVirtualStore(interposed, kPfStore);
@@ -266,7 +269,7 @@ TEST_F(CleanStoreTest, AFileInPlaceOfTheStoreIsLoggedAsNotCleaned) {
     EXPECT_TRUE(virtual_store_exists(context, kPfStore));
     EXPECT_EQ(clean(kPfStore),
               (std::vector<std::string>{"Could not clean Directory:  " + kPfStore + " (" +
-                                            fake::kPathNotFound + ")",
+                                            fake::kNotAFolder + ")",
                                         "Path not fully cleaned:     " + kPfStore}));
     EXPECT_TRUE(fake.exists(kPfStore));
 }
@@ -305,103 +308,67 @@ TEST_F(CleanStoreTest, ATreeThreeHundredLevelsDeepIsEmptied) {
 }
 
 // A chain of folders "d", each holding a file "f" and the next folder, too deep to be stored
-// path by path in the fake. Paths are checked, not trusted.
-class DeepChain : public platform::FileSystem {
+// path by path in the fake: folder handles of its own, one a level.
+class DeepChain {
 public:
-    DeepChain(std::string root, std::size_t depth)
-        : root_(std::move(root)), depth_(depth), deleted_(depth + 1, false) {}
+    explicit DeepChain(std::size_t depth) : depth_(depth), deleted_(depth + 1, false) {}
 
-    platform::FindResult find(std::string_view pattern) override {
-        const auto level = level_of(pattern, "\\*");
-        if (!level) {
-            return {nullptr, true, fake::kPathNotFound};
+    class Level : public platform::Folder {
+    public:
+        Level(DeepChain& chain, std::size_t level) : chain_(chain), level_(level) {}
+        std::vector<platform::DirEntry> list() override {
+            std::vector<platform::DirEntry> entries;
+            if (level_ < chain_.depth_) {
+                entries.push_back({"d", platform::attr::kDirectory});
+            }
+            if (!chain_.deleted_[level_]) {
+                entries.push_back({"f", platform::attr::kArchive});
+            }
+            return entries;
         }
-        std::vector<platform::DirEntry> entries{{".", platform::attr::kDirectory},
-                                                {"..", platform::attr::kDirectory}};
-        if (*level < depth_) {
-            entries.push_back({"d", platform::attr::kDirectory});
+        platform::OpenedFolder open_folder(std::string_view name, platform::Use) override {
+            if (name != "d" || level_ == chain_.depth_) {
+                return {nullptr, platform::OpenStatus::Missing, fake::kFileNotFound};
+            }
+            return {std::make_unique<Level>(chain_, level_ + 1), platform::OpenStatus::Opened, {}};
         }
-        if (!deleted_[*level]) {
-            entries.push_back({"f", platform::attr::kArchive});
+        platform::OpenedFile open_file(std::string_view, platform::Use) override {
+            return {nullptr, platform::OpenStatus::Refused, fake::kAccessDenied};
         }
-        return {std::make_unique<Listing>(std::move(entries)), false, {}};
-    }
-    platform::RemovalResult delete_file(std::string_view path) override {
-        const auto level = level_of(path, "\\f");
-        if (!level || deleted_[*level]) {
-            return {platform::Removal::Missing, fake::kFileNotFound};
+        platform::RemovalResult delete_file(std::string_view name) override {
+            if (name != "f" || chain_.deleted_[level_]) {
+                return {platform::Removal::Missing, fake::kFileNotFound};
+            }
+            chain_.deleted_[level_] = true;
+            chain_.order_.push_back(level_);
+            return {platform::Removal::Deleted, {}};
         }
-        deleted_[*level] = true;
-        order_.push_back(*level);
-        return {platform::Removal::Deleted, {}};
-    }
-    platform::RemovalResult discard_file(std::string_view) override { return refused(); }
-    bool still_there(std::string_view path) override {
-        const auto level = level_of(path, "\\f");
-        return level && !deleted_[*level];
-    }
-    platform::RemovalResult shell_delete(std::string_view) override { return refused(); }
-    platform::RemovalResult remove_link(std::string_view) override { return refused(); }
-    platform::CreateResult create_new_text_file(std::string_view) override {
-        return {nullptr, platform::CreateStatus::Failed, fake::kAccessDenied};
-    }
-    std::string read_text_file(std::string_view) override {
-        throw platform::Failure(fake::kAccessDenied);
-    }
-    platform::BinaryCreateResult create_new_binary_file(std::string_view) override {
-        return {nullptr, platform::CreateStatus::Failed, fake::kAccessDenied};
-    }
-    std::string read_binary_file(std::string_view) override {
-        throw platform::Failure(fake::kAccessDenied);
-    }
-    platform::FolderResult create_folder(std::string_view) override {
-        return {platform::CreateStatus::Failed, fake::kAccessDenied};
-    }
-    std::optional<std::string> copy_file(std::string_view, std::string_view) override {
-        return std::string(fake::kAccessDenied);
-    }
+        platform::RemovalResult remove_link(std::string_view) override { return refused(); }
+        platform::RemovalResult delete_now() override { return refused(); }
+        std::optional<std::string> grant_users_full_control() override {
+            return std::string(fake::kAccessDenied);
+        }
+        platform::CreateResult create_text_file(std::string_view) override {
+            return {nullptr, platform::CreateStatus::Failed, fake::kAccessDenied};
+        }
+        platform::BinaryCreateResult create_binary_file(std::string_view) override {
+            return {nullptr, platform::CreateStatus::Failed, fake::kAccessDenied};
+        }
+        platform::CreatedFolder create_folder(std::string_view) override {
+            return {nullptr, platform::CreateStatus::Failed, fake::kAccessDenied};
+        }
+
+    private:
+        static platform::RemovalResult refused() {
+            return {platform::Removal::Refused, fake::kAccessDenied};
+        }
+        DeepChain& chain_;
+        std::size_t level_;
+    };
 
     const std::vector<std::size_t>& order() const { return order_; }
 
 private:
-    class Listing : public platform::Search {
-    public:
-        explicit Listing(std::vector<platform::DirEntry> entries) : entries_(std::move(entries)) {}
-        std::optional<platform::DirEntry> next() override {
-            if (position_ == entries_.size()) {
-                return std::nullopt;
-            }
-            return entries_[position_++];
-        }
-
-    private:
-        std::vector<platform::DirEntry> entries_;
-        std::size_t position_ = 0;
-    };
-
-    static platform::RemovalResult refused() {
-        return {platform::Removal::Refused, fake::kAccessDenied};
-    }
-    // The level of root + "\d" * level + tail; nullopt for any other path.
-    std::optional<std::size_t> level_of(std::string_view path, std::string_view tail) const {
-        if (path.size() < root_.size() + tail.size() || path.substr(0, root_.size()) != root_ ||
-            path.substr(path.size() - tail.size()) != tail) {
-            return std::nullopt;
-        }
-        const std::string_view chain =
-            path.substr(root_.size(), path.size() - root_.size() - tail.size());
-        if (chain.size() % 2 != 0 || chain.size() / 2 > depth_) {
-            return std::nullopt;
-        }
-        for (std::size_t i = 0; i < chain.size(); i += 2) {
-            if (chain[i] != '\\' || chain[i + 1] != 'd') {
-                return std::nullopt;
-            }
-        }
-        return chain.size() / 2;
-    }
-
-    std::string root_;
     std::size_t depth_;
     std::vector<bool> deleted_;
     std::vector<std::size_t> order_;
@@ -427,13 +394,14 @@ void run_on_small_stack(std::function<void()> body) {
 
 TEST_F(CleanStoreTest, ATreeTenThousandLevelsDeepIsEmptiedOnASmallStack) {
     constexpr std::size_t kDepth = 10000;
-    DeepChain chain(kPdStore, kDepth);
-    Context deep{state, {fake, chain, fake, fake}, log, deletion, observer};
+    DeepChain chain(kDepth);
+    DeepChain::Level top(chain, 0);
     open_log();
-    bool complete = false;
-    run_on_small_stack([&] { complete = MM_DeleteFolderFiles(deep, kPdStore); });
+    FilesHandedOver handed;
+    run_on_small_stack([&] { MM_DeleteFolderFiles(context, top, kPdStore, handed); });
 
-    EXPECT_TRUE(complete);
+    EXPECT_TRUE(handed.complete);
+    EXPECT_EQ(handed.done, kDepth + 1);
     ASSERT_EQ(chain.order().size(), kDepth + 1);
     EXPECT_EQ(chain.order().front(), kDepth);
     EXPECT_EQ(chain.order().back(), 0u);

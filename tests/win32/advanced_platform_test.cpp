@@ -200,6 +200,9 @@ protected:
         ASSERT_TRUE(CopyFileW(standin.c_str(), tool_.c_str(), FALSE));
         record_ = host_ + L"\\icacls.record";
         SetEnvironmentVariableW(L"VESK_ICACLS_RECORD", record_.c_str());
+        for (const wchar_t* folder : {L"\\Data Folder", L"\\Data", L"\\Aux Data"}) {
+            make_folder(host_ + folder);
+        }
     }
     void TearDown() override {
         CopyFileW(saved_.c_str(), tool_.c_str(), FALSE);
@@ -232,11 +235,13 @@ protected:
     std::wstring tool_;
     std::wstring saved_;
     std::wstring record_;
+    win32_test::StandardUserSystem standard_user;
+    Context standard{state, {registry, files, standard_user, processes}, log, deletion, observer};
 };
 
 TEST_F(IcaclsTest, TheSystemsToolGetsTheExactCommandLineMinimised) {
     const std::string folder = state.VeskPath + "\\Data Folder";
-    const ItemOutcome outcome = MM_SetFolderPermissions(context, folder);
+    const ItemOutcome outcome = MM_SetFolderPermissions(standard, folder);
 
     EXPECT_EQ(outcome.outcome, Outcome::Done) << outcome.reason;
     const std::wstring line =
@@ -249,7 +254,7 @@ TEST_F(IcaclsTest, TheSystemsToolGetsTheExactCommandLineMinimised) {
 
 TEST_F(IcaclsTest, ATrailingBackslashReachesTheToolAsOneArgument) {
     const std::string folder = state.VeskPath + "\\Data Folder\\";
-    EXPECT_EQ(MM_SetFolderPermissions(context, folder).outcome, Outcome::Done);
+    EXPECT_EQ(MM_SetFolderPermissions(standard, folder).outcome, Outcome::Done);
     const std::vector<std::wstring> lines = recorded();
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[0],
@@ -260,11 +265,11 @@ TEST_F(IcaclsTest, ATrailingBackslashReachesTheToolAsOneArgument) {
 
 TEST_F(IcaclsTest, TheExitCodesAreReadAndLogged) {
     state.AppDataPath = state.VeskPath + "\\Data";
-    state.AuxDataPath = state.VeskPath + "\\Aux";
+    state.AuxDataPath = state.VeskPath + "\\Aux Data";
     SetEnvironmentVariableW(L"VESK_ICACLS_EXIT", L"1332");
     ASSERT_FALSE(log.open_new(files, state.VeskPath).empty());
 
-    MM_RestoreAccessRights(context, "Cleaning1.log");
+    MM_RestoreAccessRights(standard, "Cleaning1.log");
 
     EXPECT_EQ(closed_log_lines(),
               (std::vector<std::string>{pad_to_zone("Permissions Not Set For: ") +
@@ -272,7 +277,7 @@ TEST_F(IcaclsTest, TheExitCodesAreReadAndLogged) {
                                         pad_to_zone("Permissions Not Set For: ") +
                                             state.AuxDataPath + " (icacls exit code 1332)"}));
     SetEnvironmentVariableW(L"VESK_ICACLS_EXIT", L"0");
-    EXPECT_EQ(MM_SetFolderPermissions(context, state.AppDataPath).outcome, Outcome::Done);
+    EXPECT_EQ(MM_SetFolderPermissions(standard, state.AppDataPath).outcome, Outcome::Done);
 }
 
 // The running process started from the program file, or null.

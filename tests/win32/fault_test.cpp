@@ -161,8 +161,9 @@ TEST_F(FaultTest, AHostFolderThatTakesNoNewFileEndsTheRunBeforeAnyDeletion) {
         GTEST_SKIP() << "Z:\\sys\\kernel is Wine's view of the Linux sysfs";
     }
     state.VeskPath = "Z:\\sys\\kernel";
-    ASSERT_EQ(files.create_new_text_file(state.VeskPath + "\\probe.txt").status,
-              platform::CreateStatus::Failed);
+    const auto kernel = platform::open_checked(files, state.VeskPath, platform::Use::Read);
+    ASSERT_NE(kernel.folder, nullptr) << kernel.reason;
+    ASSERT_EQ(kernel.folder->create_text_file("probe.txt").status, platform::CreateStatus::Failed);
     create_key(kSettingsBranchW + L"\\VeskTorp\\Window");
     create_key(kSettingsBranchW + L"\\Vesk 4.0 Pro");
     write_file(opengl_, "x");

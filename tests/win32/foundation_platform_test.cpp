@@ -159,7 +159,9 @@ TEST_F(ScratchFolderTest, CreateNewRefusesAnExistingFile) {
     std::FILE* out = _wfopen((folder_ / L"Cleaning1.log").c_str(), L"w");
     std::fputs("keep", out);
     std::fclose(out);
-    const auto created = files_.create_new_text_file(folder() + "\\Cleaning1.log");
+    const auto opened = platform::open_checked(files_, folder(), platform::Use::Read);
+    ASSERT_NE(opened.folder, nullptr) << opened.reason;
+    const auto created = opened.folder->create_text_file("Cleaning1.log");
     EXPECT_EQ(created.status, platform::CreateStatus::AlreadyExists);
     EXPECT_EQ(std::filesystem::file_size(folder_ / L"Cleaning1.log"), 4u);
 }

@@ -51,17 +51,17 @@ TEST_F(KeyDeletionTest, AKeyTreeGoesByItsFullPathAndItsParentStays) {
     create_key(scratch + L"\\VeskTorp\\Toolbar");
     create_key(scratch + L"\\Other");
 
-    const auto result = registry.delete_key_tree(RegistryRoot::CurrentUser,
-                                                 "Software\\VeskStandardTests\\VeskTorp");
+    const auto result = platform::delete_key_tree(registry, RegistryRoot::CurrentUser,
+                                                  "Software\\VeskStandardTests\\VeskTorp");
 
     EXPECT_EQ(result.removal, Removal::Deleted) << result.reason;
     EXPECT_FALSE(key_exists(scratch + L"\\VeskTorp"));
     EXPECT_TRUE(key_exists(scratch));
     EXPECT_TRUE(key_exists(scratch + L"\\Other"));
-    EXPECT_EQ(
-        registry.delete_key_tree(RegistryRoot::CurrentUser, "Software\\VeskStandardTests\\VeskTorp")
-            .removal,
-        Removal::Missing);
+    EXPECT_EQ(platform::delete_key_tree(registry, RegistryRoot::CurrentUser,
+                                        "Software\\VeskStandardTests\\VeskTorp")
+                  .removal,
+              Removal::Missing);
 }
 
 TEST_F(KeyDeletionTest, TheSingleKeyDeletionRefusesAKeyWithSubkeys) {
@@ -69,10 +69,10 @@ TEST_F(KeyDeletionTest, TheSingleKeyDeletionRefusesAKeyWithSubkeys) {
     create_key(scratch + L"\\VeskGris\\Sub");
     create_key(scratch + L"\\VeskWend");
 
-    const auto refused =
-        registry.delete_key(RegistryRoot::CurrentUser, "Software\\VeskStandardTests\\VeskGris");
-    const auto deleted =
-        registry.delete_key(RegistryRoot::CurrentUser, "Software\\VeskStandardTests\\VeskWend");
+    const auto refused = platform::delete_key(registry, RegistryRoot::CurrentUser,
+                                              "Software\\VeskStandardTests\\VeskGris");
+    const auto deleted = platform::delete_key(registry, RegistryRoot::CurrentUser,
+                                              "Software\\VeskStandardTests\\VeskWend");
 
     EXPECT_EQ(refused.removal, Removal::Refused);
     EXPECT_FALSE(refused.reason.empty());
@@ -148,13 +148,15 @@ std::string system_text(DWORD code) {
 TEST_F(RealHostTest, AReadOnlyFileIsRefusedWithTheSystemsReason) {
     make_file(L"Pomb30.ini", FILE_ATTRIBUTE_READONLY);
 
-    const auto refused = files.delete_file(host("Pomb30.ini"));
+    const auto opened = platform::open_checked(files, state.VeskPath, platform::Use::Read);
+    ASSERT_NE(opened.folder, nullptr) << opened.reason;
+    const auto refused = opened.folder->delete_file("Pomb30.ini");
 
     EXPECT_EQ(refused.removal, Removal::Refused);
     EXPECT_EQ(refused.reason, system_text(ERROR_ACCESS_DENIED));
     EXPECT_FALSE(refused.reason.empty());
     EXPECT_TRUE(exists(L"Pomb30.ini"));
-    EXPECT_EQ(files.delete_file(host("Gone.ini")).removal, Removal::Missing);
+    EXPECT_EQ(opened.folder->delete_file("Gone.ini").removal, Removal::Missing);
 }
 
 TEST_F(RealHostTest, AHiddenTemporaryFileIsFoundAndDeleted) {

@@ -33,6 +33,14 @@ public:
     std::vector<std::string> boxes;
 };
 
+// The real system as a standard user's run sees it: under Wine every program runs as an
+// elevated administrator, and a standard user's run takes other ways (the system's icacls, the
+// shell's recycle bin).
+class StandardUserSystem final : public win32::System {
+public:
+    bool may_clean_every_profile() override { return false; }
+};
+
 // The real platform with a recording user interface, the shared state and a log: what the
 // operations are handed when the program runs.
 struct RealWorld {

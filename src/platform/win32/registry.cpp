@@ -1,10 +1,11 @@
 #include "platform/win32/registry.h"
 
 #include "platform/win32/handles.h"
+#include "platform/win32/native.h"
 #include "platform/win32/text.h"
 
+#include <algorithm>
 #include <optional>
-#include <shlwapi.h>
 #include <vector>
 #include <windows.h>
 
@@ -92,14 +93,6 @@ platform::RemovalResult removal_from(LSTATUS status) {
     return {platform::Removal::Refused, error_text(code)};
 }
 
-// The key at path itself: a link there is opened as the link, not as the key it leads to.
-LSTATUS open_itself(HKEY root, const std::wstring& path, REGSAM sam, UniqueKey& key) {
-    HKEY opened = nullptr;
-    const LSTATUS status = RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, sam, &opened);
-    key.reset(status == ERROR_SUCCESS ? opened : nullptr);
-    return status;
-}
-
 // A link holds where it leads in this value, and only a link holds a value of this type.
 bool is_link(HKEY key) {
     DWORD type = 0;
@@ -108,39 +101,10 @@ bool is_link(HKEY key) {
     return (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) && type == REG_LINK;
 }
 
-// Why the tree at path must not be deleted: a link in it, or a key that cannot be looked at.
-std::optional<platform::RemovalResult> refusal_for_links(HKEY root, const std::wstring& path) {
-    UniqueKey key;
-    const LSTATUS status = open_itself(root, path, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, key);
-    if (status != ERROR_SUCCESS) {
-        return removal_from(status);
-    }
-    if (is_link(key.get())) {
-        return platform::RemovalResult{platform::Removal::Refused,
-                                       std::string(platform::kRegistryLink)};
-    }
-    for (DWORD index = 0;; ++index) {
-        // Key names run to 255 characters.
-        wchar_t name[256];
-        DWORD size = 256;
-        const LSTATUS listed =
-            RegEnumKeyExW(key.get(), index, name, &size, nullptr, nullptr, nullptr, nullptr);
-        if (listed == ERROR_NO_MORE_ITEMS) {
-            return std::nullopt;
-        }
-        if (listed != ERROR_SUCCESS) {
-            return platform::RemovalResult{platform::Removal::Refused,
-                                           error_text(static_cast<DWORD>(listed))};
-        }
-        if (auto refused = refusal_for_links(root, path + L"\\" + std::wstring(name, size))) {
-            return refused;
-        }
-    }
-}
-
 class Key final : public platform::RegistryKey {
 public:
     explicit Key(HKEY key) : key_(key) {}
+    HKEY handle() const { return key_.get(); }
 
     std::optional<platform::RegistryValue> query_value(std::string_view name) const override {
         const std::wstring value_name = wide(name);
@@ -223,6 +187,60 @@ public:
         return std::nullopt;
     }
 
+    platform::OpenedKey open_subkey(std::string_view name,
+                                    platform::RegistryAccess access) override {
+        return open_itself(key_.get(), wide(name), access_mask(access));
+    }
+
+    platform::CreatedKey create_subkey(std::string_view name) override {
+        HKEY created = nullptr;
+        DWORD disposition = 0;
+        const LSTATUS status = RegCreateKeyExW(key_.get(), wide(name).c_str(), 0, nullptr,
+                                               REG_OPTION_NON_VOLATILE | REG_OPTION_OPEN_LINK,
+                                               KEY_ALL_ACCESS, nullptr, &created, &disposition);
+        if (status != ERROR_SUCCESS) {
+            return {nullptr, false, error_text(static_cast<DWORD>(status))};
+        }
+        UniqueKey key(created);
+        if (is_link(key.get())) {
+            return {nullptr, true, std::string(platform::kRegistryLink)};
+        }
+        return {std::make_unique<Key>(key.release()), disposition == REG_OPENED_EXISTING_KEY, {}};
+    }
+
+    platform::RemovalResult delete_now() override {
+        return removal_from(native::delete_key(key_.get()));
+    }
+
+    // The subkey name of parent, opened as itself; a link is said to be one.
+    static platform::OpenedKey open_itself(HKEY parent, const std::wstring& name, REGSAM sam) {
+        HKEY opened = nullptr;
+        // A link is told by a value, which needs asking for.
+        LSTATUS status = RegOpenKeyExW(parent, name.c_str(), REG_OPTION_OPEN_LINK,
+                                       sam | KEY_QUERY_VALUE, &opened);
+        if (status == ERROR_ACCESS_DENIED) {
+            status =
+                RegOpenKeyExW(parent, name.c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE, &opened);
+            UniqueKey probe(status == ERROR_SUCCESS ? opened : nullptr);
+            if (probe && is_link(probe.get())) {
+                return {nullptr, platform::KeyState::Link, {}};
+            }
+            status = probe ? ERROR_ACCESS_DENIED : status;
+        }
+        if (status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND) {
+            return {nullptr, platform::KeyState::Missing, error_text(static_cast<DWORD>(status))};
+        }
+        if (status != ERROR_SUCCESS) {
+            return {nullptr, platform::KeyState::Unopenable,
+                    error_text(static_cast<DWORD>(status))};
+        }
+        UniqueKey key(opened);
+        if (is_link(key.get())) {
+            return {nullptr, platform::KeyState::Link, {}};
+        }
+        return {std::make_unique<Key>(key.release()), platform::KeyState::Present, {}};
+    }
+
 private:
     UniqueKey key_;
 };
@@ -246,52 +264,33 @@ std::unique_ptr<platform::RegistryKey> Registry::open_key(platform::RegistryRoot
     return std::make_unique<Key>(key);
 }
 
-platform::KeyCheck Registry::check_key(platform::RegistryRoot root, std::string_view path,
-                                       platform::RegistryAccess access) {
-    const std::wstring wide_path = wide(path);
-    UniqueKey key;
-    LSTATUS status = open_itself(root_handle(root), wide_path, KEY_QUERY_VALUE, key);
-    if (status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND) {
-        return {platform::KeyState::Missing, {}};
+platform::OpenedKey Registry::open_unlinked(platform::RegistryRoot root, std::string_view path,
+                                            platform::RegistryAccess access) {
+    std::vector<std::wstring> names;
+    for (std::wstring rest = wide(path); !rest.empty();) {
+        const std::size_t end = std::min(rest.find(L'\\'), rest.size());
+        if (end > 0) {
+            names.push_back(rest.substr(0, end));
+        }
+        rest.erase(0, std::min(end + 1, rest.size()));
     }
-    if (status == ERROR_SUCCESS && is_link(key.get())) {
-        return {platform::KeyState::Link, {}};
+    if (names.empty()) {
+        // The root itself: a handle of the program's own, as every other key it hands out.
+        return Key::open_itself(root_handle(root), L"", access_mask(access));
     }
-    if (status == ERROR_SUCCESS && access != platform::RegistryAccess::QueryValue) {
-        status = open_itself(root_handle(root), wide_path, access_mask(access), key);
+    platform::OpenedKey current;
+    HKEY parent = root_handle(root);
+    for (std::size_t index = 0; index < names.size(); ++index) {
+        const bool last = index + 1 == names.size();
+        platform::OpenedKey next =
+            Key::open_itself(parent, names[index], last ? access_mask(access) : KEY_QUERY_VALUE);
+        if (!next.key) {
+            return next;
+        }
+        current = std::move(next);
+        parent = static_cast<Key&>(*current.key).handle();
     }
-    if (status != ERROR_SUCCESS) {
-        return {platform::KeyState::Unopenable, error_text(static_cast<DWORD>(status))};
-    }
-    return {platform::KeyState::Present, {}};
-}
-
-platform::RemovalResult Registry::delete_key_tree(platform::RegistryRoot root,
-                                                  std::string_view path) {
-    const std::wstring wide_path = wide(path);
-    // The shell's delete opens each subkey the ordinary way, following links into other keys.
-    if (auto refused = refusal_for_links(root_handle(root), wide_path)) {
-        return *refused;
-    }
-    // By the parent and the full path: through an opened handle and an empty subkey name the
-    // key itself may stay behind, emptied.
-    return removal_from(SHDeleteKeyW(root_handle(root), wide_path.c_str()));
-}
-
-platform::CreatedKey Registry::create_key(platform::RegistryRoot root, std::string_view path) {
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    const LSTATUS status =
-        RegCreateKeyExW(root_handle(root), wide(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &key, &disposition);
-    if (status != ERROR_SUCCESS) {
-        return {nullptr, false, error_text(static_cast<DWORD>(status))};
-    }
-    return {std::make_unique<Key>(key), disposition == REG_OPENED_EXISTING_KEY, {}};
-}
-
-platform::RemovalResult Registry::delete_key(platform::RegistryRoot root, std::string_view path) {
-    return removal_from(RegDeleteKeyW(root_handle(root), wide(path).c_str()));
+    return current;
 }
 
 std::optional<std::string> Registry::load_hive(std::string_view name, std::string_view file) {

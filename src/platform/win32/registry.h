@@ -1,4 +1,6 @@
-// The registry through the wide advapi32 and shlwapi functions.
+// The registry through the wide advapi32 functions. Every key the program deletes or creates is
+// reached key by key, each opened through the one above it as itself (REG_OPTION_OPEN_LINK), so
+// that a registry link is seen where it stands and never followed.
 #pragma once
 
 #include "platform/platform.h"
@@ -7,16 +9,12 @@ namespace win32 {
 
 class Registry final : public platform::Registry {
 public:
-    platform::KeyCheck check_key(platform::RegistryRoot root, std::string_view path,
-                                 platform::RegistryAccess access) override;
     std::unique_ptr<platform::RegistryKey> open_key(platform::RegistryRoot root,
                                                     std::string_view path,
                                                     platform::RegistryAccess access,
                                                     platform::RegistryView view) override;
-    platform::RemovalResult delete_key_tree(platform::RegistryRoot root,
-                                            std::string_view path) override;
-    platform::RemovalResult delete_key(platform::RegistryRoot root, std::string_view path) override;
-    platform::CreatedKey create_key(platform::RegistryRoot root, std::string_view path) override;
+    platform::OpenedKey open_unlinked(platform::RegistryRoot root, std::string_view path,
+                                      platform::RegistryAccess access) override;
     std::optional<std::string> load_hive(std::string_view name, std::string_view file) override;
     std::optional<std::string> unload_hive(std::string_view name) override;
 };

@@ -11,7 +11,7 @@ namespace win32 {
 inline constexpr wchar_t kCleaningLockName[] = L"Local\\VESK Cleaning Wizard - cleaning";
 
 // Any thread may call it at once (see platform.h): it keeps no state and owns no window.
-class System final : public platform::System {
+class System : public platform::System {
 public:
     std::string windows_directory() override;
     std::string system_directory() override;
