@@ -2,7 +2,8 @@
 """Writes the release's bill of materials as an SPDX 2.3 JSON document.
 
 Names every file each archive holds with its SHA-1 and SHA-256, the archive itself, the sources
-(commit, or "unknown" outside a git checkout, and SOURCE_DATE_EPOCH), and for each architecture
+(commit, or "unknown" outside a git checkout, and SOURCE_DATE_EPOCH) with the licence they are
+published under, and for each architecture
 the compiler and binutils that built the programs and the libraries linked into them
 statically: libstdc++ and libgcc (shipped with the compiler), the MinGW-w64 C runtime and
 winpthreads. Versions come from the Debian packages that provide them. The document depends only
@@ -21,6 +22,9 @@ import zipfile
 
 PRODUCT = 'VESK Cleaning Wizard'
 SUPPLIER = 'Organization: TOLM'
+# The sources' licence, as LICENSE states it. The programs also hold the statically linked
+# libraries named below under their own terms, so no licence is concluded for them.
+LICENSE = 'MIT'
 TRIPLES = {'win32': 'i686-w64-mingw32', 'win64': 'x86_64-w64-mingw32'}
 DEBIAN_ARCH = {'win32': 'i686', 'win64': 'x86-64'}
 
@@ -71,10 +75,11 @@ def toolchain(arch):
     }
 
 
-def package(ident, name, version, comment, **more):
+def package(ident, name, version, comment, declared='NOASSERTION', concluded='NOASSERTION',
+            **more):
     entry = {'SPDXID': ident, 'name': name, 'versionInfo': version,
              'downloadLocation': 'NOASSERTION', 'filesAnalyzed': False,
-             'licenseConcluded': 'NOASSERTION', 'licenseDeclared': 'NOASSERTION',
+             'licenseConcluded': concluded, 'licenseDeclared': declared,
              'copyrightText': 'NOASSERTION', 'comment': comment}
     entry.update(more)
     return entry
@@ -97,7 +102,7 @@ def main():
     source_id = 'SPDXRef-Sources'
     packages = [package(source_id, f'{PRODUCT} sources', args.commit,
                         f'git commit {args.commit}; SOURCE_DATE_EPOCH={args.epoch}',
-                        supplier=SUPPLIER)]
+                        declared=LICENSE, concluded=LICENSE, supplier=SUPPLIER)]
     files = []
     relationships = []
     for path in args.archives:
@@ -110,7 +115,8 @@ def main():
             archive_bytes = stream.read()
         archive_id = spdx_id('Archive', arch)
         packages.append(package(archive_id, archive_name, args.version,
-                                f'{PRODUCT} {args.version} for {arch}', supplier=SUPPLIER,
+                                f'{PRODUCT} {args.version} for {arch}', declared=LICENSE,
+                                supplier=SUPPLIER,
                                 packageFileName=archive_name,
                                 checksums=checksums(archive_bytes)[1:]))
         relationships.append(relation('SPDXRef-DOCUMENT', 'DESCRIBES', archive_id))
@@ -130,10 +136,12 @@ def main():
             for entry in archive.infolist():
                 file_id = spdx_id('File', arch, entry.filename)
                 program = entry.filename.endswith('.exe')
+                kind = 'BINARY' if program else \
+                    'IMAGE' if entry.filename.endswith('.png') else 'TEXT'
                 files.append({'SPDXID': file_id, 'fileName': './' + entry.filename,
-                              'fileTypes': ['BINARY' if program else 'TEXT'],
+                              'fileTypes': [kind],
                               'checksums': checksums(archive.read(entry)),
-                              'licenseConcluded': 'NOASSERTION',
+                              'licenseConcluded': 'NOASSERTION' if program else LICENSE,
                               'copyrightText': 'NOASSERTION'})
                 relationships.append(relation(archive_id, 'CONTAINS', file_id))
                 if program:

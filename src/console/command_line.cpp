@@ -70,13 +70,13 @@ bool apply_switch(std::string_view name, ConsoleRequest& request) {
     return true;
 }
 
-// /policy stands alone; /detect previews, so it takes no /preview and no restore. Sets the
+// /policy takes only /json; /detect previews, so it takes no /preview and no restore. Sets the
 // mode they ask for; the reason when the line is wrong.
 std::optional<std::string> settle_detection_and_policy(ConsoleRequest& request) {
     if (request.show_policy) {
-        if (request.detect || request.json || request.quiet || any_chosen(request.options) ||
+        if (request.detect || request.quiet || request.all_users || any_chosen(request.options) ||
             request.mode != ConsoleMode::Clean || request.restore_number != 0) {
-            return "/policy takes no other switch";
+            return "/policy takes no other switch than /json";
         }
         request.mode = ConsoleMode::Policy;
     } else if (request.detect) {
@@ -145,7 +145,7 @@ std::vector<std::string> usage_lines() {
         "VeskClean [/preview] OPTION... [/allusers] [/json] [/quiet]",
         "VeskClean /detect OPTION... [/allusers] [/json] [/quiet]",
         "VeskClean /restore:N [/allusers] [/json] [/quiet]",
-        "VeskClean /policy",
+        "VeskClean /policy [/json]",
         "VeskClean /?",
         "",
     };
@@ -174,7 +174,7 @@ std::vector<std::string> usage_lines() {
             "/detect  says in one line what /preview would list; exit code 1 when something",
             "         would be cleaned, 0 when nothing.",
             "/policy  shows what the organisation's policy allows, and where each setting comes",
-            "         from.",
+            "         from; with /json one object a setting, for inventory.",
             "/json    prints one JSON object a line: each item, then a summary.",
             "/quiet   prints nothing on standard output; errors still go to standard error.",
             "/allusers cleans (previews, restores) every user profile of the machine: the",

@@ -1,6 +1,10 @@
 #include "console/console_policy.h"
 
+#include "console/json.h"
+
 #include <algorithm>
+#include <cstdint>
+#include <string>
 
 namespace {
 
@@ -44,6 +48,34 @@ std::string backup_folder_value(const Policy& policy, platform::System& system) 
     }
 }
 
+// The members every setting's JSON object has: its name, its value as set, where it comes from
+// and whether a value was taken for it. A number's value is a JSON number, a folder a string.
+JsonObject setting_object(const PolicySetting& setting, bool number) {
+    const bool taken = setting.source != PolicySource::Default;
+    JsonObject object;
+    object.add("type", "setting").add("name", setting.name);
+    if (!taken) {
+        object.add_null("value");
+    } else if (number) {
+        object.add("value", std::uint64_t{std::stoul(setting.text)});
+    } else {
+        object.add("value", setting.text);
+    }
+    object.add("source", source_name(setting.source)).add_flag("taken", taken);
+    return object;
+}
+
+// Where this user's backups go: null beside the log, with the reason when the folder's names
+// cannot make one.
+JsonObject& add_backups(JsonObject& object, const Policy& policy, platform::System& system) {
+    try {
+        const std::string home = backup_home(policy, system);
+        return home.empty() ? object.add_null("backups") : object.add("backups", home);
+    } catch (const platform::Failure& failure) {
+        return object.add_null("backups").add("error", failure.what());
+    }
+}
+
 } // namespace
 
 std::optional<std::string> refusal_by_policy(const ConsoleRequest& request, const Policy& policy) {
@@ -76,6 +108,26 @@ CleaningOptions options_allowed(const ConsoleRequest& request, const Policy& pol
     return allowed;
 }
 
+std::vector<std::string_view> left_out_by_policy(const ConsoleRequest& request,
+                                                 const Policy& policy) {
+    std::vector<std::string_view> switches;
+    for (const OptionRow& row : kOptionTable) {
+        if (request.options.*row.chosen && !policy.allows(row)) {
+            switches.push_back(row.switch_name);
+        }
+    }
+    return switches;
+}
+
+std::string left_out_text(const std::vector<std::string_view>& switches) {
+    std::string text;
+    for (const std::string_view name : switches) {
+        text.append(text.empty() ? "Left out by your organisation's policy: /" : ", /")
+            .append(name);
+    }
+    return text;
+}
+
 std::vector<std::string> policy_lines(const Policy& policy, platform::System& system) {
     std::vector<std::string> lines = {
         "The organisation's policy, read from " + policy_key_of(PolicySource::Machine) +
@@ -92,6 +144,28 @@ std::vector<std::string> policy_lines(const Policy& policy, platform::System& sy
     for (const IgnoredValue& value : policy.ignored) {
         lines.push_back("Taken as absent: " + value.name + " in " + policy_key_of(value.source) +
                         " (" + value.why + ")");
+    }
+    return lines;
+}
+
+std::vector<std::string> policy_json_lines(const Policy& policy, platform::System& system) {
+    std::vector<std::string> lines;
+    for (const PolicySetting& option : policy.options) {
+        lines.push_back(setting_object(option, true).add_flag("allowed", option.on).text());
+    }
+    lines.push_back(setting_object(policy.preview_only, true)
+                        .add_flag("previews_only", policy.previews_only())
+                        .text());
+    JsonObject backups = setting_object(policy.backup_folder, false);
+    lines.push_back(add_backups(backups, policy, system).text());
+    for (const IgnoredValue& value : policy.ignored) {
+        lines.push_back(JsonObject()
+                            .add("type", "ignored")
+                            .add("name", value.name)
+                            .add("source", source_name(value.source))
+                            .add_flag("taken", false)
+                            .add("why", value.why)
+                            .text());
     }
     return lines;
 }

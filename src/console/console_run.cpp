@@ -21,6 +21,7 @@ namespace {
 constexpr std::string_view kSystemAccount =
     "VeskClean runs as the local system account, whose profile is no user's: nothing was done. "
     "Run it in the signed-in user's context, or with /allusers to clean every profile.";
+constexpr std::string_view kHowToCall = "VeskClean /? tells how to call it.";
 constexpr std::string_view kNeedsAdministrator =
     "VeskClean /allusers needs administrator rights: run it from an elevated command prompt, or "
     "as the system account. Nothing was done.";
@@ -114,6 +115,14 @@ public:
             out(line);
         }
     }
+    // The options the policy took out of /all or /standard, told before the closing lines.
+    void set_left_out(std::vector<std::string_view> switches) { left_out_ = std::move(switches); }
+    void say_left_out() {
+        if (!left_out_.empty()) {
+            say(left_out_text(left_out_));
+        }
+    }
+    std::string left_out_note() const { return left_out_text(left_out_); }
     void error(std::string_view line) { streams_.err(line); }
     // The JSON output's last object.
     int finish(int exit_code, const RunReport& report, std::string_view error = {}) {
@@ -174,6 +183,9 @@ private:
         }
     }
     void finish_summary(JsonObject& summary, int exit_code, std::string_view error) {
+        if (!left_out_.empty()) {
+            summary.add_list("left_out_by_policy", left_out_);
+        }
         if (!error.empty()) {
             summary.add("error", error);
         }
@@ -185,6 +197,7 @@ private:
     const std::atomic<bool>& stop_;
     std::optional<Profile> profile_; // the profile whose items come now, in a run over all
     DetectionTally detection_;
+    std::vector<std::string_view> left_out_;
 };
 
 // The line after start-up's own message for a console's administrator, who cannot ask the
@@ -216,6 +229,7 @@ std::string what_was_looked_at(StartOutcome outcome, const SharedState& state,
 }
 
 int after_preview(ConsoleReporter& reporter, const RunReport& report) {
+    reporter.say_left_out();
     if (report.stopped) {
         reporter.say("The preview was stopped; nothing was changed.");
         return reporter.finish(kExitStopped, report);
@@ -237,7 +251,7 @@ int after_detection(ConsoleReporter& reporter, const RunReport& report) {
         found.add_failure("Error in " + report.uncovered->where + ": " +
                           report.uncovered->description);
     }
-    reporter.say(found.text());
+    reporter.say(found.text(reporter.left_out_note()));
     return reporter.finish(found.finds_work() ? kExitSomethingLeft : kExitDone, report);
 }
 
@@ -251,6 +265,7 @@ int after_cleaning(ConsoleReporter& reporter, const SharedState& state, const Ru
         reporter.error(kNothingCleaned);
         return reporter.finish(kExitNoLog, report, error);
     }
+    reporter.say_left_out();
     if (report.uncovered) {
         report_fatal_failure(ui, report.uncovered->where, report.uncovered->description);
         reporter.say("The cleaning ended early. Log file has been written to: " + report.log_path);
@@ -323,6 +338,7 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
         return reporter.finish_early(kExitPolicy, *refused);
     }
     const CleaningOptions options = options_allowed(request, policy);
+    reporter.set_left_out(left_out_by_policy(request, policy));
     if (request.all_users) {
         // The one run where the system account is right: device-management tools run as it.
         if (!os.system.may_clean_every_profile()) {
@@ -377,7 +393,7 @@ int run_detection(const ParsedCommandLine& parsed, const platform::Platform& os,
                         !parsed.request || (!parsed.request->json && !parsed.request->quiet));
     int exit_code = kExitWrongCommandLine;
     if (!parsed.request) {
-        line.err("VeskClean: " + parsed.error + "; VeskClean /? tells how to call it.");
+        line.err("VeskClean: " + parsed.error + "; " + std::string(kHowToCall));
     } else {
         // A failure nothing trapped goes on the line too, not to standard error.
         try {
@@ -414,10 +430,10 @@ int run_console(const std::vector<std::string>& arguments, const platform::Platf
         return run_detection(parsed, os, streams, stop);
     }
     if (!parsed.request) {
+        // The fault and where to learn more, not the whole usage: in a console window of
+        // default size that would scroll the one line that matters out of sight.
         streams.err("VeskClean: " + parsed.error);
-        for (const std::string_view line : usage_lines()) {
-            streams.err(line);
-        }
+        streams.err(kHowToCall);
         return kExitWrongCommandLine;
     }
     if (parsed.request->mode == ConsoleMode::Help) {
@@ -427,8 +443,9 @@ int run_console(const std::vector<std::string>& arguments, const platform::Platf
         return kExitDone;
     }
     if (parsed.request->mode == ConsoleMode::Policy) {
-        for (const std::string& line :
-             policy_lines(read_policy(os.registry, os.system), os.system)) {
+        const Policy policy = read_policy(os.registry, os.system);
+        for (const std::string& line : parsed.request->json ? policy_json_lines(policy, os.system)
+                                                            : policy_lines(policy, os.system)) {
             streams.out(line);
         }
         return kExitDone;

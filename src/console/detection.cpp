@@ -58,7 +58,7 @@ std::string DetectionTally::kinds_text(const ByKind& counts) {
     return text;
 }
 
-std::string DetectionTally::text() const {
+std::string DetectionTally::text(std::string_view note) const {
     const std::size_t cleaned = total(would_clean_);
     std::string text = cleaned == 0
                            ? std::string("Nothing to clean")
@@ -66,6 +66,9 @@ std::string DetectionTally::text() const {
     if (const std::size_t left = total(would_leave_); left > 0) {
         text += "; " + items(left) + " would be left as " + (left == 1 ? "it is" : "they are") +
                 ": " + kinds_text(would_leave_);
+    }
+    if (!note.empty()) {
+        text.append(". ").append(note);
     }
     for (const std::string& failure : failures_) {
         text += "; " + failure;

@@ -27,8 +27,9 @@ public:
     // way the remediation has to run (and will report the failure itself).
     bool finds_work() const { return total(would_clean_) > 0 || !failures_.empty(); }
     // "14 items would be cleaned: 2 keys, 3 settings files, 9 files." or "Nothing to clean.",
-    // with what would be left and what failed after it.
-    std::string text() const;
+    // with what would be left, then the note (what the policy left out), then what failed: the
+    // note before the failures, whose texts have no bound, so that a cut never takes it.
+    std::string text(std::string_view note = {}) const;
     // The JSON summary's counts: cleaned, left, failures, and the cleaned by kind.
     void add_counts(JsonObject& summary) const;
 

@@ -66,6 +66,18 @@ JsonObject& JsonObject::add_object(std::string_view member, const JsonObject& ob
     return *this;
 }
 
+JsonObject& JsonObject::add_list(std::string_view member,
+                                 const std::vector<std::string_view>& texts) {
+    name(member);
+    body_ += '[';
+    for (const std::string_view text : texts) {
+        body_ += body_.back() == '[' ? "" : ",";
+        body_ += json_string(text);
+    }
+    body_ += ']';
+    return *this;
+}
+
 JsonObject& JsonObject::add_null(std::string_view member) {
     name(member);
     body_ += "null";

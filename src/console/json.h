@@ -1,10 +1,11 @@
-// Just enough JSON for the console program's output: objects of strings, numbers and objects,
-// one a line.
+// Just enough JSON for the console program's output: objects of strings, numbers, objects and
+// lists of strings, one a line.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The text as a JSON string, quotes included. UTF-8 passes through; quotes, backslashes and
 // control characters are escaped.
@@ -17,6 +18,7 @@ public:
     JsonObject& add(std::string_view name, std::uint64_t number);
     JsonObject& add_null(std::string_view name);
     JsonObject& add_object(std::string_view name, const JsonObject& object);
+    JsonObject& add_list(std::string_view name, const std::vector<std::string_view>& texts);
     // Named apart from add: a string literal would take a bool overload before a string_view.
     JsonObject& add_flag(std::string_view name, bool value);
     std::string text() const { return body_ + "}"; }

@@ -145,7 +145,7 @@ RunReport run_backed_up_cleaning(Context& context, const CleaningBody& body) {
         report.backup_folder = backup.folder();
         write_closing_line(context.log, report, pad_to_zone("Backed up to: ") + backup.folder());
     }
-    mark_run(context, report);
+    mark_run(context, report, MarkedRun::Cleaning);
     end_pipeline(context.log, report);
     return report;
 }

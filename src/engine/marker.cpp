@@ -32,21 +32,22 @@ std::string iso_8601(const platform::UtcTime& time) {
 }
 
 // The reason the marker could not be written, or nullopt once it is.
-std::optional<std::string> write_marker(Context& context, const RunReport& report) {
+std::optional<std::string> write_marker(Context& context, const RunReport& report, MarkedRun run) {
     const platform::CreatedKey created =
         platform::create_key(context.os.registry, platform::RegistryRoot::CurrentUser, kMarkerKey);
     if (!created.key) {
         return created.reason;
     }
-    const std::pair<std::string_view, platform::RegistryValue> values[] = {
-        {"LastCleaningTime", string_value(iso_8601(context.os.system.utc_now()))},
-        {"LastCleaningExitCode", number_value(exit_code_of(report))},
-        {"LastCleaningLog", string_value(report.log_path)},
+    const std::string last = run == MarkedRun::Cleaning ? "LastCleaning" : "LastRestore";
+    const std::pair<std::string, platform::RegistryValue> values[] = {
+        {last + "Time", string_value(iso_8601(context.os.system.utc_now()))},
+        {last + "ExitCode", number_value(exit_code_of(report))},
+        {last + "Log", string_value(report.log_path)},
         {"Version", string_value(kVersion)},
     };
     for (const auto& [name, value] : values) {
         if (auto failed = created.key->set_value(name, value)) {
-            return std::string(name) + ": " + *failed;
+            return name + ": " + *failed;
         }
     }
     return std::nullopt;
@@ -64,13 +65,13 @@ std::uint32_t exit_code_of(const RunReport& report) {
     return report.refused == 0 && report.trapped.empty() ? 0 : 1;
 }
 
-void mark_run(Context& context, const RunReport& report) {
+void mark_run(Context& context, const RunReport& report, MarkedRun run) {
     if (report.log != LogStatus::Open) {
         return;
     }
     std::optional<std::string> failed;
     try {
-        failed = write_marker(context, report);
+        failed = write_marker(context, report, run);
     } catch (const std::exception& failure) {
         failed = failure.what();
     }

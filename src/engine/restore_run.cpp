@@ -425,7 +425,7 @@ RunReport restore_whole(Context& context, const WholeBackup& whole) {
     if (report.uncovered && report.uncovered->where.empty()) {
         report.uncovered->where = kRestoreProcedure;
     }
-    mark_run(context, report);
+    mark_run(context, report, MarkedRun::Restore);
     end_pipeline(context.log, report);
     return report;
 }

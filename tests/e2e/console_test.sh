@@ -198,12 +198,15 @@ case_exit_codes() {
     expect_code help 0
     grep -q '^VeskClean \[/preview\] OPTION\.\.\. \[/allusers\] \[/json\] \[/quiet\]' <(out_lines help) ||
         fail "/? printed no usage"
-    clean wrong /temp /tmp
+    # The fault and where to learn more, in lines that a default console window keeps in sight.
+    clean wrong /prevew /temp
     expect_code wrong 4
     clean nothing /preview /json
     expect_code nothing 4
-    [ ! -s "$SCRATCH/wrong.out" ] && grep -q 'unknown switch' "$SCRATCH/wrong.err" &&
-        grep -q 'no option given' "$SCRATCH/nothing.err" || fail "usage errors not on standard error"
+    [ ! -s "$SCRATCH/wrong.out" ] && [ "$(err_lines wrong)" = 'VeskClean: unknown switch: "/prevew"
+VeskClean /? tells how to call it.' ] && [ "$(err_lines nothing | wc -l)" = 2 ] &&
+        grep -q 'no option given' "$SCRATCH/nothing.err" ||
+        fail "usage errors not in two lines on standard error: $(cat "$SCRATCH/wrong.err")"
 
     clean no-restore-number /restore
     expect_code no-restore-number 4
@@ -297,8 +300,17 @@ case_backup_round_trip() {
         fail "the backup holds: $(ls "$host/Cleaning1.backup")"
     [ ! -e "$windows_dir/veskhogl.ini" ] && [ ! -e "$host/Vesk30.ini" ] || fail "nothing was cleaned"
 
+    local cleaning_time
+    cleaning_time=$(marker_value LastCleaningTime)
     clean restore /restore:1
     expect_code restore 0
+    # A restore's marker is its own: a rule for "cleaned" must not be met by it.
+    [ "$(marker_value LastRestoreExitCode)" = 0x0 ] &&
+        [ "$(marker_value LastRestoreLog)" = "$(windows_path "$host")\\Cleaning2.log" ] &&
+        [[ "$(marker_value LastRestoreTime)" =~ ^20[0-9]{2}-[01][0-9]-[0-3][0-9]T[0-2][0-9]:[0-5][0-9]:[0-5][0-9]Z$ ]] &&
+        [ "$(marker_value LastCleaningLog)" = "$(windows_path "$host")\\Cleaning1.log" ] &&
+        [ "$(marker_value LastCleaningTime)" = "$cleaning_time" ] ||
+        fail "the marker after the restore: $(wine reg query "HKCU\\$MARKER_KEY" 2>&1)"
     export_branch "$SCRATCH/branch-after"
     cmp -s "$SCRATCH/branch-before" "$SCRATCH/branch-after" || {
         diff -u "$SCRATCH/branch-before" "$SCRATCH/branch-after" >&2
@@ -741,6 +753,35 @@ case_policy() {
 (settings = 0 in HKEY_LOCAL_MACHINE\\$POLICY_KEY)." ] || fail "$(cat "$SCRATCH/forbidden.err")"
     [ ! -s "$SCRATCH/forbidden.out" ] || fail "$(cat "$SCRATCH/forbidden.out")"
     manifest "$host" | diff -u "$SCRATCH/before" - >&2 || fail "a refused cleaning changed something"
+
+    # /all and /standard run what is allowed and name what they left out, /detect on its one line.
+    clean preview-all /preview /all
+    expect_code preview-all 0
+    [ "$(out_lines preview-all | tail -n 2 | head -n 1)" = \
+        "Left out by your organisation's policy: /settings" ] ||
+        fail "$(cat "$SCRATCH/preview-all.out")"
+    clean detect-all /detect /all
+    expect_code detect-all 1
+    [[ "$(out_lines detect-all)" == *". Left out by your organisation's policy: /settings." ]] &&
+        [ "$(out_lines detect-all | wc -l)" = 1 ] && [ ! -s "$SCRATCH/detect-all.err" ] ||
+        fail "$(cat "$SCRATCH/detect-all.out" "$SCRATCH/detect-all.err")"
+    manifest "$host" | diff -u "$SCRATCH/before" - >&2 ||
+        fail "a preview or detection changed something"
+
+    clean policy-json /policy /json
+    expect_code policy-json 0
+    python3 - "$SCRATCH/policy-json.out" <<'PYTHON' || fail "$(cat "$SCRATCH/policy-json.out")"
+import json, sys
+objects = [json.loads(line) for line in open(sys.argv[1], encoding="utf-8")]
+settings = {o["name"]: o for o in objects if o["type"] == "setting"}
+assert len(settings) == 11 and len(objects) == 12, objects
+assert settings["settings"] == {"type": "setting", "name": "settings", "value": 0,
+                                "source": "machine", "taken": True, "allowed": False}, settings
+assert settings["temp"]["source"] == "default" and settings["temp"]["taken"] is False, settings
+assert settings["temp"]["allowed"] is True and settings["temp"]["value"] is None, settings
+assert objects[-1] == {"type": "ignored", "name": "temp", "source": "user", "taken": False,
+                       "why": "a REG_SZ, not a REG_DWORD"}, objects[-1]
+PYTHON
 
     clean policy /policy
     expect_code policy 0

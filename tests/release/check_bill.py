@@ -4,7 +4,9 @@
 The document must be SPDX 2.3 JSON with every field SPDX requires, dated SOURCE_DATE_EPOCH; every
 entry of every archive must appear as a file with its SHA-1 and SHA-256, contained in its
 archive's package, and each program must name the sources, the toolchain and the libraries
-linked into it. Exits 1 with the first fault found.
+linked into it. The sources and each archive declare the licence that the archive's LICENSE
+states, and every file but the programs is concluded to be under it. Exits 1 with the first
+fault found.
 
 usage: check_bill.py BILL EPOCH COMMIT ARCHIVE...
 """
@@ -15,6 +17,8 @@ import sys
 import zipfile
 
 REQUIRED_PACKAGE_FIELDS = ('SPDXID', 'name', 'downloadLocation')
+# The SPDX identifier of each licence a LICENSE file may begin with.
+LICENSES = {'MIT License': 'MIT'}
 LINKED = {'libstdc++', 'libgcc', 'MinGW-w64 CRT', 'winpthreads'}
 
 
@@ -43,9 +47,28 @@ def check_document(bill, epoch, commit):
     if len(sources) != 1 or sources[0]['versionInfo'] != commit or \
             f'SOURCE_DATE_EPOCH={epoch}' not in sources[0]['comment']:
         fail(f'the sources are not named as commit {commit} at {epoch}')
+    return sources[0]
 
 
-def check_archive(bill, path):
+def shipped_licence(archive):
+    """The SPDX identifier of the licence the archive's LICENSE states."""
+    first_line = archive.read('LICENSE').decode('utf-8').splitlines()[0].strip()
+    if first_line not in LICENSES:
+        fail(f'LICENSE states a licence this check does not know: {first_line!r}')
+    return LICENSES[first_line]
+
+
+def check_licence(licence, package, files):
+    if package['licenseDeclared'] != licence:
+        fail(f'{package["name"]} declares {package["licenseDeclared"]}, the archive\'s LICENSE '
+             f'is {licence}')
+    for listed in files:
+        expected = 'NOASSERTION' if listed['fileName'].endswith('.exe') else licence
+        if listed['licenseConcluded'] != expected:
+            fail(f'{listed["fileName"]}: licence {listed["licenseConcluded"]}, not {expected}')
+
+
+def check_archive(bill, path, sources):
     packages = {p['SPDXID']: p for p in bill['packages']}
     files = {f['SPDXID']: f for f in bill['files']}
     relations = {(r['spdxElementId'], r['relationshipType'], r['relatedSpdxElement'])
@@ -67,6 +90,9 @@ def check_archive(bill, path):
         entries = archive.namelist()
         if sorted(contained) != sorted('./' + entry for entry in entries):
             fail(f'{name} holds {entries}, the bill names {sorted(contained)}')
+        licence = shipped_licence(archive)
+        check_licence(licence, sources, [])
+        check_licence(licence, packages[archive_id], contained.values())
         for entry in entries:
             data = archive.read(entry)
             listed = contained['./' + entry]
@@ -94,9 +120,9 @@ def main():
     bill_path, epoch, commit, *archives = sys.argv[1:]
     with open(bill_path, encoding='utf-8') as stream:
         bill = json.load(stream)
-    check_document(bill, int(epoch), commit)
+    sources = check_document(bill, int(epoch), commit)
     for path in archives:
-        check_archive(bill, path)
+        check_archive(bill, path, sources)
     ids = [p['SPDXID'] for p in bill['packages']] + [f['SPDXID'] for f in bill['files']]
     if len(ids) != len(set(ids)):
         fail('an SPDXID is used twice')

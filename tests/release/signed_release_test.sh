@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The release's own packing, signing and bill of materials (scripts/release's functions) on the
-# 32-bit programs already built in $1: signed with a throw-away certificate, each program must
+# 32-bit programs already built in $1: the archive must hold exactly the programs and the files
+# listed below, each document as it is in the sources, with every link of the README and of what
+# it links working from the archive; signed with a throw-away certificate, each program must
 # verify against that certificate only, be its unsigned build plus the signature, and the bill
-# must name every file of the archive with its sums. Also the release's time and commit in a
-# source tree without git. No network: no time-stamping service.
+# must name every file of the archive with its sums and the licence. Also the release's time
+# and commit in a source tree without git. No network: no time-stamping service.
 set -euo pipefail
 build=$(realpath "${1:?usage: signed_release_test.sh BUILD-FOLDER}")
 here=$(cd "$(dirname "$0")" && pwd)
@@ -32,14 +34,18 @@ pack_archive win32 "$build" unsigned
 VESK_SIGN_PKCS12=$work/signer.p12 VESK_SIGN_PASSWORD='a b$c' pack_archive win32 "$build" signed
 archive=VeskCleaningWizard-$version-win32.zip
 (cd unsigned && unzip -q "$archive") && (cd signed && unzip -q "$archive") || fail "cannot unpack"
-[ "$(zipinfo -1 signed/"$archive" | tr '\n' ' ')" = \
-    "VeskCleaningWizard.exe VeskClean.exe README.md LICENSE policy/VeskCleaningWizard.admx policy/en-US/VeskCleaningWizard.adml " ] ||
+shipped="VeskCleaningWizard.exe VeskClean.exe README.md LICENSE docs/deployment.md \
+docs/screenshot-standard.png docs/screenshot-advanced.png policy/VeskCleaningWizard.admx \
+policy/en-US/VeskCleaningWizard.adml"
+[ "$(zipinfo -1 signed/"$archive" | tr '\n' ' ')" = "$shipped " ] ||
     fail "wrong entries: $(zipinfo -1 signed/"$archive" | tr '\n' ' ')"
-cmp -s unsigned/README.md signed/README.md && cmp -s "$here/../../README.md" signed/README.md ||
-    fail "the archive does not ship the README"
-for template in "${policy_templates[@]}"; do
-    cmp -s "$root/$template" "signed/$template" || fail "the archive does not ship $template"
+for file in $shipped; do
+    [[ $file == *.exe ]] || { cmp -s "$root/$file" "signed/$file" &&
+        cmp -s "$root/$file" "unsigned/$file"; } || fail "the archive does not ship $file as it is"
 done
+python3 "$here/check_links.py" "signed/$archive"
+# A newcomer's README: what administrators and developers need lives in the files it links.
+[ "$(unzip -p signed/"$archive" README.md | wc -l)" -le 260 ] || fail "the README is over 260 lines"
 
 for program in VeskCleaningWizard VeskClean; do
     osslsigncode verify -CAfile signer.pem -in "signed/$program.exe" >verified.txt 2>&1 ||

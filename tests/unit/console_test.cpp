@@ -11,6 +11,7 @@
 #include "operations/registry_settings.h"
 #include "startup/host_discovery.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -85,6 +86,8 @@ TEST(JsonTest, QuotesBackslashesAndControlCharactersAreEscapedAndUtf8Kept) {
               "\"C:\\\\a \\\"b\\\"\\r\\n\\t\\u0001 Данные ☃\"");
     EXPECT_EQ(JsonObject().add("n", "v").add("count", 3u).add_null("log").text(),
               "{\"n\":\"v\",\"count\":3,\"log\":null}");
+    EXPECT_EQ(JsonObject().add_list("none", {}).add_list("two", {"a\"", "b"}).text(),
+              "{\"none\":[],\"two\":[\"a\\\"\",\"b\"]}");
 }
 
 struct RecordingStreams final : ConsoleStreams {
@@ -209,8 +212,10 @@ TEST_F(ConsoleTest, HostFolderErrorsNameWhatWasLookedAt) {
 }
 
 TEST_F(ConsoleTest, EveryOtherExitCode) {
-    EXPECT_EQ(run({"/temp", "/nonsense"}), kExitWrongCommandLine);
-    EXPECT_EQ(streams.errors.front(), "VeskClean: unknown switch: \"/nonsense\"");
+    // The fault and where to learn more: the whole usage would scroll it out of a console window.
+    EXPECT_EQ(run({"/prevew", "/temp"}), kExitWrongCommandLine);
+    EXPECT_EQ(streams.errors, (Lines{"VeskClean: unknown switch: \"/prevew\"",
+                                     "VeskClean /? tells how to call it."}));
     EXPECT_TRUE(streams.output.empty());
 
     streams = {};
@@ -442,7 +447,130 @@ TEST_F(ConsolePolicyTest, PolicyShowsEachSettingWhereItComesFromAndWhatItIgnored
                "\\\\srv\\vesk\\PC1\\alice)",
                "Taken as absent: PreviewOnly in " + user + " (a REG_SZ, not a REG_DWORD)"}));
     EXPECT_TRUE(streams.errors.empty());
-    EXPECT_EQ(run({"/policy", "/temp"}), kExitWrongCommandLine);
+
+    // For inventory: the same, one object a setting, then one for each value not taken.
+    streams = {};
+    EXPECT_EQ(run({"/policy", "-JSON"}), kExitDone);
+    const auto setting = [](std::string_view name, std::string_view value, std::string_view source,
+                            std::string_view effect) {
+        return "{\"type\":\"setting\",\"name\":\"" + std::string(name) +
+               "\",\"value\":" + std::string(value) + ",\"source\":\"" + std::string(source) +
+               "\",\"taken\":" + (source == "default" ? "false" : "true") + "," +
+               std::string(effect) + "}";
+    };
+    const std::string allowed = "\"allowed\":true";
+    EXPECT_EQ(streams.output,
+              (Lines{setting("registry", "null", "default", allowed),
+                     setting("settings", "null", "default", allowed),
+                     setting("temp", "null", "default", allowed),
+                     setting("projects", "null", "default", allowed),
+                     setting("toolbar", "0", "machine", "\"allowed\":false"),
+                     setting("opengl", "null", "default", allowed),
+                     setting("rights", "0", "user", "\"allowed\":false"),
+                     setting("store-pf", "null", "default", allowed),
+                     setting("store-pd", "null", "default", allowed),
+                     setting("PreviewOnly", "null", "default", "\"previews_only\":false"),
+                     setting("BackupFolder", "\"\\\\\\\\srv\\\\vesk\"", "machine",
+                             "\"backups\":\"\\\\\\\\srv\\\\vesk\\\\PC1\\\\alice\""),
+                     "{\"type\":\"ignored\",\"name\":\"PreviewOnly\",\"source\":\"user\","
+                     "\"taken\":false,\"why\":\"a REG_SZ, not a REG_DWORD\"}"}));
+
+    for (const Lines& wrong : {Lines{"/policy", "/temp"}, Lines{"/policy", "/quiet"},
+                               Lines{"/policy", "/allusers"}, Lines{"/policy", "/detect"}}) {
+        EXPECT_EQ(run(wrong), kExitWrongCommandLine) << wrong[1];
+    }
+}
+
+// Where the backups go comes out as a folder, null beside the log, or why there is none.
+TEST_F(ConsolePolicyTest, PolicyAsJsonSaysWhereThisUsersBackupsGo) {
+    const auto backup_folder_line = [&]() {
+        streams = {};
+        EXPECT_EQ(run({"/policy", "/json"}), kExitDone);
+        return streams.output.at(kOptionCount + 1);
+    };
+    EXPECT_EQ(backup_folder_line(),
+              "{\"type\":\"setting\",\"name\":\"BackupFolder\",\"value\":null,\"source\":"
+              "\"default\",\"taken\":false,\"backups\":null}");
+    set_policy(RegistryRoot::CurrentUser, "PreviewOnly", fake::reg_dword(7));
+    set_policy(RegistryRoot::CurrentUser, "BackupFolder", fake::reg_sz("E:\\Backups"));
+    fake.user = "..";
+    EXPECT_EQ(backup_folder_line(),
+              "{\"type\":\"setting\",\"name\":\"BackupFolder\",\"value\":\"E:\\\\Backups\","
+              "\"source\":\"user\",\"taken\":true,\"backups\":null,\"error\":\"the user name "
+              "\\\"..\\\" cannot name a folder\"}");
+    EXPECT_EQ(streams.output.at(kOptionCount),
+              "{\"type\":\"setting\",\"name\":\"PreviewOnly\",\"value\":7,\"source\":\"user\","
+              "\"taken\":true,\"previews_only\":true}");
+}
+
+// /all and /standard run what the policy allows; every output names what it left out, where a
+// reader of that output looks: before the closing line, on /detect's one line ahead of any
+// failure (whose text may be cut), in the JSON summary.
+TEST_F(ConsolePolicyTest, WhatThePolicyLeftOutOfAllOrStandardIsSaidInEveryOutput) {
+    set_policy(RegistryRoot::LocalMachine, "toolbar", fake::reg_dword(0));
+    set_policy(RegistryRoot::CurrentUser, "rights", fake::reg_dword(0));
+    set_policy(RegistryRoot::CurrentUser, "projects", fake::reg_dword(0));
+    const std::string note = "Left out by your organisation's policy: /projects, /toolbar, /rights";
+    const std::string would = "Would delete " + host("a.$$$");
+    struct Case {
+        Lines arguments;
+        int exit_code;
+        Lines output;
+    };
+    const Case cases[] = {
+        {{"/preview", "/all"},
+         kExitDone,
+         {would, "Would delete " + host("Данные.$$$"), note,
+          "2 items would be cleaned; nothing was changed."}},
+        {{"/preview", "/standard"},
+         kExitDone,
+         {would, "Would delete " + host("Данные.$$$"),
+          "Left out by your organisation's policy: /projects",
+          "2 items would be cleaned; nothing was changed."}},
+        {{"/preview", "/temp"},
+         kExitDone,
+         {would, "Would delete " + host("Данные.$$$"),
+          "2 items would be cleaned; nothing was changed."}},
+        {{"/detect", "/all"},
+         kExitSomethingLeft,
+         {"2 items would be cleaned: 2 files. " + note + "."}},
+        {{"/detect", "/all", "/json"},
+         kExitSomethingLeft,
+         {"{\"type\":\"summary\",\"mode\":\"detect\",\"cleaned\":2,\"kinds\":{\"file\":2},"
+          "\"left\":0,\"failures\":0,\"left_out_by_policy\":[\"projects\",\"toolbar\",\"rights\"],"
+          "\"exit_code\":1}"}},
+        {{"/detect", "/all", "/quiet"}, kExitSomethingLeft, {}},
+    };
+    const std::vector<std::string> before = fake.whole_world();
+    for (const Case& each : cases) {
+        SCOPED_TRACE(testing::PrintToString(each.arguments));
+        streams = {};
+        EXPECT_EQ(run(each.arguments), each.exit_code);
+        EXPECT_EQ(streams.output, each.output);
+        EXPECT_TRUE(streams.errors.empty());
+    }
+    EXPECT_EQ(fake.whole_world(), before);
+
+    // A failure's text comes after the note: cut to the detection's bound, it never takes it.
+    files.before = fail_on("list", kHostFolder, std::string(3000, 'x'));
+    streams = {};
+    EXPECT_EQ(run({"/detect", "/all"}), kExitSomethingLeft);
+    ASSERT_EQ(streams.output.size(), 1u);
+    EXPECT_TRUE(streams.output[0].starts_with("Nothing to clean. " + note + "; Error in "))
+        << streams.output[0].substr(0, 200);
+    files.before = nullptr;
+
+    streams = {};
+    EXPECT_EQ(run({"/all"}), kExitDone);
+    EXPECT_EQ(streams.output.end()[-2], note);
+    const Lines logged = lines_of(log_text());
+    EXPECT_EQ(std::ranges::count(logged, note), 0) << "the log keeps its format";
+    EXPECT_TRUE(fake.exists(host("Main.tlb")));
+    streams = {};
+    EXPECT_EQ(run({"/preview", "/all", "/json"}), kExitDone);
+    EXPECT_NE(streams.output.back().find(
+                  ",\"left_out_by_policy\":[\"projects\",\"toolbar\",\"rights\"],"),
+              std::string::npos);
 }
 
 TEST_F(ConsolePolicyTest, DetectSaysInOneLineWhatWouldBeCleanedAndExitsOneUntilNothingIs) {
@@ -506,32 +634,45 @@ TEST_F(ConsolePolicyTest, DetectPutsEveryOutcomeOnOneShortLineOfStandardOutput) 
         "Path\" of HKEY_LOCAL_MACHINE\\SOFTWARE\\TOLM\\VESK 4.0 (32-bit view).");
 }
 
-TEST_F(ConsolePolicyTest, EveryCleaningAndRestoreLeavesTheMarkerWithItsExitCode) {
+// A rule for "cleaned at least once" reads the cleaning's values, which a restore leaves alone.
+TEST_F(ConsolePolicyTest, ACleaningAndARestoreEachLeaveTheirOwnMarkerWithTheirExitCode) {
     fake.add_file(host("Vesk30.ini"), "[Window]");
     fake.entry(host("Main.tlb"))->attributes = platform::attr::kReadOnly;
     fake.now = {2025, 12, 31, 23, 5, 9};
     EXPECT_EQ(run({"/settings", "/toolbar"}), kExitSomethingLeft);
-    EXPECT_EQ(marker("LastCleaningTime"), "2025-12-31T23:05:09Z");
-    EXPECT_EQ(marker("LastCleaningExitCode"), "1");
-    EXPECT_EQ(marker("LastCleaningLog"), host("Cleaning1.log"));
+    const Lines cleaning = {"2025-12-31T23:05:09Z", "1", host("Cleaning1.log")};
+    const auto values = [&](std::string_view run) {
+        const std::string last = "Last" + std::string(run);
+        return Lines{marker(last + "Time"), marker(last + "ExitCode"), marker(last + "Log")};
+    };
+    EXPECT_EQ(values("Cleaning"), cleaning);
+    EXPECT_EQ(values("Restore"), (Lines{"", "", ""}));
     EXPECT_EQ(marker("Version"), "1.02.0006");
 
+    fake.now = {2026, 1, 2, 3, 4, 5};
     EXPECT_EQ(run({"/restore:1"}), kExitDone);
-    EXPECT_EQ(marker("LastCleaningExitCode"), "0");
-    EXPECT_EQ(marker("LastCleaningLog"), host("Cleaning2.log"));
+    EXPECT_EQ(values("Restore"), (Lines{"2026-01-02T03:04:05Z", "0", host("Cleaning2.log")}));
+    EXPECT_EQ(values("Cleaning"), cleaning);
+    EXPECT_EQ(marker("Version"), "1.02.0006");
 }
 
 TEST_F(ConsolePolicyTest, AMarkerThatCannotBeWrittenIsALineInTheLogAndNothingMore) {
+    fake.add_file(host("Vesk30.ini"), "[Window]");
     fake.add_key(RegistryRoot::CurrentUser, kMarkerKey).deny_full_access = true;
+    const std::string not_written =
+        "Could not write Key:        HKEY_CURRENT_USER\\Software\\TOLM\\VESK Cleaning Wizard (";
 
-    EXPECT_EQ(run({"/temp"}), kExitDone);
+    EXPECT_EQ(run({"/temp", "/settings"}), kExitDone);
 
-    EXPECT_EQ(lines_of(log_text()),
-              (Lines{"Deleted File: " + host("a.$$$"), "Deleted File: " + host("Данные.$$$"),
-                     "Could not write Key:        HKEY_CURRENT_USER\\Software\\TOLM\\VESK "
-                     "Cleaning Wizard (Access is denied.)"}));
+    EXPECT_EQ(
+        lines_of(log_text()),
+        (Lines{"Deleted File: " + host("Vesk30.ini"), "Deleted File: " + host("a.$$$"),
+               "Deleted File: " + host("Данные.$$$"), "Backed up to: " + host("Cleaning1.backup"),
+               not_written + "Access is denied.)"}));
     EXPECT_EQ(streams.output.back(),
               "Cleaning finished. Log file has been written to: " + host("Cleaning1.log"));
+    EXPECT_EQ(run({"/restore:1"}), kExitDone);
+    EXPECT_EQ(lines_of(log_text(2)).back(), not_written + "Access is denied.)");
     EXPECT_TRUE(streams.errors.empty());
 }
 
