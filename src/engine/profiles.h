@@ -92,6 +92,13 @@ public:
     std::unique_ptr<platform::CleaningLock> lock_cleaning() override {
         return machine_.lock_cleaning();
     }
+    std::unique_ptr<platform::CleaningLock> lock_profile(std::string_view sid) override {
+        return machine_.lock_profile(sid);
+    }
+    platform::ProcessId this_process() override { return machine_.this_process(); }
+    bool still_runs(const platform::ProcessId& process) override {
+        return machine_.still_runs(process);
+    }
 
 private:
     platform::System& machine_;

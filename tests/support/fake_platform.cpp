@@ -898,6 +898,21 @@ private:
     bool& locked_;
 };
 
+class FakeProfileLock final : public platform::CleaningLock {
+public:
+    FakeProfileLock(std::set<std::u32string>& locked, std::u32string sid)
+        : locked_(locked), sid_(std::move(sid)) {
+        locked_.insert(sid_);
+    }
+    ~FakeProfileLock() override { locked_.erase(sid_); }
+    FakeProfileLock(const FakeProfileLock&) = delete;
+    FakeProfileLock& operator=(const FakeProfileLock&) = delete;
+
+private:
+    std::set<std::u32string>& locked_;
+    std::u32string sid_;
+};
+
 } // namespace
 
 std::unique_ptr<platform::CleaningLock> FakePlatform::lock_cleaning() {
@@ -905,6 +920,18 @@ std::unique_ptr<platform::CleaningLock> FakePlatform::lock_cleaning() {
         return nullptr;
     }
     return std::make_unique<FakeLock>(cleaning_locked);
+}
+
+std::unique_ptr<platform::CleaningLock> FakePlatform::lock_profile(std::string_view sid) {
+    std::u32string folded = platform::fold_case(sid);
+    if (locked_profiles.contains(folded)) {
+        return nullptr;
+    }
+    return std::make_unique<FakeProfileLock>(locked_profiles, std::move(folded));
+}
+
+bool FakePlatform::still_runs(const platform::ProcessId& other) {
+    return other == process || std::ranges::find(other_processes, other) != other_processes.end();
 }
 
 std::string FakePlatform::expand_environment(std::string_view text) {

@@ -142,6 +142,10 @@ public:
     std::map<std::string, std::string> account_names; // by SID
     std::vector<unsigned> pauses;
     bool cleaning_locked = false; // another cleaning holds the lock
+    // The profiles (their folded SIDs) whose lock a run holds, this one's or another session's.
+    std::set<std::u32string> locked_profiles;
+    platform::ProcessId process{4242, 133600000000000000}; // this program's
+    std::vector<platform::ProcessId> other_processes;      // those that run beside it
     platform::UtcTime now{2024, 5, 1, 12, 34, 56};
     std::string computer = "PC1";
     std::string user = "alice";
@@ -193,6 +197,9 @@ public:
     std::string account_name(std::string_view sid) override;
     void pause(unsigned milliseconds) override { pauses.push_back(milliseconds); }
     std::unique_ptr<platform::CleaningLock> lock_cleaning() override;
+    std::unique_ptr<platform::CleaningLock> lock_profile(std::string_view sid) override;
+    platform::ProcessId this_process() override { return process; }
+    bool still_runs(const platform::ProcessId& other) override;
     platform::UtcTime utc_now() override { return now; }
     std::string computer_name() override { return computer; }
     std::string user_name() override { return user; }
