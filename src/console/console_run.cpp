@@ -107,6 +107,11 @@ public:
             out(profile_line(profile));
         }
     }
+    void profile_left_out(const LeftOutProfile& left_out) override {
+        if (request_.mode == ConsoleMode::Preview && !request_.json) {
+            out(left_out_line(left_out));
+        }
+    }
 
     // A closing line of the text output.
     void say(std::string_view line) {
@@ -297,20 +302,20 @@ int after_restore(ConsoleReporter& reporter, const SharedState& state, const Run
 
 int run_every_profile(const ConsoleRequest& request, const CleaningOptions& options,
                       Context& context, ConsoleReporter& reporter, platform::UserInterface& ui) {
-    const std::vector<Profile> profiles = find_profiles(context.os);
+    const MachineProfiles machine = find_profiles(context.os);
     if (request.mode == ConsoleMode::Preview) {
-        return after_preview(reporter, preview_every_profile(context, options, profiles));
+        return after_preview(reporter, preview_every_profile(context, options, machine));
     }
     if (request.mode == ConsoleMode::Detect) {
-        return after_detection(reporter, preview_every_profile(context, options, profiles));
+        return after_detection(reporter, preview_every_profile(context, options, machine));
     }
     if (request.mode == ConsoleMode::Restore) {
-        return after_restore(reporter, context.state,
-                             run_restore_every_profile(context, request.restore_number, profiles),
-                             ui);
+        return after_restore(
+            reporter, context.state,
+            run_restore_every_profile(context, request.restore_number, machine.profiles), ui);
     }
     return after_cleaning(reporter, context.state,
-                          run_cleaning_every_profile(context, options, profiles), ui);
+                          run_cleaning_every_profile(context, options, machine), ui);
 }
 
 int run_request(const ConsoleRequest& request, const platform::Platform& os,
@@ -337,7 +342,8 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
     const bool changes = request.mode == ConsoleMode::Clean || request.mode == ConsoleMode::Restore;
     CleaningLog log;
     std::optional<CleaningSession> session;
-    if (changes && !session.emplace(os.system, log).held()) {
+    const SessionProfiles locked = request.all_users ? SessionProfiles::Each : SessionProfiles::Own;
+    if (changes && !session.emplace(os.system, log, locked).held()) {
         reporter.error(kAnotherCleaningRuns);
         return reporter.finish_early(kExitBusy, kAnotherCleaningRuns);
     }

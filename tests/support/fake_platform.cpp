@@ -935,6 +935,9 @@ bool FakePlatform::still_runs(const platform::ProcessId& other) {
 }
 
 std::string FakePlatform::expand_environment(std::string_view text) {
+    if (unexpandable.contains(std::string(text))) {
+        throw platform::Failure("The data area passed to a system call is too small.");
+    }
     std::string expanded;
     while (!text.empty()) {
         const auto open = text.find('%');

@@ -150,6 +150,7 @@ public:
     std::string computer = "PC1";
     std::string user = "alice";
     std::map<std::string, std::string> environment; // by upper-case name, for %NAME%
+    std::set<std::string> unexpandable;             // texts whose expansion fails
 
     // ---- What happened.
     std::vector<MessageBox> boxes;

@@ -9,9 +9,11 @@
 #include "engine/session.h"
 #include "operation_world.h"
 #include "operations/registry_settings.h"
+#include "platform/text.h"
 #include "startup/host_discovery.h"
 
 #include <gtest/gtest.h>
+#include <set>
 
 namespace {
 
@@ -222,7 +224,8 @@ TEST_F(ConsoleTest, EveryOtherExitCode) {
     fake.system_account = true;
     EXPECT_EQ(run({"/all"}), kExitSystemAccount);
     ASSERT_EQ(streams.errors.size(), 1u);
-    EXPECT_NE(streams.errors[0].find("Run it in the signed-in user's context, or with /allusers"), std::string::npos);
+    EXPECT_NE(streams.errors[0].find("Run it in the signed-in user's context, or with /allusers"),
+              std::string::npos);
     fake.system_account = false;
 
     streams = {};
@@ -348,9 +351,18 @@ TEST(CleaningSessionTest, HoldsTheLockForItsRunAndClosesTheLogBeforeLettingGo) {
         EXPECT_FALSE(CleaningSession(world.fake, other_log).held()) << "one cleaning at a time";
         world.open_log();
         EXPECT_TRUE(world.fake.cleaning_locked);
+        EXPECT_EQ(world.fake.locked_profiles, std::set{platform::fold_case(world.fake.user_sid)});
     }
     EXPECT_FALSE(world.log.is_open());
     EXPECT_FALSE(world.fake.cleaning_locked);
+    EXPECT_TRUE(world.fake.locked_profiles.empty());
+
+    // A run in another session holds the user's profile: this session holds nothing either.
+    const auto other_session = world.fake.lock_profile(world.fake.user_sid);
+    EXPECT_FALSE(CleaningSession(world.fake, world.log).held());
+    EXPECT_FALSE(world.fake.cleaning_locked);
+    EXPECT_TRUE(CleaningSession(world.fake, world.log, SessionProfiles::Each).held())
+        << "a run over every profile takes each one's as it comes to it";
 }
 
 // ---- The organisation's policy, /detect and the marker.
