@@ -220,6 +220,14 @@ std::string what_was_looked_at(StartOutcome outcome, const SharedState& state,
     return text.append(".");
 }
 
+// A failure before anything ran: nothing was done, and the run cannot say more than why.
+int not_set_up(ConsoleReporter& reporter, std::string_view why) {
+    const std::string error = "The run could not be set up: " + std::string(why);
+    reporter.error(error);
+    reporter.error("Nothing was done.");
+    return reporter.finish_early(kExitNotSetUp, error);
+}
+
 int after_preview(ConsoleReporter& reporter, const RunReport& report) {
     if (report.stopped) {
         reporter.say("The preview was stopped; nothing was changed.");
@@ -287,6 +295,9 @@ int after_restore(ConsoleReporter& reporter, const SharedState& state, const Run
         reporter.error("Nothing was restored.");
         return reporter.finish(kExitNoLog, report, error);
     }
+    if (report.uncovered && report.log == LogStatus::None) {
+        return not_set_up(reporter, report.uncovered->description);
+    }
     if (report.uncovered) {
         report_fatal_failure(ui, report.uncovered->where, report.uncovered->description);
         reporter.say("The restore ended early. Log file has been written to: " + report.log_path);
@@ -297,7 +308,8 @@ int after_restore(ConsoleReporter& reporter, const SharedState& state, const Run
         return reporter.finish(kExitStopped, report);
     }
     reporter.say("Restore finished. Log file has been written to: " + report.log_path);
-    return reporter.finish(report.refused == 0 ? kExitDone : kExitSomethingLeft, report);
+    const bool clean = report.refused == 0 && report.trapped.empty();
+    return reporter.finish(clean ? kExitDone : kExitSomethingLeft, report);
 }
 
 int run_every_profile(const ConsoleRequest& request, const CleaningOptions& options,
@@ -356,7 +368,11 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
         return reporter.finish_early(kExitNoHostFolder, "the host folder was not found");
     }
     if (changes) {
-        state.backup_home = backup_home(policy, os.system);
+        try {
+            state.backup_home = backup_home(policy, os.system);
+        } catch (const platform::Failure& failure) {
+            return not_set_up(reporter, failure.what());
+        }
     }
     DeleteAction deletion;
     Context context{state, os, log, deletion, reporter};

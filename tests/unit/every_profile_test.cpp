@@ -244,6 +244,14 @@ TEST_F(EveryProfileTest, AStopInsideALoadedHiveStillUnloadsItOrSaysItCannot) {
     EXPECT_EQ(streams.errors, Lines{lines.end()[-3]});
 }
 
+TEST_F(EveryProfileTest, ARestoreThatSkipsAProfileEndsWithOne) {
+    ASSERT_EQ(run({"/allusers", "/registry"}), kExitDone);
+    fake.unloadable_hive_files.insert(fake::path_key(folder_of("bob") + "\\NTUSER.DAT"));
+    EXPECT_EQ(run({"/restore:1", "/allusers"}), kExitSomethingLeft);
+    EXPECT_TRUE(fake.key(RegistryRoot::CurrentUser, settings_key("VESK 4.0")));
+    EXPECT_FALSE(bob_key());
+}
+
 // Every user's entry of ProfileList is cleaned or said to be left out, and why, in the log and
 // in a preview's text, without changing the exit code. Temporary profiles are exactly the
 // folders Windows makes for them.
