@@ -107,6 +107,13 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments) 
                                       "number of the cleaning log (1 to " +
                                       std::to_string(kLastLogNumber) + ")"};
         }
+        if (name.starts_with(kRestore) && request.restore_number != 0 &&
+            restore_number_of(name) != request.restore_number) {
+            // A value given twice: whichever counted, the other would be dropped unsaid.
+            return {std::nullopt, "\"" + argument + "\" after /restore:" +
+                                      std::to_string(request.restore_number) +
+                                      ": a restore puts back one cleaning"};
+        }
         if (!apply_switch(name, request)) {
             return {std::nullopt, "unknown switch: \"" + argument + "\""};
         }
@@ -192,6 +199,8 @@ std::vector<std::string> usage_lines() {
             "7 stopped before the end (Ctrl+C and the like); the log lists what was done;",
             "8 /allusers without administrator rights; nothing done;",
             "9 refused by the organisation's policy (see /policy); nothing done.",
+            "10 the run could not be set up (a name that cannot name the backup folder); nothing "
+            "done.",
         });
     return lines;
 }

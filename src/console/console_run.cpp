@@ -108,6 +108,11 @@ public:
             out(profile_line(profile));
         }
     }
+    void profile_left_out(const LeftOutProfile& left_out) override {
+        if (request_.mode == ConsoleMode::Preview && !request_.json) {
+            out(left_out_line(left_out));
+        }
+    }
 
     // A closing line of the text output.
     void say(std::string_view line) {
@@ -228,6 +233,14 @@ std::string what_was_looked_at(StartOutcome outcome, const SharedState& state,
     return text.append(".");
 }
 
+// A failure before anything ran: nothing was done, and the run cannot say more than why.
+int not_set_up(ConsoleReporter& reporter, std::string_view why) {
+    const std::string error = "The run could not be set up: " + std::string(why);
+    reporter.error(error);
+    reporter.error("Nothing was done.");
+    return reporter.finish_early(kExitNotSetUp, error);
+}
+
 int after_preview(ConsoleReporter& reporter, const RunReport& report) {
     reporter.say_left_out();
     if (report.stopped) {
@@ -297,6 +310,9 @@ int after_restore(ConsoleReporter& reporter, const SharedState& state, const Run
         reporter.error("Nothing was restored.");
         return reporter.finish(kExitNoLog, report, error);
     }
+    if (report.uncovered && report.log == LogStatus::None) {
+        return not_set_up(reporter, report.uncovered->description);
+    }
     if (report.uncovered) {
         report_fatal_failure(ui, report.uncovered->where, report.uncovered->description);
         reporter.say("The restore ended early. Log file has been written to: " + report.log_path);
@@ -307,25 +323,26 @@ int after_restore(ConsoleReporter& reporter, const SharedState& state, const Run
         return reporter.finish(kExitStopped, report);
     }
     reporter.say("Restore finished. Log file has been written to: " + report.log_path);
-    return reporter.finish(report.refused == 0 ? kExitDone : kExitSomethingLeft, report);
+    const bool clean = report.refused == 0 && report.trapped.empty();
+    return reporter.finish(clean ? kExitDone : kExitSomethingLeft, report);
 }
 
 int run_every_profile(const ConsoleRequest& request, const CleaningOptions& options,
                       Context& context, ConsoleReporter& reporter, platform::UserInterface& ui) {
-    const std::vector<Profile> profiles = find_profiles(context.os);
+    const MachineProfiles machine = find_profiles(context.os);
     if (request.mode == ConsoleMode::Preview) {
-        return after_preview(reporter, preview_every_profile(context, options, profiles));
+        return after_preview(reporter, preview_every_profile(context, options, machine));
     }
     if (request.mode == ConsoleMode::Detect) {
-        return after_detection(reporter, preview_every_profile(context, options, profiles));
+        return after_detection(reporter, preview_every_profile(context, options, machine));
     }
     if (request.mode == ConsoleMode::Restore) {
-        return after_restore(reporter, context.state,
-                             run_restore_every_profile(context, request.restore_number, profiles),
-                             ui);
+        return after_restore(
+            reporter, context.state,
+            run_restore_every_profile(context, request.restore_number, machine.profiles), ui);
     }
     return after_cleaning(reporter, context.state,
-                          run_cleaning_every_profile(context, options, profiles), ui);
+                          run_cleaning_every_profile(context, options, machine), ui);
 }
 
 int run_request(const ConsoleRequest& request, const platform::Platform& os,
@@ -353,7 +370,8 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
     const bool changes = request.mode == ConsoleMode::Clean || request.mode == ConsoleMode::Restore;
     CleaningLog log;
     std::optional<CleaningSession> session;
-    if (changes && !session.emplace(os.system, log).held()) {
+    const SessionProfiles locked = request.all_users ? SessionProfiles::Each : SessionProfiles::Own;
+    if (changes && !session.emplace(os.system, log, locked).held()) {
         reporter.error(kAnotherCleaningRuns);
         return reporter.finish_early(kExitBusy, kAnotherCleaningRuns);
     }
@@ -366,7 +384,11 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
         return reporter.finish_early(kExitNoHostFolder, "the host folder was not found");
     }
     if (changes) {
-        state.backup_home = backup_home(policy, os.system);
+        try {
+            state.backup_home = backup_home(policy, os.system);
+        } catch (const platform::Failure& failure) {
+            return not_set_up(reporter, failure.what());
+        }
     }
     DeleteAction deletion;
     Context context{state, os, log, deletion, reporter};

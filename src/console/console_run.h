@@ -20,6 +20,7 @@ enum ExitCode : int {
     kExitStopped = 7,          // stopped before the end; the log lists what was done
     kExitNotAdministrator = 8, // /allusers without the rights to reach every profile
     kExitPolicy = 9,           // the organisation's policy refuses it; nothing done
+    kExitNotSetUp = 10,        // the run could not be set up (a name for the backup folder)
 };
 
 // Runs the command line (without the program's name) against the platform; what start-up would

@@ -20,6 +20,9 @@ public:
         caller_.operation_started(procedure);
     }
     void profile_started(const Profile& profile) override { caller_.profile_started(profile); }
+    void profile_left_out(const LeftOutProfile& left_out) override {
+        caller_.profile_left_out(left_out);
+    }
     void item_handled(const ItemEvent& item) override {
         count(item.outcome.outcome);
         caller_.item_handled(item);

@@ -8,47 +8,54 @@
 namespace {
 
 constexpr std::string_view kUserSidPrefix = "S-1-5-21-";
-constexpr std::string_view kHiveFile = "\\NTUSER.DAT";
+// What every entry of a user's in ProfileList begins with, whatever follows.
+constexpr std::string_view kUsersAuthority = "S-1-5-21";
 constexpr std::string_view kLocalAppData = "\\AppData\\Local";
-// A hive the program loads is named so that nobody takes it for a logged-on user's.
-constexpr std::string_view kOwnHivePrefix = "VESK Cleaning Wizard ";
-// Another program (an indexer, an antivirus scan) may hold a key of the hive for a moment.
-constexpr int kUnloadTries = 20;
-constexpr unsigned kUnloadPauseMs = 250;
 
-// The profile's folder as ProfileList names it; nullopt when it names none that exists. A
-// temporary profile (Windows' "TEMP" folder for a user whose own one failed) is nobody's state.
-std::optional<std::string> existing_folder(const platform::Platform& os, const std::string& sid) {
+// A user whose own profile fails to load gets one of these for the session's time.
+bool is_temporary(std::string_view leaf) {
+    return platform::iequals(leaf, "TEMP") ||
+           (leaf.size() >= 5 && platform::iequals(leaf.substr(0, 5), "TEMP."));
+}
+
+// Reads the folder ProfileList names for sid into folder, as far as it gets; why the profile is
+// left out, or nullopt when its folder is one to clean.
+std::optional<std::string> read_folder(const platform::Platform& os, const std::string& sid,
+                                       std::string& folder) {
     const auto key = os.registry.open_key(
         platform::RegistryRoot::LocalMachine, std::string(kProfileList) + "\\" + sid,
         platform::RegistryAccess::QueryValue, platform::RegistryView::Native);
     const auto value = key ? key->query_value("ProfileImagePath") : std::nullopt;
     if (!value || (value->type != platform::kRegSz && value->type != platform::kRegExpandSz)) {
-        return std::nullopt;
+        return "it names no folder";
     }
     std::u16string text = platform::utf16_from_le_bytes(value->data);
     text = text.substr(0, text.find(u'\0'));
-    std::string folder = platform::utf8_from_utf16(text);
+    folder = platform::utf8_from_utf16(text);
     if (value->type == platform::kRegExpandSz) {
         try {
             folder = os.system.expand_environment(folder);
-        } catch (const platform::Failure&) {
-            return std::nullopt;
+        } catch (const platform::Failure& failure) {
+            return "its folder cannot be expanded (" + std::string(failure.what()) + ")";
         }
     }
     while (folder.size() > 3 && folder.back() == '\\') {
         folder.pop_back();
     }
-    const std::string_view leaf = std::string_view(folder).substr(folder.rfind('\\') + 1);
-    if (!is_plain_folder_path(folder) || platform::iequals(leaf.substr(0, 4), "TEMP") ||
-        !platform::finds_entry(os.files, folder, platform::Lookup::FoldersIncluded)) {
-        return std::nullopt;
+    if (!is_plain_folder_path(folder)) {
+        return "its folder is not a full path";
     }
-    return folder;
+    if (is_temporary(std::string_view(folder).substr(folder.rfind('\\') + 1))) {
+        return "a temporary profile";
+    }
+    if (!platform::finds_entry(os.files, folder, platform::Lookup::FoldersIncluded)) {
+        return "its folder does not exist";
+    }
+    return std::nullopt;
 }
 
 void add_listed_profiles(const platform::Platform& os, const std::string& own_sid,
-                         std::vector<Profile>& profiles) {
+                         MachineProfiles& found) {
     const auto list =
         os.registry.open_key(platform::RegistryRoot::LocalMachine, kProfileList,
                              platform::RegistryAccess::Default, platform::RegistryView::Native);
@@ -63,12 +70,21 @@ void add_listed_profiles(const platform::Platform& os, const std::string& own_si
         if (entry.status != platform::EnumStatus::Found) {
             return;
         }
-        if (!is_user_sid(entry.name)) {
+        // Service accounts' entries are nobody's who used the suite; a user's is said.
+        if (!platform::iequals(std::string_view(entry.name).substr(0, kUsersAuthority.size()),
+                               kUsersAuthority)) {
             continue;
         }
-        if (auto folder = existing_folder(os, entry.name)) {
-            profiles.push_back({entry.name, std::move(*folder), os.system.account_name(entry.name),
-                                platform::iequals(entry.name, own_sid)});
+        const bool own = platform::iequals(entry.name, own_sid);
+        Profile profile{entry.name, {}, os.system.account_name(entry.name), own};
+        const std::optional<std::string> why = is_user_sid(entry.name)
+                                                   ? read_folder(os, entry.name, profile.folder)
+                                                   : "its name is not a user's SID";
+        if (!why) {
+            found.profiles.push_back(std::move(profile));
+        } else if (!own) {
+            // The running user's own is cleaned all the same, in the folder its session has.
+            found.left_out.push_back({std::move(profile), *why});
         }
     }
 }
@@ -91,15 +107,16 @@ bool is_user_sid(std::string_view text) {
     return digit_before;
 }
 
-std::vector<Profile> find_profiles(const platform::Platform& os) {
+MachineProfiles find_profiles(const platform::Platform& os) {
     const std::string own_sid = os.system.current_user_sid();
-    std::vector<Profile> profiles;
-    add_listed_profiles(os, own_sid, profiles);
-    if (is_user_sid(own_sid) && std::ranges::none_of(profiles, &Profile::own)) {
-        profiles.push_back({own_sid, os.system.special_folder(platform::kCsidlProfile).value_or(""),
-                            os.system.account_name(own_sid), true});
+    MachineProfiles found;
+    add_listed_profiles(os, own_sid, found);
+    if (is_user_sid(own_sid) && std::ranges::none_of(found.profiles, &Profile::own)) {
+        found.profiles.push_back({own_sid,
+                                  os.system.special_folder(platform::kCsidlProfile).value_or(""),
+                                  os.system.account_name(own_sid), true});
     }
-    return profiles;
+    return found;
 }
 
 std::string key_root_of(const Profile& profile) {
@@ -116,6 +133,10 @@ std::string profile_name(const Profile& profile) {
 
 std::string profile_line(const Profile& profile) {
     return "Profile: " + profile_name(profile);
+}
+
+std::string left_out_line(const LeftOutProfile& left_out) {
+    return "Profile left out: " + profile_name(left_out.profile) + ": " + left_out.why;
 }
 
 ProfileRegistry::Place ProfileRegistry::place_of(platform::RegistryRoot root,
@@ -167,51 +188,4 @@ std::optional<std::string> ProfileSystem::special_folder(int csidl) {
         return folder.append(kLocalAppData);
     }
     return machine_.special_folder(csidl);
-}
-
-ProfileHive::ProfileHive(platform::Registry& registry, platform::System& system,
-                         const Profile& profile)
-    : registry_(registry), system_(system), name_(profile.sid) {
-    const auto loaded = platform::check_key(registry_, platform::RegistryRoot::Users, profile.sid,
-                                            platform::RegistryAccess::QueryValue);
-    if (loaded.state == platform::KeyState::Present) {
-        return;
-    }
-    name_ = std::string(kOwnHivePrefix) + profile.sid;
-    // Left loaded by a run that was killed: it would keep its user from logging on.
-    if (registry_
-            .open_unlinked(platform::RegistryRoot::Users, name_,
-                           platform::RegistryAccess::QueryValue)
-            .state != platform::KeyState::Missing) {
-        registry_.unload_hive(name_);
-    }
-    if (profile.folder.empty()) {
-        failure_ = "its folder is unknown";
-        return;
-    }
-    failure_ = registry_.load_hive(name_, profile.folder + std::string(kHiveFile));
-    loaded_by_us_ = !failure_;
-}
-
-ProfileHive::~ProfileHive() {
-    release();
-}
-
-std::optional<std::string> ProfileHive::release() {
-    if (!loaded_by_us_) {
-        return std::nullopt;
-    }
-    std::optional<std::string> failed;
-    for (int attempt = 0; attempt < kUnloadTries; ++attempt) {
-        if (attempt > 0) {
-            system_.pause(kUnloadPauseMs);
-        }
-        failed = registry_.unload_hive(name_);
-        if (!failed) {
-            loaded_by_us_ = false;
-            return std::nullopt;
-        }
-    }
-    loaded_by_us_ = false;
-    return failed;
 }

@@ -14,10 +14,17 @@
 inline constexpr std::string_view kProfileList =
     "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 
+struct MachineProfiles {
+    std::vector<Profile> profiles;
+    // Every user's entry of ProfileList that is not among them, with the reason.
+    std::vector<LeftOutProfile> left_out;
+};
+
 // The users' profiles of ProfileList whose folder exists, in its order, and the running user's
-// own (after them when it is not listed). Service accounts' and temporary profiles are left
-// out: they are nobody's who used the suite.
-std::vector<Profile> find_profiles(const platform::Platform& os);
+// own (after them when it is not listed). Service accounts' profiles are not users'; a user's
+// entry whose folder is temporary (Windows' "TEMP" or "TEMP.<anything>" for a user whose own
+// profile failed), not a full path, or missing, is left out, as is one whose name is not a SID.
+MachineProfiles find_profiles(const platform::Platform& os);
 
 // Whether text is a user account's SID as ProfileList names them: "S-1-5-21-" and numbers.
 bool is_user_sid(std::string_view text);
@@ -30,6 +37,8 @@ std::string key_root_of(const Profile& profile);
 std::string profile_name(const Profile& profile);
 // The log's line before a profile's items.
 std::string profile_line(const Profile& profile);
+// The line that says why a profile is left out.
+std::string left_out_line(const LeftOutProfile& left_out);
 
 // The registry as one profile's part of a run sees it: the user's keys are the keys of that
 // profile's hive under HKEY_USERS\<hive>; every other root is the machine's own.
@@ -82,35 +91,15 @@ public:
     std::unique_ptr<platform::CleaningLock> lock_cleaning() override {
         return machine_.lock_cleaning();
     }
+    std::unique_ptr<platform::CleaningLock> lock_profile(std::string_view sid) override {
+        return machine_.lock_profile(sid);
+    }
+    platform::ProcessId this_process() override { return machine_.this_process(); }
+    bool still_runs(const platform::ProcessId& process) override {
+        return machine_.still_runs(process);
+    }
 
 private:
     platform::System& machine_;
     std::optional<std::string> profile_folder_;
-};
-
-// A profile's hive for its part of a run. A hive that is loaded already (its user is logged on,
-// or it is the running user's) is used where it is; any other is loaded from the profile's
-// NTUSER.DAT under a name of the program's own, and unloaded again by release() - or, should
-// the caller never get there, when the object goes.
-class ProfileHive {
-public:
-    ProfileHive(platform::Registry& registry, platform::System& system, const Profile& profile);
-    ~ProfileHive();
-    ProfileHive(const ProfileHive&) = delete;
-    ProfileHive& operator=(const ProfileHive&) = delete;
-
-    // Why the hive cannot be had; nullopt when it can.
-    const std::optional<std::string>& failure() const { return failure_; }
-    // The hive's name under HKEY_USERS.
-    const std::string& name() const { return name_; }
-    // Unloads a hive that was loaded for the run, trying again for a while when keys of it are
-    // still open elsewhere; the reason when it stays loaded.
-    std::optional<std::string> release();
-
-private:
-    platform::Registry& registry_;
-    platform::System& system_;
-    std::string name_;
-    bool loaded_by_us_ = false;
-    std::optional<std::string> failure_;
 };

@@ -400,10 +400,10 @@ void restore_items(Context& counted, const Backup& backup) {
     }
 }
 
-RunReport restore_whole(Context& context, const WholeBackup& whole) {
-    std::vector<Profile> profiles;
+RunReport restore_whole(Context& context, const WholeBackup& whole, ProfileAccess access) {
+    MachineProfiles machine;
     for (const ProfilePart& part : whole.parts) {
-        profiles.push_back(part.profile);
+        machine.profiles.push_back(part.profile);
     }
     RestoreAction restore(whole.machine);
     RunReport report = run_pipeline(context, restore, [&](Context& counted, RunReport& run) {
@@ -411,7 +411,7 @@ RunReport restore_whole(Context& context, const WholeBackup& whole) {
             return;
         }
         restore_items(counted, whole.machine);
-        in_each_profile(counted, profiles, [&](Context& inside, const Profile& profile) {
+        in_each_profile(counted, machine, access, [&](Context& inside, const Profile& profile) {
             const ProfilePart& part =
                 *std::ranges::find_if(whole.parts, [&](const ProfilePart& each) {
                     return each.profile.sid == profile.sid;
@@ -461,13 +461,15 @@ RunReport restore_from(Context& context, int number, const std::vector<Profile>&
         report.uncovered = UncoveredFailure{std::string(kRestoreProcedure), failure.what()};
         return report;
     }
-    return restore_whole(context, whole);
+    // Alone, the user restores only its own part, whose lock the caller holds.
+    return restore_whole(context, whole,
+                         every_profile ? ProfileAccess::LockEach : ProfileAccess::Held);
 }
 
 } // namespace
 
 RunReport run_restore(Context& context, int number) {
-    return restore_from(context, number, find_profiles(context.os), false);
+    return restore_from(context, number, find_profiles(context.os).profiles, false);
 }
 
 RunReport run_restore_every_profile(Context& context, int number,

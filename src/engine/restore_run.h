@@ -18,6 +18,7 @@
 // A backup made over every profile is restored only in the running user's part.
 RunReport run_restore(Context& context, int number);
 // run_restore over every profile: the machine's part, then each profile's part in its own hive
-// (loaded for the time when its user is not logged on).
+// (loaded for the time when its user is not logged on), as a cleaning over every profile works
+// in them (ProfileAccess::LockEach).
 RunReport run_restore_every_profile(Context& context, int number,
                                     const std::vector<Profile>& profiles);

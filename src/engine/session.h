@@ -1,5 +1,6 @@
-// What a front end holds while one cleaning or restore of its own runs: the lock that keeps a
-// second cleaning (window or console program) from running meanwhile, and the run's numbered
+// What a front end holds while one cleaning or restore of its own runs: the locks that keep a
+// second cleaning (window or console program, in this session or another) from running
+// meanwhile, and the run's numbered
 // log, closed when the session ends - after the front end has told the user, so that the
 // window can name the log while it is still open. The window and the console program start
 // every run that changes anything through one.
@@ -17,10 +18,18 @@ inline constexpr std::string_view kAnotherCleaningRuns =
 inline constexpr std::string_view kNoLogIn = "No cleaning log could be created in:";
 inline constexpr std::string_view kNothingCleaned = "Nothing was cleaned.";
 
+// Which profiles' locks a session takes.
+enum class SessionProfiles {
+    Own,  // the running user's: the run works in no other
+    Each, // none: a run over every profile takes each one's for its part
+};
+
 class CleaningSession {
 public:
-    // Takes the lock; nothing may run while held() is false: another cleaning holds it.
-    CleaningSession(platform::System& system, CleaningLog& log);
+    // Takes the session's lock and, for the user's own run, its profile's; nothing may run while
+    // held() is false: another cleaning holds one of them.
+    CleaningSession(platform::System& system, CleaningLog& log,
+                    SessionProfiles profiles = SessionProfiles::Own);
     ~CleaningSession();
     CleaningSession(const CleaningSession&) = delete;
     CleaningSession& operator=(const CleaningSession&) = delete;
@@ -30,4 +39,5 @@ public:
 private:
     CleaningLog& log_;
     std::unique_ptr<platform::CleaningLock> lock_;
+    std::unique_ptr<platform::CleaningLock> profile_lock_;
 };

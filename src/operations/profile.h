@@ -9,3 +9,9 @@ struct Profile {
     std::string user;   // "DOMAIN\name"; empty when the SID does not resolve
     bool own = false;   // the running user's
 };
+
+// A profile of the machine's list that a run over every profile leaves out, and why.
+struct LeftOutProfile {
+    Profile profile; // its folder as far as it is known
+    std::string why;
+};

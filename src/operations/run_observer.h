@@ -34,6 +34,8 @@ public:
     virtual void operation_started(std::string_view /*procedure*/) {}
     // A run over every profile: the items from here on are this profile's, until the next.
     virtual void profile_started(const Profile& /*profile*/) {}
+    // A run over every profile leaves this one out; the log, when there is one, says so too.
+    virtual void profile_left_out(const LeftOutProfile& /*left_out*/) {}
     virtual void item_handled(const ItemEvent& /*item*/) {}
     virtual void progress(const Progress& /*progress*/) {}
     virtual void failure_trapped(const TrappedFailure& /*failure*/) {}

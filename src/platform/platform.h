@@ -8,8 +8,11 @@
 // keeps this contract:
 // - Registry, FileSystem, System and Processes may be called from any thread, from several at
 //   once. Each call stands alone (what an implementation remembers between calls, it keeps
-//   under a lock); what a call hands out (a key, a search, a file, the lock) belongs to the
+//   under a lock); what a call hands out (a key, a search, a file, a lock) belongs to the
 //   thread that asked for it, which uses it and lets it go.
+// - A profile's lock is the machine's, not the process's: it keeps every other process, in any
+//   logon session, from the profile's lock until it goes. Within a process it is handed out once
+//   too: whoever asks for a profile's lock while the process holds it gets none.
 // - No call of theirs waits for the window's thread or borrows its window: a worker's call can
 //   neither hang on a window that is busy waiting for the worker nor open anything over it.
 // - A wait in Processes::run_and_wait can be called off from another thread while it waits;
@@ -392,10 +395,20 @@ bool finds_entry(FileSystem& files, std::string_view path, Lookup kind);
 inline constexpr int kCsidlLocalAppData = 0x1C;
 inline constexpr int kCsidlProfile = 0x28;
 
-// Held while one cleaning runs for this user; released when the object goes.
+// Held while one cleaning runs for this user, or works in one profile; released when the object
+// goes.
 class CleaningLock {
 public:
     virtual ~CleaningLock() = default;
+};
+
+// A process told apart from every other, also from a later one that the system gives the same id
+// once this one has ended: its id and the moment it started (in the system's 100-nanosecond
+// units since 1601).
+struct ProcessId {
+    std::uint32_t id = 0;
+    std::uint64_t started = 0;
+    bool operator==(const ProcessId&) const = default;
 };
 
 // A moment in Coordinated Universal Time, to the second.
@@ -428,6 +441,15 @@ public:
     // The lock that lets one cleaning run at a time in the user's logon session, window and
     // console program alike; nullptr while another cleaning holds it.
     virtual std::unique_ptr<CleaningLock> lock_cleaning() = 0;
+    // The lock that lets one cleaning or restore at a time work in the profile of the user with
+    // that SID, on the whole machine: the system account's run over every profile and the user's
+    // own window alike. nullptr while another run holds it (see the thread contract above).
+    virtual std::unique_ptr<CleaningLock> lock_profile(std::string_view sid) = 0;
+    // This process.
+    virtual ProcessId this_process() = 0;
+    // Whether the process still runs. True also when the system cannot tell: the caller must not
+    // undo the work of a run that may be alive.
+    virtual bool still_runs(const ProcessId& process) = 0;
     virtual UtcTime utc_now() = 0;
     // The computer's name and the name the user logged on with. Throw Failure when the system
     // cannot tell.

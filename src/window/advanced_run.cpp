@@ -91,7 +91,8 @@ void Form1::Command2_Click() {
     if (!confirmable) {
         ui_.message_box(message, platform::kMbOk);
     } else {
-        if (ui_.message_box(message, platform::kMbQuestionYesNo) == platform::kIdNo) {
+        // Only a Yes is consent: a box that could not be shown answers 0.
+        if (ui_.message_box(message, platform::kMbQuestionYesNo) != platform::kIdYes) {
             return;
         }
         const auto session = claim_cleaning();

@@ -9,7 +9,8 @@ void Form1::Command1_Click() {
     if (told_previews_only()) {
         return;
     }
-    if (ui_.message_box(ConfirmStandardRun(), platform::kMbQuestionYesNo) == platform::kIdNo) {
+    // Only a Yes is consent: a box that could not be shown answers 0.
+    if (ui_.message_box(ConfirmStandardRun(), platform::kMbQuestionYesNo) != platform::kIdYes) {
         return;
     }
     const auto session = claim_cleaning();

@@ -517,8 +517,8 @@ EOF
 
 # No hive of ours may stay under HKEY_USERS: it would keep its user from logging on.
 expect_no_hive_left() {
-    ! wine_quiet reg query "HKU\\VESK Cleaning Wizard $SECOND_SID" ||
-        fail "the second user's hive is still loaded"
+    ! wine reg query HKU 2>/dev/null | grep -q "VESK Cleaning Wizard" ||
+        fail "a hive of ours is still loaded: $(wine reg query HKU 2>/dev/null | grep VESK)"
 }
 
 # Every profile at once: this user's (logged on) and a second one's (logged off, its hive
@@ -579,10 +579,63 @@ case_allusers() {
     grep -q "^Restored Key: *$(printf '%s' "$SECOND_KEY" | sed 's/[\\.]/\\&/g')"$'\r' \
         "$host/Cleaning2.log" || fail "the second user's key was not restored: $(cat "$host/Cleaning2.log")"
     wine_quiet reg query "$SETTINGS_BRANCH\\VESK 4.0" || fail "the running user's key did not come back"
+
+    detection_beside_cleaning "$host"
+    profile_locks_across_programs "$host" "$own_sid"
 }
 
+# A detection while a cleaning works in the second user's hive: it leaves that hive alone, says
+# why it could not look into it, and the cleaning unloads its hive and ends with 0.
+detection_beside_cleaning() {
+    local host=$1 log="$1/Cleaning3.log" pid code=0 tries=600
+    add_second_profile
+    (cd "$SECOND_STORE" && mkdir Many && cd Many && seq -f 'f%05g.ini' 0 59999 | xargs touch)
+    wine "$VESK_CLEAN" /allusers /registry /store-pd >"$SCRATCH/busy.out" 2>"$SCRATCH/busy.err" &
+    pid=$!
+    until grep -qF "Profile: C:\\users\\second" "$log" 2>/dev/null &&
+        [ "$(find "$SECOND_STORE/Many" -type f | wc -l)" -lt 60000 ]; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || fail "the cleaning never reached the second user's store"
+        sleep 0.1
+    done
+    clean beside /allusers /registry /store-pd /detect
+    expect_code beside 1
+    grep -qF "another run of the program has it loaded as HKEY_USERS\\VESK Cleaning Wizard $SECOND_SID" \
+        "$SCRATCH/beside.out" || fail "the detection did not find the cleaning's hive: $(cat "$SCRATCH/beside.out")"
+    [ ! -s "$SCRATCH/beside.err" ] || fail "the detection wrote to standard error: $(cat "$SCRATCH/beside.err")"
+    wait "$pid" || code=$?
+    echo "$code" >"$SCRATCH/busy.code"
+    expect_code busy 0
+    ! grep -q "^Hive not unloaded" "$log" || fail "the cleaning's hive was taken from it: $(cat "$log")"
+    [ -z "$(find "$SECOND_STORE" -type f)" ] || fail "the cleaning left files in the second store"
+    expect_no_hive_left
+}
+
+# A profile's lock held by another program: a run over every profile leaves that profile alone
+# and says so; the user's own run does nothing.
+profile_locks_across_programs() {
+    local host=$1 own_sid=$2
+    add_second_profile
+    hold_lock "$SECOND_SID"
+    clean second-held /allusers /store-pd
+    expect_code second-held 1
+    grep -qxF "Profile skipped: C:\\users\\second ($SECOND_SID): another cleaning or restore of this profile is running"$'\r' \
+        "$host/Cleaning4.log" || fail "the held profile was not skipped: $(cat "$host/Cleaning4.log")"
+    [ -f "$SECOND_STORE/Maps/Second.ini" ] || fail "the held profile was cleaned"
+    kill "$HOLDER_PID" 2>/dev/null || true
+    wait "$HOLDER_PID" 2>/dev/null || true
+
+    hold_lock "$own_sid"
+    clean own-held /temp
+    expect_code own-held 6
+    kill "$HOLDER_PID" 2>/dev/null || true
+    wait "$HOLDER_PID" 2>/dev/null || true
+}
+
+# Holds the session's cleaning lock, or with a SID that profile's, from a program of its own.
 hold_lock() {
-    "$VESK_SCRIPTS/wine-run" "$VESK_LOCK_HOLDER" 120 >"$SCRATCH/holder.out" 2>&1 &
+    rm -f "$SCRATCH/holder.out"
+    "$VESK_SCRIPTS/wine-run" "$VESK_LOCK_HOLDER" 120 "$@" >"$SCRATCH/holder.out" 2>&1 &
     HOLDER_PID=$!
     local tries=100
     until grep -q held "$SCRATCH/holder.out" 2>/dev/null; do

@@ -1,5 +1,6 @@
 // Holds the cleaning lock, as a cleaning in another program would, until it is ended: says
-// "held" on standard output once it has it, then waits for as many seconds as its argument.
+// "held" on standard output once it has it, then waits for as many seconds as its first
+// argument. Given a SID as its second, it holds that profile's lock instead.
 #include "platform/win32/system.h"
 
 #include <cstdio>
@@ -7,7 +8,7 @@
 
 int main(int argc, char** argv) {
     win32::System system;
-    const auto lock = system.lock_cleaning();
+    const auto lock = argc > 2 ? system.lock_profile(argv[2]) : system.lock_cleaning();
     if (!lock) {
         std::fputs("the lock is held already\n", stderr);
         return 1;

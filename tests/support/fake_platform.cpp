@@ -119,8 +119,12 @@ public:
     FakeKeyHandle(FakePlatform& owner, RegKey& key, std::string path)
         : owner_(owner), id_(owner.id_of(key)), path_(std::move(path)) {
         ++owner_.open_keys;
+        owner_.open_key_ids_.insert(id_);
     }
-    ~FakeKeyHandle() override { --owner_.open_keys; }
+    ~FakeKeyHandle() override {
+        --owner_.open_keys;
+        owner_.open_key_ids_.erase(owner_.open_key_ids_.find(id_));
+    }
     FakeKeyHandle(const FakeKeyHandle&) = delete;
     FakeKeyHandle& operator=(const FakeKeyHandle&) = delete;
 
@@ -648,6 +652,12 @@ std::pair<RegKey*, RegKey*> FakePlatform::find_key(std::uint64_t id) {
     return found;
 }
 
+bool FakePlatform::holds_open_key(const RegKey& key) const {
+    return open_key_ids_.contains(key.id) ||
+           std::ranges::any_of(key.subkeys,
+                               [this](const auto& sub) { return holds_open_key(sub.second); });
+}
+
 std::uint64_t FakePlatform::id_of(RegKey& key) {
     if (key.id == 0) {
         key.id = ++next_id_;
@@ -853,6 +863,21 @@ private:
     bool& locked_;
 };
 
+class FakeProfileLock final : public platform::CleaningLock {
+public:
+    FakeProfileLock(std::set<std::u32string>& locked, std::u32string sid)
+        : locked_(locked), sid_(std::move(sid)) {
+        locked_.insert(sid_);
+    }
+    ~FakeProfileLock() override { locked_.erase(sid_); }
+    FakeProfileLock(const FakeProfileLock&) = delete;
+    FakeProfileLock& operator=(const FakeProfileLock&) = delete;
+
+private:
+    std::set<std::u32string>& locked_;
+    std::u32string sid_;
+};
+
 } // namespace
 
 std::unique_ptr<platform::CleaningLock> FakePlatform::lock_cleaning() {
@@ -862,7 +887,22 @@ std::unique_ptr<platform::CleaningLock> FakePlatform::lock_cleaning() {
     return std::make_unique<FakeLock>(cleaning_locked);
 }
 
+std::unique_ptr<platform::CleaningLock> FakePlatform::lock_profile(std::string_view sid) {
+    std::u32string folded = platform::fold_case(sid);
+    if (locked_profiles.contains(folded)) {
+        return nullptr;
+    }
+    return std::make_unique<FakeProfileLock>(locked_profiles, std::move(folded));
+}
+
+bool FakePlatform::still_runs(const platform::ProcessId& other) {
+    return other == process || std::ranges::find(other_processes, other) != other_processes.end();
+}
+
 std::string FakePlatform::expand_environment(std::string_view text) {
+    if (unexpandable.contains(std::string(text))) {
+        throw platform::Failure("The data area passed to a system call is too small.");
+    }
     std::string expanded;
     while (!text.empty()) {
         const auto open = text.find('%');
@@ -959,8 +999,8 @@ std::optional<std::string> FakePlatform::unload_hive(std::string_view name) {
     if (loaded == loaded_.end()) {
         return std::string(kAccessDenied);
     }
-    // Windows refuses while a key of the hive is open; the fake, while any key is.
-    if (open_keys > 0 || fail_unloads > 0) {
+    // Windows refuses while a key of the hive is open.
+    if (holds_open_key(users_.subkeys.at(name_key)) || fail_unloads > 0) {
         fail_unloads = std::max(0, fail_unloads - 1);
         return std::string(kAccessDenied);
     }

@@ -161,10 +161,15 @@ public:
     std::map<std::string, std::string> account_names; // by SID
     std::vector<unsigned> pauses;
     bool cleaning_locked = false; // another cleaning holds the lock
+    // The profiles (their folded SIDs) whose lock a run holds, this one's or another session's.
+    std::set<std::u32string> locked_profiles;
+    platform::ProcessId process{4242, 133600000000000000}; // this program's
+    std::vector<platform::ProcessId> other_processes;      // those that run beside it
     platform::UtcTime now{2024, 5, 1, 12, 34, 56};
     std::string computer = "PC1";
     std::string user = "alice";
     std::map<std::string, std::string> environment; // by upper-case name, for %NAME%
+    std::set<std::string> unexpandable;             // texts whose expansion fails
 
     // ---- What happened.
     std::vector<MessageBox> boxes;
@@ -201,6 +206,9 @@ public:
     std::string account_name(std::string_view sid) override;
     void pause(unsigned milliseconds) override { pauses.push_back(milliseconds); }
     std::unique_ptr<platform::CleaningLock> lock_cleaning() override;
+    std::unique_ptr<platform::CleaningLock> lock_profile(std::string_view sid) override;
+    platform::ProcessId this_process() override { return process; }
+    bool still_runs(const platform::ProcessId& other) override;
     platform::UtcTime utc_now() override { return now; }
     std::string computer_name() override { return computer; }
     std::string user_name() override { return user; }
@@ -264,6 +272,9 @@ private:
     std::map<std::u32string, std::u32string> loaded_; // hive name to its file
     int writes_ = 0;
     std::uint64_t next_id_ = 0;
+    std::multiset<std::uint64_t> open_key_ids_; // the keys the open handles hold
+    // Whether a handle is open to the key or a key below it.
+    bool holds_open_key(const RegKey& key) const;
     std::recursive_mutex mutex_;
 
     friend class FakeTextFile;

@@ -244,22 +244,26 @@ TEST_F(AdvancedRunTest, ARunResetsBothPanels) {
     EXPECT_FALSE(form.ended());
 }
 
-TEST_F(AdvancedRunTest, AnsweringNoChangesNothing) {
+// No, and any answer but Yes: a box that could not be shown gives 0.
+TEST_F(AdvancedRunTest, AnythingButYesChangesNothing) {
     add_stores();
     tick_all_four();
-    fake.answers = {platform::kIdNo};
-    form.click(Id::Command2);
+    for (const int answer : {platform::kIdNo, 0, 2}) {
+        fake.boxes.clear();
+        fake.answers = {answer};
+        form.click(Id::Command2);
 
-    EXPECT_EQ(fake.boxes.size(), 1u);
-    EXPECT_EQ(value(Id::Check2_0), 1);
-    EXPECT_EQ(store_boxes(), (Boxes{1, 1, 1}));
-    EXPECT_EQ(value(Id::Check1_2), 1);
-    EXPECT_EQ(caption(Id::Command1), "Go!");
-    EXPECT_EQ(caption(Id::Command2), "Go!");
-    EXPECT_TRUE(fake.starts.empty());
-    EXPECT_TRUE(calls_of("delete_file").empty());
-    EXPECT_TRUE(calls_of("create").empty());
-    EXPECT_TRUE(fake.pointers.empty());
+        EXPECT_EQ(fake.boxes.size(), 1u) << answer;
+        EXPECT_EQ(value(Id::Check2_0), 1);
+        EXPECT_EQ(store_boxes(), (Boxes{1, 1, 1}));
+        EXPECT_EQ(value(Id::Check1_2), 1);
+        EXPECT_EQ(caption(Id::Command1), "Go!");
+        EXPECT_EQ(caption(Id::Command2), "Go!");
+        EXPECT_TRUE(fake.starts.empty()) << answer;
+        EXPECT_TRUE(calls_of("delete_file").empty()) << answer;
+        EXPECT_TRUE(calls_of("create").empty()) << answer;
+        EXPECT_TRUE(fake.pointers.empty()) << answer;
+    }
 }
 
 TEST_F(AdvancedRunTest, NothingConfirmableShowsTheSummaryWithOkOnlyAndResets) {

@@ -9,10 +9,13 @@
 #include "engine/session.h"
 #include "operation_world.h"
 #include "operations/registry_settings.h"
+#include "platform/text.h"
 #include "startup/host_discovery.h"
 
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
+#include <set>
 
 namespace {
 
@@ -57,10 +60,14 @@ TEST(CommandLineTest, RestoreTakesALogNumberAndNoOption) {
     EXPECT_TRUE(parsed.request->json);
     for (const Lines& line :
          {Lines{"/restore:0"}, Lines{"/restore:012"}, Lines{"/restore:32768"}, Lines{"/restore:"},
-          Lines{"/restore:1x"}, Lines{"/restore:3", "/temp"}, Lines{"/restore:3", "/preview"}}) {
+          Lines{"/restore:1x"}, Lines{"/restore:3", "/temp"}, Lines{"/restore:3", "/preview"},
+          Lines{"/restore:5", "/restore:1"}}) {
         EXPECT_FALSE(parse_command_line(line).request) << testing::PrintToString(line);
     }
     EXPECT_EQ(parse_command_line({"/restore:32767"}).request->restore_number, 32767);
+    EXPECT_EQ(parse_command_line({"/restore:5", "-RESTORE:5"}).request->restore_number, 5);
+    EXPECT_EQ(parse_command_line({"/restore:5", "/restore:1"}).error,
+              "\"/restore:1\" after /restore:5: a restore puts back one cleaning");
     for (const std::string_view wrong : {"/restore", "-Restore:0", "/restore:", "/restore:x"}) {
         EXPECT_EQ(parse_command_line({std::string(wrong)}).error,
                   "\"" + std::string(wrong) +
@@ -88,6 +95,24 @@ TEST(JsonTest, QuotesBackslashesAndControlCharactersAreEscapedAndUtf8Kept) {
               "{\"n\":\"v\",\"count\":3,\"log\":null}");
     EXPECT_EQ(JsonObject().add_list("none", {}).add_list("two", {"a\"", "b"}).text(),
               "{\"none\":[],\"two\":[\"a\\\"\",\"b\"]}");
+}
+
+// Whether text is whole UTF-8: every sequence complete, nothing cut.
+bool is_utf8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        if (at + length > text.size()) {
+            return false;
+        }
+        for (std::size_t next = at + 1; next < at + length; ++next) {
+            if ((static_cast<unsigned char>(text[next]) & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        at += length;
+    }
+    return true;
 }
 
 struct RecordingStreams final : ConsoleStreams {
@@ -216,6 +241,10 @@ TEST_F(ConsoleTest, EveryOtherExitCode) {
     EXPECT_EQ(run({"/prevew", "/temp"}), kExitWrongCommandLine);
     EXPECT_EQ(streams.errors, (Lines{"VeskClean: unknown switch: \"/prevew\"",
                                      "VeskClean /? tells how to call it."}));
+    EXPECT_TRUE(streams.output.empty());
+
+    streams = {};
+    EXPECT_EQ(run({"/restore:5", "/restore:1"}), kExitWrongCommandLine) << "neither is dropped";
     EXPECT_TRUE(streams.output.empty());
 
     streams = {};
@@ -354,9 +383,18 @@ TEST(CleaningSessionTest, HoldsTheLockForItsRunAndClosesTheLogBeforeLettingGo) {
         EXPECT_FALSE(CleaningSession(world.fake, other_log).held()) << "one cleaning at a time";
         world.open_log();
         EXPECT_TRUE(world.fake.cleaning_locked);
+        EXPECT_EQ(world.fake.locked_profiles, std::set{platform::fold_case(world.fake.user_sid)});
     }
     EXPECT_FALSE(world.log.is_open());
     EXPECT_FALSE(world.fake.cleaning_locked);
+    EXPECT_TRUE(world.fake.locked_profiles.empty());
+
+    // A run in another session holds the user's profile: this session holds nothing either.
+    const auto other_session = world.fake.lock_profile(world.fake.user_sid);
+    EXPECT_FALSE(CleaningSession(world.fake, world.log).held());
+    EXPECT_FALSE(world.fake.cleaning_locked);
+    EXPECT_TRUE(CleaningSession(world.fake, world.log, SessionProfiles::Each).held())
+        << "a run over every profile takes each one's as it comes to it";
 }
 
 // ---- The organisation's policy, /detect and the marker.
@@ -622,6 +660,17 @@ TEST_F(ConsolePolicyTest, DetectPutsEveryOutcomeOnOneShortLineOfStandardOutput) 
     const std::string failed = one_line({"/detect", "/toolbar"}, kExitSomethingLeft);
     EXPECT_EQ(failed.substr(0, 50), "Nothing to clean; Error in MM_DeleteTempFiles: xxx");
     EXPECT_TRUE(failed.ends_with("xxx...")) << "cut, and says so";
+    // Cut before a character that does not fit whole, wherever the limit falls in it.
+    for (const std::string lead : {"", "x", "xx"}) {
+        std::string snowmen = lead;
+        for (int i = 0; i < 1000; ++i) {
+            snowmen += "\u2603";
+        }
+        files.before = fail_on("list", kHostFolder, snowmen);
+        const std::string cut = one_line({"/detect", "/toolbar"}, kExitSomethingLeft);
+        EXPECT_TRUE(is_utf8(cut)) << lead.size();
+        EXPECT_TRUE(cut.ends_with("\u2603...")) << lead.size();
+    }
     fake.system_account = true;
     EXPECT_EQ(one_line({"/detect", "/temp"}, kExitSystemAccount).substr(0, 35),
               "VeskClean runs as the local system ");
@@ -632,6 +681,83 @@ TEST_F(ConsolePolicyTest, DetectPutsEveryOutcomeOnOneShortLineOfStandardOutput) 
         one_line({"/detect", "/temp"}, kExitNoHostFolder),
         "Veskpath not found! Looked for the folder \"D:\\Gone\", named by the value \"AppData "
         "Path\" of HKEY_LOCAL_MACHINE\\SOFTWARE\\TOLM\\VESK 4.0 (32-bit view).");
+}
+
+// A detection tool reads standard error as the detection's own failure: with /json the summary
+// holds whatever went wrong, and with /quiet nothing is said at all.
+TEST_F(ConsolePolicyTest, DetectWithJsonOrQuietWritesNothingToStandardErrorWhateverFails) {
+    struct Fault {
+        const char* label;
+        std::function<void()> make;
+        int code;
+    };
+    // Each fault is met earlier in a run than the one before it, which it leaves in place.
+    const Fault faults[] = {
+        {"trapped", [&] { files.before = fail_on("list", kHostFolder); }, kExitSomethingLeft},
+        {"no host folder",
+         [&] {
+             fake.set_value(RegistryRoot::LocalMachine, kHostKey, "AppData Path",
+                            fake::reg_sz("D:\\Gone"), platform::RegistryView::Wow64_32);
+         },
+         kExitNoHostFolder},
+        {"system account", [&] { fake.system_account = true; }, kExitSystemAccount},
+        {"policy", [&] { set_policy(RegistryRoot::LocalMachine, "toolbar", fake::reg_dword(0)); },
+         kExitPolicy},
+    };
+    for (const Fault& fault : faults) {
+        fault.make();
+        streams = {};
+        EXPECT_EQ(run({"/detect", "/toolbar", "/json"}), fault.code) << fault.label;
+        EXPECT_TRUE(streams.errors.empty()) << fault.label;
+        ASSERT_EQ(streams.output.size(), 1u) << fault.label;
+        EXPECT_TRUE(streams.output[0].starts_with("{\"type\":\"summary\",\"mode\":\"detect\""))
+            << streams.output[0];
+        EXPECT_TRUE(
+            streams.output[0].ends_with(",\"exit_code\":" + std::to_string(fault.code) + "}"))
+            << streams.output[0];
+
+        streams = {};
+        EXPECT_EQ(run({"/detect", "/toolbar", "/quiet"}), fault.code) << fault.label;
+        EXPECT_TRUE(streams.errors.empty()) << fault.label;
+        EXPECT_TRUE(streams.output.empty()) << fault.label;
+    }
+}
+
+// Nothing ran, and nothing could: said on standard error, and nothing changed.
+TEST_F(ConsolePolicyTest, ARunThatCannotBeSetUpDoesNothingAndEndsWithTen) {
+    fake.add_file(host("Vesk30.ini"), "[Window]");
+    ASSERT_EQ(run({"/settings"}), kExitDone);
+    set_policy(RegistryRoot::LocalMachine, "BackupFolder", fake::reg_sz("\\\\srv\\vesk"));
+    const std::vector<std::string> before = fake.whole_world();
+    struct Names {
+        const char* computer;
+        const char* user;
+        std::string why;
+    };
+    for (const Names& names :
+         {Names{"A\\B", "alice", "the computer name \"A\\B\" cannot name a folder"},
+          Names{"PC1", "..", "the user name \"..\" cannot name a folder"}}) {
+        fake.computer = names.computer;
+        fake.user = names.user;
+        streams = {};
+        EXPECT_EQ(run({"/temp", "/json"}), kExitNotSetUp) << names.why;
+        EXPECT_EQ(streams.errors,
+                  (Lines{"The run could not be set up: " + names.why, "Nothing was done."}));
+        EXPECT_TRUE(streams.output.back().ends_with(",\"exit_code\":10}")) << streams.output.back();
+        EXPECT_EQ(fake.whole_world(), before);
+    }
+
+    // The backup that a restore would read cannot be: nothing has run yet.
+    fake.computer = "PC1";
+    fake.user = "alice";
+    fake.make_unreadable(host("Cleaning1.backup\\contents.sha256"));
+    set_policy(RegistryRoot::LocalMachine, "BackupFolder", fake::reg_sz(""));
+    streams = {};
+    EXPECT_EQ(run({"/restore:1"}), kExitNotSetUp);
+    EXPECT_EQ(streams.errors,
+              (Lines{"The run could not be set up: " + std::string(fake::kAccessDenied),
+                     "Nothing was done."}));
+    EXPECT_FALSE(fake.exists(host("Cleaning2.log")));
 }
 
 // A rule for "cleaned at least once" reads the cleaning's values, which a restore leaves alone.

@@ -2,12 +2,15 @@
 // logged on, a third's whose hive lies on disk, and ProfileList entries that are nobody's.
 #include "console/console_run.h"
 #include "engine/profiles.h"
+#include "engine/session.h"
 #include "log_lines.h"
 #include "operation_world.h"
 #include "platform/text.h"
 #include "startup/host_discovery.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace {
 
@@ -20,7 +23,9 @@ constexpr const char* kLoggedOnSid = "S-1-5-21-1-2-3-1002";
 constexpr const char* kLoggedOffSid = "S-1-5-21-1-2-3-1003";
 constexpr const char* kBranch = "Software\\VB and VBA Program Settings";
 constexpr const char* kStore = "\\AppData\\Local\\VirtualStore\\ProgramData\\TOLM\\VESK 4.4";
-constexpr const char* kOurHive = "VESK Cleaning Wizard S-1-5-21-1-2-3-1003";
+// Bob's hive as this run loads it: named by the fake's process.
+constexpr const char* kOurHive = "VESK Cleaning Wizard S-1-5-21-1-2-3-1003 4242.133600000000000000";
+constexpr const char* kAnotherRunsIt = ": another cleaning or restore of this profile is running";
 
 struct RecordingStreams final : ConsoleStreams {
     void out(std::string_view line) override { output.emplace_back(line); }
@@ -35,6 +40,10 @@ std::string folder_of(const std::string& name) {
 
 std::string settings_key(const std::string& name) {
     return std::string(kBranch) + "\\" + name;
+}
+
+bool has_line(const Lines& lines, const std::string& line) {
+    return std::ranges::find(lines, line) != lines.end();
 }
 
 class EveryProfileTest : public testing::Test, protected InterposedWorld {
@@ -107,6 +116,11 @@ TEST_F(EveryProfileTest, CleansEachUsersKeysAndStoresAndTheHostFolderOnceThenRes
     const std::string host_file = std::string(kHostFolder) + "\\a.$$$";
     EXPECT_EQ(lines_of(log_text()),
               (Lines{"Deleted File: " + host_file,
+                     "Profile left out: " + folder_of("gone") +
+                         " (S-1-5-21-1-2-3-1004): its folder does not exist",
+                     "Profile left out: S-1-5-21-1-2-3-1005.bak: its name is not a user's SID",
+                     "Profile left out: " + folder_of("TEMP") +
+                         " (S-1-5-21-1-2-3-1006): a temporary profile",
                      "Profile: PC\\me, " + folder_of("me") + " (" + kOwnSid + ")",
                      "Deleted Key:  " + own_key, "Path cleaned: " + folder_of("me") + kStore,
                      "Profile: PC\\ann, " + folder_of("ann") + " (" + kLoggedOnSid + ")",
@@ -184,9 +198,10 @@ TEST_F(EveryProfileTest, AHiveThatWillNotLoadOrUnloadIsSaidAndTheRestIsCleaned) 
     EXPECT_EQ(run({"/allusers", "/registry"}), kExitSomethingLeft);
     EXPECT_TRUE(bob_key());
     EXPECT_FALSE(fake.key(RegistryRoot::CurrentUser, settings_key("VESK 4.0")));
-    EXPECT_EQ(lines_of(log_text()).at(5),
-              "Profile skipped: " + folder_of("bob") + " (" + kLoggedOffSid +
-                  "): its registry hive cannot be loaded: " + fake::kInUse);
+    EXPECT_TRUE(has_line(lines_of(log_text()),
+                         "Profile skipped: " + folder_of("bob") + " (" + kLoggedOffSid +
+                             "): its registry hive cannot be loaded: " + fake::kInUse))
+        << log_text();
     EXPECT_EQ(streams.errors.size(), 1u);
 
     // Held for a moment by another program: tried again until it lets go.
@@ -205,7 +220,8 @@ TEST_F(EveryProfileTest, AHiveThatWillNotLoadOrUnloadIsSaidAndTheRestIsCleaned) 
                                                 ")");
 }
 
-TEST_F(EveryProfileTest, AStopInsideALoadedHiveStillUnloadsIt) {
+// The stop unloads the hive before the run ends, and a hive that stays is said before the stop.
+TEST_F(EveryProfileTest, AStopInsideALoadedHiveStillUnloadsItOrSaysItCannot) {
     registry.before = [this](std::string_view call, std::string_view path) {
         stop = stop || (call == "delete_key" && path.starts_with(kOurHive));
     };
@@ -213,6 +229,191 @@ TEST_F(EveryProfileTest, AStopInsideALoadedHiveStillUnloadsIt) {
     EXPECT_TRUE(fake.loaded_hives().empty());
     EXPECT_EQ(lines_of(log_text()).back(), "Cleaning stopped by the user.");
     EXPECT_TRUE(fake.exists(folder_of("bob") + kStore + "\\Data\\x.dat"));
+
+    stop = false;
+    fake.fail_unloads = 1000;
+    fake::FakePlatform::add_key_below(*fake.hive_file(folder_of("bob") + "\\NTUSER.DAT"),
+                                      settings_key("VESK 4.1"));
+    EXPECT_EQ(run({"/allusers", "/registry", "/store-pd"}), kExitStopped);
+    const Lines lines = lines_of(log_text(2));
+    EXPECT_EQ(Lines(lines.end() - 3, lines.end()),
+              (Lines{"Hive not unloaded: HKEY_USERS\\" + std::string(kOurHive) + " (" +
+                         fake::kAccessDenied + ")",
+                     "Backed up to: " + std::string(kHostFolder) + "\\Cleaning2.backup",
+                     "Cleaning stopped by the user."}));
+    EXPECT_EQ(streams.errors, Lines{lines.end()[-3]});
+}
+
+TEST_F(EveryProfileTest, ARestoreThatSkipsAProfileEndsWithOne) {
+    ASSERT_EQ(run({"/allusers", "/registry"}), kExitDone);
+    fake.unloadable_hive_files.insert(fake::path_key(folder_of("bob") + "\\NTUSER.DAT"));
+    EXPECT_EQ(run({"/restore:1", "/allusers"}), kExitSomethingLeft);
+    EXPECT_TRUE(fake.key(RegistryRoot::CurrentUser, settings_key("VESK 4.0")));
+    EXPECT_FALSE(bob_key());
+}
+
+// Every user's entry of ProfileList is cleaned or said to be left out, and why, in the log and
+// in a preview's text, without changing the exit code. Temporary profiles are exactly the
+// folders Windows makes for them.
+TEST_F(EveryProfileTest, EveryUsersEntryIsCleanedOrSaidToBeLeftOut) {
+    add_profile("S-1-5-21-1-2-3-1007", folder_of("Templeton"), {});
+    fake.add_hive_file(folder_of("Templeton") + "\\NTUSER.DAT");
+    fake.add_file(folder_of("Templeton") + kStore + "\\x.dat");
+    add_profile("S-1-5-21-1-2-3-1008", folder_of("TEMP.PC"), {});
+    add_profile("S-1-5-21-1-2-3-1009", folder_of("Temp.PC.001"), {});
+    add_profile("S-1-5-21-1-2-3-1010", "Users\\relative", {}, false);
+    add_profile("S-1-5-21-1-2-3-1011", "%BROKEN%\\x", {}, false);
+    fake.unexpandable.insert("%BROKEN%\\x");
+    fake.add_key(RegistryRoot::LocalMachine, std::string(kProfileList) + "\\S-1-5-21-1-2-3-1012");
+
+    const MachineProfiles machine = find_profiles(fake.os());
+    Lines cleaned;
+    for (const Profile& profile : machine.profiles) {
+        cleaned.push_back(profile.sid);
+    }
+    EXPECT_EQ(cleaned, (Lines{kOwnSid, kLoggedOnSid, kLoggedOffSid, "S-1-5-21-1-2-3-1007"}));
+    Lines left_out;
+    for (const LeftOutProfile& left : machine.left_out) {
+        left_out.push_back(left.profile.sid + ": " + left.why);
+    }
+    EXPECT_EQ(left_out,
+              (Lines{"S-1-5-21-1-2-3-1004: its folder does not exist",
+                     "S-1-5-21-1-2-3-1005.bak: its name is not a user's SID",
+                     "S-1-5-21-1-2-3-1006: a temporary profile",
+                     "S-1-5-21-1-2-3-1008: a temporary profile",
+                     "S-1-5-21-1-2-3-1009: a temporary profile",
+                     "S-1-5-21-1-2-3-1010: its folder is not a full path",
+                     "S-1-5-21-1-2-3-1011: its folder cannot be expanded (The data area passed "
+                     "to a system call is too small.)",
+                     "S-1-5-21-1-2-3-1012: it names no folder"}));
+
+    const std::string temporary =
+        "Profile left out: " + folder_of("TEMP.PC") + " (S-1-5-21-1-2-3-1008): a temporary profile";
+    EXPECT_EQ(run({"/allusers", "/store-pd", "/preview"}), kExitDone);
+    EXPECT_TRUE(has_line(streams.output, temporary));
+    EXPECT_EQ(run({"/allusers", "/store-pd"}), kExitDone);
+    EXPECT_TRUE(has_line(lines_of(log_text()), temporary));
+    EXPECT_TRUE(has_line(lines_of(log_text()),
+                         "Profile left out: %BROKEN%\\x (S-1-5-21-1-2-3-1011): its folder cannot "
+                         "be expanded (The data area passed to a system call is too small.)"));
+    EXPECT_FALSE(fake.exists(folder_of("Templeton") + kStore + "\\x.dat"));
+}
+
+// A hive that a run of the program left loaded: a detection leaves it alone; a cleaning unloads
+// it once its run has ended, and says so, whoever's it is; while its run runs, it is that run's.
+struct Leftover {
+    const char* label;
+    std::string sid;
+    std::string folder;                        // where its NTUSER.DAT is
+    std::optional<platform::ProcessId> loader; // nullopt: named by an earlier version
+    bool loader_runs;
+    int failing_unloads;
+    int cleaning_exit;
+    std::string line; // the cleaning's log line about it, "<hive>" standing for its key
+};
+
+void PrintTo(const Leftover& row, std::ostream* out) {
+    *out << row.label;
+}
+
+class LeftoverHiveTest : public EveryProfileTest, public testing::WithParamInterface<Leftover> {};
+
+TEST_P(LeftoverHiveTest, IsUnloadedOnlyByACleaningAndOnlyOnceItsRunHasEnded) {
+    const Leftover& row = GetParam();
+    const std::string file = row.folder + "\\NTUSER.DAT";
+    if (!fake.hive_file(file)) {
+        fake.add_hive_file(file);
+    }
+    std::string name = "VESK Cleaning Wizard " + row.sid;
+    if (row.loader) {
+        name += " " + std::to_string(row.loader->id) + "." + std::to_string(row.loader->started);
+        if (row.loader_runs) {
+            fake.other_processes.push_back(*row.loader);
+        }
+    }
+    ASSERT_FALSE(fake.load_hive(name, file));
+
+    EXPECT_EQ(run({"/allusers", "/registry", "/detect"}), kExitSomethingLeft);
+    EXPECT_EQ(fake.loaded_hives(), Lines{name}) << "a detection unloads no hive but its own";
+
+    fake.fail_unloads = row.failing_unloads;
+    EXPECT_EQ(run({"/allusers", "/registry"}), row.cleaning_exit);
+    std::string line = row.line;
+    line.replace(line.find("<hive>"), 6, "HKEY_USERS\\" + name);
+    EXPECT_TRUE(has_line(lines_of(log_text()), line)) << log_text();
+    const bool stays = row.loader_runs || row.failing_unloads > 0;
+    EXPECT_EQ(fake.loaded_hives(), stays ? Lines{name} : Lines{});
+}
+
+const std::string kUnloaded =
+    "Hive unloaded: <hive>, left by a run that ended without unloading it";
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryCase, LeftoverHiveTest,
+    testing::Values(
+        Leftover{"LoaderRuns", kLoggedOffSid, folder_of("bob"), platform::ProcessId{77, 1}, true, 0,
+                 kExitSomethingLeft,
+                 "Profile skipped: " + folder_of("bob") + " (" + kLoggedOffSid +
+                     "): its registry hive cannot be loaded: another run of the program has it "
+                     "loaded as <hive>"},
+        Leftover{"LoaderEnded", kLoggedOffSid, folder_of("bob"), platform::ProcessId{78, 1}, false,
+                 0, kExitDone, kUnloaded},
+        Leftover{"IdTakenByAnotherProcess", kLoggedOffSid, folder_of("bob"),
+                 platform::ProcessId{4242, 1}, false, 0, kExitDone, kUnloaded},
+        Leftover{"EarlierVersion", kLoggedOffSid, folder_of("bob"), std::nullopt, false, 0,
+                 kExitDone, kUnloaded},
+        Leftover{"UserLoggedOn", kLoggedOnSid, folder_of("ann"), platform::ProcessId{78, 1}, false,
+                 0, kExitDone, kUnloaded},
+        Leftover{"ProfileNoLongerListed", "S-1-5-21-1-2-3-1020", folder_of("left"),
+                 platform::ProcessId{78, 1}, false, 0, kExitDone, kUnloaded},
+        Leftover{"UnloadFails", "S-1-5-21-1-2-3-1020", folder_of("left"),
+                 platform::ProcessId{78, 1}, false, 20, kExitSomethingLeft,
+                 "Hive not unloaded: <hive> (" + std::string(fake::kAccessDenied) + ")"}),
+    [](const testing::TestParamInfo<Leftover>& param) { return std::string(param.param.label); });
+
+// The system account's run over every profile in its session, and a user's own run in the
+// user's: whichever comes second leaves the profile alone and says so.
+TEST_F(EveryProfileTest, TwoSessionsNeverCleanOneProfileAtOnce) {
+    fake.system_account = true;
+    RecordingStreams inner_streams;
+    bool inside = false;
+    int inner_code = -1;
+    // Another session: its own session lock, free there, and its own account.
+    const auto in_other_session = [&](bool system_account, const Lines& arguments) {
+        inside = true;
+        const bool outer_account = std::exchange(fake.system_account, system_account);
+        const bool outer_session = std::exchange(fake.cleaning_locked, false);
+        inner_code = run_console(arguments, console_os, inner_streams, stop);
+        fake.system_account = outer_account;
+        fake.cleaning_locked = outer_session;
+    };
+    registry.before = [&](std::string_view call, std::string_view path) {
+        if (!inside && call == "delete_key" && path.starts_with(kOwnSid)) {
+            in_other_session(false, {"/registry"});
+        }
+    };
+    EXPECT_EQ(run({"/allusers", "/registry"}), kExitDone);
+    EXPECT_EQ(inner_code, kExitBusy) << "the user's own run, while the system's is in its profile";
+    EXPECT_EQ(inner_streams.errors, Lines{std::string(kAnotherCleaningRuns)});
+    EXPECT_TRUE(fake.locked_profiles.empty());
+
+    fake.set_value(RegistryRoot::CurrentUser, settings_key("VESK 4.0"), "Own", fake::reg_sz("1"));
+    fake.system_account = false;
+    inside = false;
+    inner_streams = {};
+    registry.before = [&](std::string_view call, std::string_view) {
+        if (!inside && call == "delete_key") {
+            in_other_session(true, {"/allusers", "/registry"});
+        }
+    };
+    EXPECT_EQ(run({"/registry"}), kExitDone);
+    EXPECT_EQ(inner_code, kExitSomethingLeft) << "the system's run, while the user's runs";
+    EXPECT_TRUE(has_line(lines_of(log_text(3)), "Profile skipped: PC\\me, " + folder_of("me") +
+                                                    " (" + kOwnSid + ")" + kAnotherRunsIt))
+        << log_text(3);
+    EXPECT_EQ(inner_streams.errors.size(), 1u);
+    EXPECT_FALSE(fake.key(RegistryRoot::CurrentUser, settings_key("VESK 4.0")));
+    EXPECT_TRUE(fake.locked_profiles.empty());
 }
 
 TEST(ProfileTest, UserSidsAreTheMachinesAndDomainsAccountsOnly) {

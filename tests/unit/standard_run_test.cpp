@@ -87,20 +87,24 @@ TEST_F(StandardRunTest, TheConfirmationListsTheTickedBoxesInTableOrder) {
     EXPECT_EQ(fake.boxes[1].style, platform::kMbQuestionYesNo);
 }
 
-TEST_F(StandardRunTest, AnsweringNoChangesNothing) {
+// No, and any answer but Yes: a box that could not be shown gives 0.
+TEST_F(StandardRunTest, AnythingButYesChangesNothing) {
     add_leftovers();
     form.click(Form1::Check1(4));
-    fake.answers = {platform::kIdNo};
+    for (const int answer : {platform::kIdNo, 0, 2}) {
+        fake.calls.clear();
+        fake.answers = {answer};
 
-    form.click(Id::Command1);
+        form.click(Id::Command1);
 
-    EXPECT_EQ(fake.calls.size(), 1u); // the question only
-    EXPECT_TRUE(fake.pointers.empty());
-    EXPECT_FALSE(fake.exists(host("Cleaning1.log")));
-    EXPECT_TRUE(fake.exists(host("a.$$$")));
-    EXPECT_EQ(standard_ticks(), (Ticks{0, 0, 1, 1, 1, 0}));
-    EXPECT_EQ(caption(Id::Command1), "Go!");
-    EXPECT_FALSE(form.ended());
+        EXPECT_EQ(fake.calls.size(), 1u) << answer; // the question only
+        EXPECT_TRUE(fake.pointers.empty());
+        EXPECT_FALSE(fake.exists(host("Cleaning1.log")));
+        EXPECT_TRUE(fake.exists(host("a.$$$")));
+        EXPECT_EQ(standard_ticks(), (Ticks{0, 0, 1, 1, 1, 0}));
+        EXPECT_EQ(caption(Id::Command1), "Go!");
+        EXPECT_FALSE(form.ended());
+    }
 }
 
 TEST_F(StandardRunTest, AllSixBoxesRunInTheirFixedOrderIntoANewLog) {

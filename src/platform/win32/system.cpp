@@ -3,6 +3,7 @@
 #include "platform/win32/handles.h"
 #include "platform/win32/text.h"
 
+#include <cstdint>
 #include <sddl.h>
 #include <shlobj.h>
 #include <vector>
@@ -57,6 +58,10 @@ public:
 private:
     UniqueHandle handle_;
 };
+
+std::uint64_t as_number(const FILETIME& time) {
+    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
 
 // The process token's information of that class, or an empty buffer when it cannot be had.
 std::vector<std::uint8_t> token_information(TOKEN_INFORMATION_CLASS kind) {
@@ -174,6 +179,58 @@ std::unique_ptr<platform::CleaningLock> System::lock_cleaning() {
         return nullptr;
     }
     return std::make_unique<NamedLock>(std::move(handle));
+}
+
+std::unique_ptr<platform::CleaningLock> System::lock_profile(std::string_view sid) {
+    // The system account and the administrators may do anything with it, nobody else anything:
+    // nobody can keep it alive past its run by opening it. A run that finds it learns that it is
+    // taken from the refusal as from a second handle. A standard user can still make the name
+    // first and hold it; that keeps one profile from being cleaned until it lets go, and the run
+    // it meets names the profile and fails. Nothing more is to be had from it.
+    PSECURITY_DESCRIPTOR raw = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;GA;;;SY)(A;;GA;;;BA)",
+                                                              SDDL_REVISION_1, &raw, nullptr)) {
+        return nullptr;
+    }
+    const std::unique_ptr<void, LocalFreer> descriptor(raw);
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
+    const std::wstring name = kProfileLockPrefix + wide(sid);
+    auto handle = UniqueHandle(CreateMutexW(&attributes, FALSE, name.c_str()));
+    if (!handle || GetLastError() == ERROR_ALREADY_EXISTS) {
+        return nullptr;
+    }
+    return std::make_unique<NamedLock>(std::move(handle));
+}
+
+platform::ProcessId System::this_process() {
+    FILETIME created{};
+    FILETIME ended{};
+    FILETIME kernel{};
+    FILETIME user{};
+    GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
+    return {GetCurrentProcessId(), as_number(created)};
+}
+
+bool System::still_runs(const platform::ProcessId& process) {
+    const UniqueHandle handle(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process.id));
+    if (!handle) {
+        // No process has the id any more; any other refusal leaves it unknown.
+        return GetLastError() != ERROR_INVALID_PARAMETER;
+    }
+    FILETIME created{};
+    FILETIME ended{};
+    FILETIME kernel{};
+    FILETIME user{};
+    if (!GetProcessTimes(handle.get(), &created, &ended, &kernel, &user)) {
+        return true;
+    }
+    if (as_number(created) != process.started) {
+        return false; // the id has gone to another process
+    }
+    // Ended, but somebody still holds a handle to it. A process that ends with the code that
+    // means "still active" counts as running: the safe side.
+    DWORD code = 0;
+    return !GetExitCodeProcess(handle.get(), &code) || code == STILL_ACTIVE;
 }
 
 platform::UtcTime System::utc_now() {
