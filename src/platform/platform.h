@@ -10,6 +10,11 @@
 //   once. Each call stands alone (what an implementation remembers between calls, it keeps
 //   under a lock); what a call hands out (a key, a search, a file, a lock) belongs to the
 //   thread that asked for it, which uses it and lets it go.
+// - A Folder may open entries (open_file, open_folder) from several threads at once, while one
+//   of them lists it or deletes through it. What it opens may be handed to another thread, which
+//   then has it alone; a File or Folder never outlives the Folder it was opened through, and its
+//   handle closes on whichever thread lets it go. A deletion opens the next files on a second
+//   thread while the first deletes, in order, through what was opened.
 // - A profile's lock is the machine's, not the process's: it keeps every other process, in any
 //   logon session, from the profile's lock until it goes. Within a process it is handed out once
 //   too: whoever asks for a profile's lock while the process holds it gets none.
