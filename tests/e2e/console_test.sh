@@ -890,5 +890,59 @@ case_backup_folder() {
     cmp -s "$SCRATCH/Vesk30.ini" "$host/Vesk30.ini" || fail "the settings file did not come back"
 }
 
+# What a user on a shared machine may do while the system account empties their store: swap
+# the subfolders the walk has not entered yet for links to a folder of the machine's. The walk
+# enters a folder only through the handle that listed it, sees each link for what it is, and
+# never deletes behind one.
+case_store_swap() {
+    start_scratch
+    prepare_prefix
+    local host important store first log
+    host=$(make_host_folder "$CASE")
+    setup_installation "$host" "$host-aux"
+    store="$STORES/ProgramData/TOLM/VESK 4.4"
+    rm -rf "$store"
+    local sub
+    for sub in 1 2 3 4 5 6; do
+        mkdir -p "$store/sub$sub"
+        (cd "$store/sub$sub" && seq -f "f$sub-%04g.ini" 1 1500 | xargs touch)
+    done
+    important="$SCRATCH/important"
+    put "$important/system.dat"
+    put "$important/f2-0001.ini"
+    manifest "$important" >"$SCRATCH/important-before"
+    # The walk enters the subfolders in the order Wine lists them: by name.
+    first=$(ls "$store" | LC_ALL=C sort | head -n 1)
+
+    wine "$VESK_CLEAN" /allusers /store-pd >"$SCRATCH/swap.out" 2>"$SCRATCH/swap.err" &
+    local run=$! tries=0
+    until [ "$(find "$store/$first" -type f | wc -l)" -lt 1500 ]; do
+        tries=$((tries + 1))
+        [ "$tries" -lt 3000 ] || fail "the walk never began: $(cat "$SCRATCH/swap.err")"
+        sleep 0.01
+    done
+    for sub in $(ls "$store" | grep -vx "$first"); do
+        mv "$store/$sub" "$store/$sub.moved"
+        ln -s "$important" "$store/$sub"
+    done
+    local code=0
+    wait "$run" || code=$?
+
+    [ "$code" = 1 ] || fail "exit code $code, expected 1: $(cat "$SCRATCH/swap.err")"
+    diff -u "$SCRATCH/important-before" <(manifest "$important") >&2 ||
+        fail "the folder behind the links changed (- expected, + found)"
+    [ -z "$(find "$store/$first" -type f)" ] || fail "the first subfolder was not emptied"
+    for sub in $(ls "$store" | grep -v -e "^$first\$" -e '\.moved$'); do
+        [ "$(find "$store/$sub.moved" -type f | wc -l)" = 1500 ] ||
+            fail "$sub.moved lost files behind the walk's back"
+    done
+    log=$(sed 's/\r$//' "$host/Cleaning1.log")
+    local windows_store
+    windows_store=$(winepath -w "$store" 2>/dev/null)
+    [ "$(grep -cF "(a link, which is never followed)" <<<"$log")" = 5 ] ||
+        fail "not one refusal a swapped folder: $log"
+    grep -qxF "Path not fully cleaned:     $windows_store" <<<"$log" || fail "the store's line: $log"
+}
+
 "case_$CASE"
 echo "PASS: $CASE"
