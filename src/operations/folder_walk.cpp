@@ -16,9 +16,13 @@ using platform::OpenStatus;
 using platform::Removal;
 using platform::RemovalResult;
 
-// Files opened and not yet handed over: enough to keep the deletion from waiting, few enough
-// that a stop leaves little to close.
-constexpr std::size_t kOpenedAhead = 32;
+// Files are opened ahead in batches, at most two batches ahead of the deletion. The threads meet
+// once a batch, not once a file: under Wine a meeting where one thread waits costs requests to
+// the server, as many as a file's deletion. The first batch is small, so that the deletion starts
+// at once; the batches grow to a size that a stop can close at little cost.
+constexpr std::size_t kFirstBatch = 16;
+constexpr std::size_t kLargestBatch = 256;
+constexpr std::size_t kBatchesAhead = 2;
 // Fewer files than this are not worth a thread.
 constexpr std::size_t kWorthAThread = 64;
 
@@ -61,8 +65,9 @@ ItemOutcome outcome_of_open(const platform::OpenedFile& opened) {
     return {Outcome::Refused, opened.reason};
 }
 
-// The second thread of a deletion: opens the folder's files in order, at most kOpenedAhead
-// before the one being deleted. A failure it meets is handed over in the file's place.
+// The second thread of a deletion: opens the folder's files in order, a batch at a time, at
+// most kBatchesAhead batches before the one being deleted. A failure it meets is handed over in
+// the file's place.
 class Opener {
 public:
     struct Ahead {
@@ -79,42 +84,47 @@ public:
         }
         changed_.notify_all();
         thread_.join();
-        // What was opened and never taken closes with the queue: nothing is deleted through it.
+        // What was opened and never taken closes with the batches: nothing is deleted through it.
     }
     Opener(const Opener&) = delete;
     Opener& operator=(const Opener&) = delete;
 
     // The next file in order, once the opener has it.
     Ahead take() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return !ready_.empty(); });
-        Ahead next = std::move(ready_.front());
-        ready_.pop_front();
-        lock.unlock();
-        changed_.notify_all();
-        return next;
+        if (next_ == taking_.size()) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [this] { return !ready_.empty(); });
+            taking_ = std::move(ready_.front());
+            ready_.pop_front();
+            next_ = 0;
+            lock.unlock();
+            changed_.notify_all();
+        }
+        return std::move(taking_[next_++]);
     }
 
 private:
     void open_all() {
-        for (const std::string& name : names_) {
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                changed_.wait(lock, [this] { return cancelled_ || ready_.size() < kOpenedAhead; });
-                if (cancelled_) {
-                    return;
+        std::size_t size = kFirstBatch;
+        for (std::size_t first = 0; first < names_.size();
+             first += size, size = std::min(size * 2, kLargestBatch)) {
+            std::vector<Ahead> batch;
+            for (std::size_t index = first; index < std::min(first + size, names_.size());
+                 ++index) {
+                Ahead& next = batch.emplace_back();
+                try {
+                    next.opened = folder_.open_file(names_[index], platform::Use::Delete);
+                } catch (...) {
+                    next.failure = std::current_exception();
                 }
             }
-            Ahead next;
-            try {
-                next.opened = folder_.open_file(name, platform::Use::Delete);
-            } catch (...) {
-                next.failure = std::current_exception();
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [this] { return cancelled_ || ready_.size() < kBatchesAhead; });
+            if (cancelled_) {
+                return;
             }
-            {
-                const std::lock_guard<std::mutex> lock(mutex_);
-                ready_.push_back(std::move(next));
-            }
+            ready_.push_back(std::move(batch));
+            lock.unlock();
             changed_.notify_all();
         }
     }
@@ -123,8 +133,10 @@ private:
     const std::vector<std::string>& names_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<Ahead> ready_;
+    std::deque<std::vector<Ahead>> ready_;
     bool cancelled_ = false;
+    std::vector<Ahead> taking_; // the deletion's own: only its thread touches it
+    std::size_t next_ = 0;
     std::thread thread_; // last: it starts once everything it uses is there
 };
 
