@@ -944,5 +944,17 @@ case_store_swap() {
     grep -qxF "Path not fully cleaned:     $windows_store" <<<"$log" || fail "the store's line: $log"
 }
 
+# A deleted file costs the console program four requests to Wine's single-threaded server (its
+# opening, the name it reached, its deletion, its closing): a request more a file would cost as
+# much time again as the link check did, whatever the machine's load.
+case_requests() {
+    start_scratch
+    prepare_prefix
+    wineserver -k 2>/dev/null || true
+    "$VESK_SCRIPTS/count-requests" "$VESK_CLEAN" "$SCRATCH/requests" 10000 >"$SCRATCH/requests.out" ||
+        fail "too many requests a deleted file: $(cat "$SCRATCH/requests.out")"
+    cat "$SCRATCH/requests.out"
+}
+
 "case_$CASE"
 echo "PASS: $CASE"
