@@ -90,7 +90,16 @@ namespace {
 class FakeFile final : public platform::File {
 public:
     FakeFile(FakePlatform& owner, std::uint64_t id, std::u32string key)
-        : owner_(owner), id_(id), key_(std::move(key)) {}
+        : owner_(owner), id_(id), key_(std::move(key)) {
+        const auto held = owner_.lock();
+        ++owner_.open_files;
+    }
+    ~FakeFile() override {
+        const auto held = owner_.lock();
+        --owner_.open_files;
+    }
+    FakeFile(const FakeFile&) = delete;
+    FakeFile& operator=(const FakeFile&) = delete;
 
     std::uint32_t attributes() override {
         const auto held = owner_.lock();

@@ -178,6 +178,7 @@ public:
     std::vector<std::string> calls; // mutating calls in order: "delete_file C:\x", ...
     int open_keys = 0;              // key handles not yet closed
     int open_searches = 0;          // searches and folders not yet closed
+    int open_files = 0;             // files opened through a folder, not yet closed
 
     // ---- platform::Registry
     std::unique_ptr<platform::RegistryKey> open_key(platform::RegistryRoot root,

@@ -164,6 +164,57 @@ TEST_F(TempFilesTest, OneListingServesTensOfThousandsOfFiles) {
     EXPECT_EQ(lines_of(closed_log_text()).size(), static_cast<std::size_t>(kFiles));
 }
 
+// Past a few dozen files a second thread opens the next ones while the first deletes: a stop or
+// a failure still ends at an item boundary, in order, and what was opened ahead is closed, never
+// deleted through.
+TEST(OpenedAhead, AStopOrAFailureEndsInOrderAndWhatWasOpenedAheadStays) {
+    struct StopAfter : RunObserver {
+        std::size_t left;
+        explicit StopAfter(std::size_t items) : left(items) {}
+        void item_handled(const ItemEvent&) override {
+            if (--left == 0) {
+                throw RunStopped{};
+            }
+        }
+    };
+    struct Case {
+        const char* what;
+        std::size_t deleted;
+        bool fail;
+    };
+    for (const Case& test : {Case{"a stop after the 70th file", 70, false},
+                             Case{"a failure opening the 101st file", 100, true}}) {
+        InterposedWorld world;
+        world.open_log();
+        for (int n = 0; n < 300; ++n) {
+            world.fake.add_file(host("t" + std::to_string(1000 + n) + ".$$$"));
+        }
+        StopAfter stop(test.fail ? 1000 : test.deleted);
+        Context stopping{world.state, world.fake.os(), world.log, world.deletion, stop};
+        if (test.fail) {
+            world.files.before = fail_on("open_file", host("t1100.$$$"));
+        }
+        try {
+            MM_DeleteTempFiles(stopping, "*.$*");
+            EXPECT_TRUE(test.fail) << test.what << ": the run was not stopped";
+        } catch (const RunStopped&) {
+            EXPECT_FALSE(test.fail) << test.what;
+        }
+        std::vector<std::string> lines = lines_of(world.closed_log_text());
+        const std::size_t deletions = static_cast<std::size_t>(std::ranges::count_if(
+            lines, [](const std::string& line) { return line.starts_with("Deleted File: "); }));
+        EXPECT_EQ(deletions, test.deleted) << test.what;
+        EXPECT_EQ(lines[test.deleted - 1],
+                  deleted_file("t" + std::to_string(999 + test.deleted) + ".$$$"))
+            << test.what << ": in order";
+        EXPECT_EQ(world.fake.tree(kHostFolder).size(), 300 - test.deleted + 1) << test.what;
+        EXPECT_EQ(world.fake.open_files, 0) << test.what << ": every handle opened ahead closed";
+        if (test.fail) {
+            EXPECT_EQ(lines.back(), "Error in MM_DeleteFiles: The device is not ready.");
+        }
+    }
+}
+
 TEST_F(TempFilesTest, ProjectFoldersEndInDotVkDollarExactly) {
     fake.add_file(host("proj.vk$\\Main.frm"));
     fake.add_file(host("proj.vk$\\deep\\x.bin"));
