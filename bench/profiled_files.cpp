@@ -92,15 +92,19 @@ public:
     std::optional<std::string> grant_users_full_control() override {
         return tallied(tallies_.others, [&] { return inner_->grant_users_full_control(); });
     }
+    std::optional<std::string> others_may_write() override {
+        return tallied(tallies_.others, [&] { return inner_->others_may_write(); });
+    }
     platform::CreateResult create_text_file(std::string_view name) override {
         return tallied(tallies_.others, [&] { return inner_->create_text_file(name); });
     }
     platform::BinaryCreateResult create_binary_file(std::string_view name) override {
         return tallied(tallies_.others, [&] { return inner_->create_binary_file(name); });
     }
-    platform::CreatedFolder create_folder(std::string_view name) override {
+    platform::CreatedFolder create_folder(std::string_view name,
+                                          platform::NewFolder access) override {
         platform::CreatedFolder created =
-            tallied(tallies_.others, [&] { return inner_->create_folder(name); });
+            tallied(tallies_.others, [&] { return inner_->create_folder(name, access); });
         if (created.folder) {
             created.folder = std::make_unique<ProfiledFolder>(std::move(created.folder), tallies_);
         }

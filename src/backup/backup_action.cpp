@@ -81,14 +81,17 @@ std::string backup_folder_of(std::string_view host_folder, std::string_view log_
     return std::string(host_folder) + "\\" + std::string(number) + ".backup";
 }
 
-std::vector<std::string> folders_above_backups(const SharedState& state) {
-    if (state.backup_home.empty()) {
-        return {};
+BackupHome administrators_backup_home(platform::System& system) {
+    const auto program_data = system.special_folder(platform::kCsidlCommonAppData);
+    if (!program_data || program_data->empty()) {
+        throw platform::Failure(
+            "the system does not name the folder for every user's program data");
     }
-    // The home is <BackupFolder>\<computer>\<user>: the organisation's folder itself is theirs to
-    // make.
-    const std::string& home = state.backup_home;
-    return {home.substr(0, home.rfind('\\')), home};
+    return {*program_data, *program_data + "\\TOLM\\VESK Cleaning Wizard\\Backups", true};
+}
+
+std::string part_record_name(std::string_view part) {
+    return std::string(part) + "\\" + std::string(kContentsName);
 }
 
 std::variant<std::vector<RegKeyBlock>, std::string>
@@ -174,6 +177,41 @@ ItemOutcome BackupAction::apply(const Context& context, const Target& target) {
     return deletion_.apply(context, target);
 }
 
+bool BackupAction::administrators_only() const {
+    return whole_ ? whole_->administrators_only() : home_.administrators_only;
+}
+
+std::optional<std::string> BackupAction::open_home(const Context& context,
+                                                   std::unique_ptr<platform::Folder>& home) const {
+    const bool beside_log = home_.folder.empty();
+    const std::string base = beside_log ? parent_of(folder_) : home_.base;
+    platform::OpenedFolder opened = open_folder_at(context, base, platform::Use::Read);
+    if (!opened.folder) {
+        return "the folder " + base + " cannot be opened: " + opened.reason;
+    }
+    home = std::move(opened.folder);
+    if (beside_log) {
+        return std::nullopt;
+    }
+    std::string path = base;
+    std::string_view below = std::string_view(home_.folder).substr(base.size());
+    while (!below.empty()) {
+        const std::size_t end = std::min(below.find('\\'), below.size());
+        const std::string_view name = below.substr(0, end);
+        below.remove_prefix(std::min(end + 1, below.size()));
+        if (name.empty()) {
+            continue;
+        }
+        path.append("\\").append(name);
+        platform::OpenedFolder next = folder_in(*home, name, true);
+        if (!next.folder) {
+            return "the folder " + path + " cannot be made: " + next.reason;
+        }
+        home = std::move(next.folder);
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> BackupAction::make_folder(const Context& context) {
     if (made_) {
         return std::nullopt;
@@ -186,22 +224,10 @@ std::optional<std::string> BackupAction::make_folder(const Context& context) {
         }
         base = whole_->held_.get();
     } else {
-        // The folder the backups are made in: the host folder, or the organisation's.
-        const std::string base_path = parent_of(above_.empty() ? folder_ : above_.front());
-        platform::OpenedFolder opened = open_folder_at(context, base_path, platform::Use::Read);
-        if (!opened.folder) {
-            return "the folder " + base_path + " cannot be opened: " + opened.reason;
+        if (auto failed = open_home(context, owned)) {
+            return failed;
         }
-        owned = std::move(opened.folder);
         base = owned.get();
-        for (const std::string& above : above_) {
-            auto next = folder_in(*base, leaf_of(above), true);
-            if (!next.folder) {
-                return "the folder " + above + " cannot be made: " + next.reason;
-            }
-            owned = std::move(next.folder);
-            base = owned.get();
-        }
     }
     // A folder of that name left by an earlier run is not ours to add to.
     auto created = folder_in(*base, leaf_of(folder_), false);
@@ -214,8 +240,10 @@ std::optional<std::string> BackupAction::make_folder(const Context& context) {
 }
 
 platform::OpenedFolder BackupAction::folder_in(platform::Folder& base, std::string_view name,
-                                               bool may_exist) {
-    platform::CreatedFolder created = base.create_folder(name);
+                                               bool may_exist) const {
+    platform::CreatedFolder created =
+        base.create_folder(name, administrators_only() ? platform::NewFolder::AdministratorsOnly
+                                                       : platform::NewFolder::Inherited);
     if (created.folder) {
         return {std::move(created.folder), platform::OpenStatus::Opened, {}};
     }
@@ -233,8 +261,23 @@ void BackupAction::count_held() {
 
 std::optional<std::string> BackupAction::record_item(std::string_view name, std::uint64_t size,
                                                      const std::string& sha256) {
-    return contents_.append(*held_, kContentsName, folder_ + "\\" + std::string(kContentsName),
-                            contents_line(name, size, sha256));
+    if (auto failed =
+            contents_.append(*held_, kContentsName, folder_ + "\\" + std::string(kContentsName),
+                             contents_line(name, size, sha256))) {
+        return failed;
+    }
+    if (!whole_) {
+        return std::nullopt;
+    }
+    // The whole's record names each part's record as it grows: a part missing, added, renamed
+    // or changed since does not match it.
+    if (auto failed = whole_->contents_.append(
+            *whole_->held_, kContentsName, whole_->folder_ + "\\" + std::string(kContentsName),
+            contents_line(part_record_name(leaf_of(folder_)), contents_.size(),
+                          contents_.hex_digest()))) {
+        return *failed + contents_.take_back_last().value_or(std::string());
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> BackupAction::back_up_key(const Context& context,

@@ -20,11 +20,15 @@ inline constexpr std::string_view kRegistryBackupName = "registry.reg";
 std::string backup_folder_of(std::string_view host_folder, std::string_view log_name);
 // Where the backup folders are: the backup home, or beside the logs in the host folder.
 inline const std::string& backups_folder(const SharedState& state) {
-    return state.backup_home.empty() ? state.VeskPath : state.backup_home;
+    return state.backup_home.folder.empty() ? state.VeskPath : state.backup_home.folder;
 }
-// The folders to make, if missing, before a backup folder: the computer's and the user's in the
-// organisation's folder; none beside the logs.
-std::vector<std::string> folders_above_backups(const SharedState& state);
+// Where a run over every profile keeps its backups when the organisation names no folder:
+// %ProgramData%\TOLM\VESK Cleaning Wizard\Backups, made for administrators alone: the host
+// folder is every user's to change. Throws platform::Failure when the system cannot name
+// %ProgramData%.
+BackupHome administrators_backup_home(platform::System& system);
+// A part's record, as the whole's record names it: "<part>\contents.sha256".
+std::string part_record_name(std::string_view part);
 
 // The user's key at path with all its values and subkeys, in the order the registry lists them,
 // each block named with key_root in front; or why it cannot be backed up faithfully: a registry
@@ -79,11 +83,11 @@ public:
     // folder first, when its own is the first to take something.
     explicit BackupAction(TargetAction& deletion, BackupAction* whole = nullptr)
         : deletion_(deletion), whole_(whole) {}
-    // Where the backups go; the folder is made with the first backup, after the folders above
-    // it that are to be made first (each may exist already).
-    void set_folder(std::string folder, std::vector<std::string> above = {}) {
+    // Where the backups go; the folder is made with the first backup, in the home's folder,
+    // which is made first below its base where missing (beside the log: in the host folder).
+    void set_folder(std::string folder, BackupHome home = {}) {
         folder_ = std::move(folder);
-        above_ = std::move(above);
+        home_ = std::move(home);
     }
     const std::string& folder() const { return folder_; }
     // Whether anything was wholly backed up, by this action or a part of it.
@@ -96,19 +100,25 @@ private:
     // Makes the folder (and the folders above it) through the folders it is made in, and holds
     // it open: everything of the backup is written through that handle.
     std::optional<std::string> make_folder(const Context& context);
-    static platform::OpenedFolder folder_in(platform::Folder& base, std::string_view name,
-                                            bool may_exist);
+    // The folder in which the backup folder is made, opened, and made below the home's base
+    // where missing; the reason when it cannot be.
+    std::optional<std::string> open_home(const Context& context,
+                                         std::unique_ptr<platform::Folder>& home) const;
+    platform::OpenedFolder folder_in(platform::Folder& base, std::string_view name,
+                                     bool may_exist) const;
+    bool administrators_only() const;
     std::optional<std::string> back_up_key(const Context& context, const std::string& path);
     std::optional<std::string> back_up_file(const Context& context, const Target& target);
     void count_held();
-    // Records an item that is whole in the backup; the reason when the record cannot take it.
+    // Records an item that is whole in the backup, and for a part, its record in the whole's; the
+    // reason when a record cannot take it (and neither then holds the item).
     std::optional<std::string> record_item(std::string_view name, std::uint64_t size,
                                            const std::string& sha256);
 
     TargetAction& deletion_;
     BackupAction* whole_;
     std::string folder_;
-    std::vector<std::string> above_;
+    BackupHome home_;
     bool made_ = false;
     std::unique_ptr<platform::Folder> held_;
     std::size_t items_ = 0;

@@ -41,8 +41,8 @@ std::string backup_folder_value(const Policy& policy, platform::System& system) 
         return "none (backups go beside the log)";
     }
     try {
-        return policy.backup_folder.text + " (this user's backups: " + backup_home(policy, system) +
-               ")";
+        return policy.backup_folder.text +
+               " (this user's backups: " + backup_home(policy, system).folder + ")";
     } catch (const platform::Failure& failure) {
         return policy.backup_folder.text + " (" + failure.what() + ")";
     }
@@ -69,7 +69,7 @@ JsonObject setting_object(const PolicySetting& setting, bool number) {
 // cannot make one.
 JsonObject& add_backups(JsonObject& object, const Policy& policy, platform::System& system) {
     try {
-        const std::string home = backup_home(policy, system);
+        const std::string home = backup_home(policy, system).folder;
         return home.empty() ? object.add_null("backups") : object.add("backups", home);
     } catch (const platform::Failure& failure) {
         return object.add_null("backups").add("error", failure.what());

@@ -1,5 +1,6 @@
 #include "console/console_run.h"
 
+#include "backup/backup_action.h"
 #include "console/command_line.h"
 #include "console/console_policy.h"
 #include "console/detection.h"
@@ -386,6 +387,11 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
     if (changes) {
         try {
             state.backup_home = backup_home(policy, os.system);
+            // The organisation's folder is theirs to protect; otherwise a run over every
+            // profile keeps its backups where only administrators may change them.
+            if (request.all_users && state.backup_home.folder.empty()) {
+                state.backup_home = administrators_backup_home(os.system);
+            }
         } catch (const platform::Failure& failure) {
             return not_set_up(reporter, failure.what());
         }

@@ -141,7 +141,7 @@ RunReport run_backed_up_cleaning(Context& context, const CleaningBody& body) {
             return;
         }
         backup.set_folder(backup_folder_of(backups_folder(counted.state), run.log_name),
-                          folders_above_backups(counted.state));
+                          counted.state.backup_home);
         body(counted, backup, run.log_name);
     });
     if (backup.holds_items()) {

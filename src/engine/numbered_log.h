@@ -3,24 +3,10 @@
 
 #include "engine/cleaning_run.h"
 #include "operations/context.h"
-#include "operations/folder_walk.h"
 
-// Opens a new log under the next free number and notes in report how far
-// it came: NotCreated while the file is not there (a failure to create it is thrown), NoName when
-// every number is taken or the folder cannot be listed, otherwise Open with the log's name and
-// path. True when the log is open.
-inline bool open_numbered_log(Context& context, RunReport& report) {
-    report.log = LogStatus::NotCreated;
-    // A host folder that cannot be reached (a link on its way among the reasons) cannot be
-    // listed for a free number either.
-    const platform::OpenedFolder host =
-        open_folder_at(context, context.state.VeskPath, platform::Use::Read);
-    report.log_name = host.folder ? context.log.open_new(*host.folder) : std::string();
-    if (report.log_name.empty()) {
-        report.log = LogStatus::NoName;
-        return false;
-    }
-    report.log = LogStatus::Open;
-    report.log_path = context.state.VeskPath + "\\" + report.log_name;
-    return true;
-}
+// Opens a new log under the next free number and notes in report how far it came: NotCreated
+// while the file is not there (a failure to create it is thrown), NoName when every number is
+// taken or the host folder cannot be reached or listed, otherwise Open with the log's name and
+// path. True when the log is open. Where the backups are kept away from the logs, a number their
+// folder has a backup of is taken too: a cleaning's backup is named after its log.
+bool open_numbered_log(Context& context, RunReport& report);

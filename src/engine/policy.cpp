@@ -184,10 +184,13 @@ std::string previews_only_text(const Policy& policy) {
            where_set(policy.preview_only) + ").";
 }
 
-std::string backup_home(const Policy& policy, platform::System& system) {
+BackupHome backup_home(const Policy& policy, platform::System& system) {
     if (policy.backup_folder.text.empty()) {
         return {};
     }
-    return policy.backup_folder.text + "\\" + folder_name(system.computer_name(), "computer name") +
-           "\\" + folder_name(system.user_name(), "user name");
+    const std::string& base = policy.backup_folder.text;
+    return {base,
+            base + "\\" + folder_name(system.computer_name(), "computer name") + "\\" +
+                folder_name(system.user_name(), "user name"),
+            false};
 }

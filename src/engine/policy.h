@@ -64,5 +64,5 @@ std::string where_set(const PolicySetting& setting);
 std::string previews_only_text(const Policy& policy);
 
 // Where the backups of the user on this computer go: <BackupFolder>\<computer>\<user>, or
-// empty when the policy sets no folder (they go beside the log).
-std::string backup_home(const Policy& policy, platform::System& system);
+// an empty folder when the policy sets none (they go beside the log).
+BackupHome backup_home(const Policy& policy, platform::System& system);

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr std::string_view kUserSidPrefix = "S-1-5-21-";
 // What every entry of a user's in ProfileList begins with, whatever follows.
 constexpr std::string_view kUsersAuthority = "S-1-5-21";
 constexpr std::string_view kLocalAppData = "\\AppData\\Local";
@@ -90,22 +89,6 @@ void add_listed_profiles(const platform::Platform& os, const std::string& own_si
 }
 
 } // namespace
-
-bool is_user_sid(std::string_view text) {
-    if (!text.starts_with(kUserSidPrefix) || text.ends_with('-')) {
-        return false;
-    }
-    text.remove_prefix(kUserSidPrefix.size());
-    bool digit_before = false;
-    for (const char c : text) {
-        const bool digit = c >= '0' && c <= '9';
-        if (!digit && (c != '-' || !digit_before)) {
-            return false;
-        }
-        digit_before = digit;
-    }
-    return digit_before;
-}
 
 MachineProfiles find_profiles(const platform::Platform& os) {
     const std::string own_sid = os.system.current_user_sid();

@@ -26,9 +26,6 @@ struct MachineProfiles {
 // profile failed), not a full path, or missing, is left out, as is one whose name is not a SID.
 MachineProfiles find_profiles(const platform::Platform& os);
 
-// Whether text is a user account's SID as ProfileList names them: "S-1-5-21-" and numbers.
-bool is_user_sid(std::string_view text);
-
 // "HKEY_USERS\<SID>\": how the log shows the profile's keys.
 std::string key_root_of(const Profile& profile);
 

@@ -36,7 +36,8 @@ int log_number_of(std::string_view name) {
     return number <= kLastLogNumber ? number : 0;
 }
 
-std::string ChooseLogFileName(platform::Folder& VeskPath, int first_number) {
+std::string ChooseLogFileName(platform::Folder& VeskPath, int first_number,
+                              const std::set<int>& also_taken) {
     // Any entry takes its name, hidden, system or folder alike: a log must never empty an
     // existing file, and a folder of that name would make the creation fail.
     std::vector<bool> taken(kLastLogNumber + 1, false);
@@ -48,7 +49,7 @@ std::string ChooseLogFileName(platform::Folder& VeskPath, int first_number) {
         return {};
     }
     for (int number = first_number; number <= kLastLogNumber; ++number) {
-        if (!taken[static_cast<std::size_t>(number)]) {
+        if (!taken[static_cast<std::size_t>(number)] && !also_taken.contains(number)) {
             return log_name(number);
         }
     }
@@ -62,10 +63,10 @@ std::string ChooseLogFileName(platform::FileSystem& files, std::string_view Vesk
     return opened.folder ? ChooseLogFileName(*opened.folder, first_number) : std::string();
 }
 
-std::string CleaningLog::open_new(platform::Folder& VeskPath) {
+std::string CleaningLog::open_new(platform::Folder& VeskPath, const std::set<int>& also_taken) {
     int first_number = 1;
     while (true) {
-        std::string name = ChooseLogFileName(VeskPath, first_number);
+        std::string name = ChooseLogFileName(VeskPath, first_number, also_taken);
         if (name.empty()) {
             return name;
         }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -14,7 +15,8 @@ inline constexpr int kLastLogNumber = 32767;
 // The name (not the path) of the lowest-numbered log "Cleaning<N>.log", N from first_number
 // to 32767, that no entry of the folder bears. Empty when every number is taken or the folder
 // cannot be listed. One listing of the folder, whatever the number of logs in it.
-std::string ChooseLogFileName(platform::Folder& VeskPath, int first_number = 1);
+std::string ChooseLogFileName(platform::Folder& VeskPath, int first_number = 1,
+                              const std::set<int>& also_taken = {});
 // The same for the folder at VeskPath, reached from its volume's root (see open_checked).
 std::string ChooseLogFileName(platform::FileSystem& files, std::string_view VeskPath,
                               int first_number = 1);
@@ -32,7 +34,8 @@ public:
     // semantics: when the chosen name appears in the meantime, the next free number is taken.
     // Returns the name, or empty when none is free. Throws platform::Failure when the file
     // cannot be created.
-    std::string open_new(platform::Folder& VeskPath);
+    // also_taken: numbers taken elsewhere (by backups kept away from the logs).
+    std::string open_new(platform::Folder& VeskPath, const std::set<int>& also_taken = {});
     // The same in the folder at VeskPath, reached from its volume's root (see open_checked);
     // a folder that cannot be reached so throws platform::Failure.
     std::string open_new(platform::FileSystem& files, std::string_view VeskPath);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 struct Profile {
     std::string sid;    // "S-1-5-21-..."
@@ -15,3 +16,6 @@ struct LeftOutProfile {
     Profile profile; // its folder as far as it is known
     std::string why;
 };
+
+// Whether text is a user account's SID as ProfileList names them: "S-1-5-21-" and numbers.
+bool is_user_sid(std::string_view text);

@@ -322,6 +322,9 @@ struct OpenedFolder {
     OpenStatus status = OpenStatus::Missing;
     std::string reason;
 };
+// Whom a new folder's access list lets in.
+enum class NewFolder { Inherited, AdministratorsOnly };
+
 struct CreatedFolder {
     std::unique_ptr<Folder> folder; // set for Created only
     CreateStatus status = CreateStatus::Failed;
@@ -350,8 +353,14 @@ public:
     // A file that must not exist yet, made in this folder.
     virtual CreateResult create_text_file(std::string_view name) = 0;
     virtual BinaryCreateResult create_binary_file(std::string_view name) = 0;
-    // A folder that must not exist yet, made in this folder and held open to write into.
-    virtual CreatedFolder create_folder(std::string_view name) = 0;
+    // A folder that must not exist yet, made in this folder and held open to write into; with
+    // NewFolder::AdministratorsOnly, only the system account and Administrators may use it, and it
+    // inherits nothing.
+    virtual CreatedFolder create_folder(std::string_view name,
+                                        NewFolder access = NewFolder::Inherited) = 0;
+    // Why someone other than the system account and Administrators (and the account this
+    // program runs as) may own or change this folder; nullopt when nobody else may.
+    virtual std::optional<std::string> others_may_write() = 0;
 };
 
 class FileSystem {
@@ -399,6 +408,7 @@ bool finds_entry(FileSystem& files, std::string_view path, Lookup kind);
 
 inline constexpr int kCsidlLocalAppData = 0x1C;
 inline constexpr int kCsidlProfile = 0x28;
+inline constexpr int kCsidlCommonAppData = 0x23; // %ProgramData%
 
 // Held while one cleaning runs for this user, or works in one profile; released when the object
 // goes.

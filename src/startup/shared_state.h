@@ -6,6 +6,14 @@
 #include <string>
 #include <vector>
 
+// Where a run's backups go, when not beside its log.
+struct BackupHome {
+    std::string base;   // a folder that must exist: the organisation's, or %ProgramData%
+    std::string folder; // base and the folders below it that a backup makes where missing
+    // Made for administrators alone (a run over every profile), and restored only while so.
+    bool administrators_only = false;
+};
+
 struct SharedState {
     std::string VeskPath;             // the host folder; set once by Main
     std::vector<std::string> KeyList; // program-settings keys to delete; grows with each search
@@ -13,7 +21,8 @@ struct SharedState {
     std::string AppDataPath;
     std::string AuxDataPath;
     std::string ProgramPath;
-    // Where the backups go when the organisation's policy names a folder for them:
-    // <BackupFolder>\<computer>\<user>. Empty: beside the logs, in VeskPath.
-    std::string backup_home;
+    // Where the backups go when the organisation's policy names a folder for them
+    // (<BackupFolder>\<computer>\<user>), or a run over every profile keeps them for
+    // administrators. An empty folder: beside the logs, in VeskPath.
+    BackupHome backup_home;
 };

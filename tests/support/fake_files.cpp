@@ -276,9 +276,23 @@ public:
                                                                     "create_binary", name, false);
     }
 
-    platform::CreatedFolder create_folder(std::string_view name) override {
-        return create<FakeFolder, platform::CreatedFolder>("create_folder", "create_folder", name,
-                                                           true);
+    platform::CreatedFolder create_folder(std::string_view name,
+                                          platform::NewFolder access) override {
+        const auto held = owner_.lock();
+        platform::CreatedFolder created = create<FakeFolder, platform::CreatedFolder>(
+            "create_folder", "create_folder", name, true);
+        if (created.folder && access == platform::NewFolder::AdministratorsOnly) {
+            owner_.entries().at(key_ + U"\\" + platform::fold_case(name)).others_may_write = false;
+        }
+        return created;
+    }
+
+    std::optional<std::string> others_may_write() override {
+        const auto held = owner_.lock();
+        if (owner_.entries().at(where("others_may_write", {})).others_may_write) {
+            return std::string("S-1-5-32-545 may change it");
+        }
+        return std::nullopt;
     }
 
 private:

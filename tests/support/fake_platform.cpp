@@ -311,6 +311,7 @@ platform::RegistryValue reg_bytes(std::uint32_t type, std::vector<std::uint8_t> 
 
 FakePlatform::FakePlatform() {
     add_dir("C:");
+    add_dir(special_folders.at(platform::kCsidlCommonAppData));
 }
 
 std::string FakePlatform::full_path(std::string_view path) const {

@@ -37,6 +37,7 @@ struct FileEntry {
     bool deletion_pending = false;   // gone once the other program closes it
     std::uint32_t names = 1;         // hard links: the file's names in all
     bool users_full_control = false; // the rights the folder-rights walk grants
+    bool others_may_write = true;    // false for a folder made for administrators only
     std::uint64_t id = 0;            // the entry itself, whatever its path becomes
 };
 
@@ -153,7 +154,8 @@ public:
     std::string current_directory = "C:\\";
     std::string windows_dir = "C:\\WINDOWS";
     std::string system_dir = "C:\\WINDOWS\\system32";
-    std::map<int, std::string> special_folders;
+    // Windows always names %ProgramData%; the rest a test names as it needs.
+    std::map<int, std::string> special_folders{{platform::kCsidlCommonAppData, "C:\\ProgramData"}};
     bool system_account = false;
     bool administrator = false; // elevated: may clean every profile
     // HKEY_CURRENT_USER is this user's hive under HKEY_USERS, as on Windows.

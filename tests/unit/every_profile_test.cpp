@@ -14,6 +14,8 @@
 
 namespace {
 
+const std::string kAdministratorsBackups = "C:\\ProgramData\\TOLM\\VESK Cleaning Wizard\\Backups";
+
 using fake::RegKey;
 using platform::RegistryRoot;
 using Lines = std::vector<std::string>;
@@ -108,7 +110,7 @@ protected:
 
 TEST_F(EveryProfileTest, CleansEachUsersKeysAndStoresAndTheHostFolderOnceThenRestoresThem) {
     ASSERT_EQ(run({"/allusers", "/registry", "/temp", "/store-pd"}), kExitDone)
-        << streams.errors[0];
+        << testing::PrintToString(streams.errors) << log_text();
     const std::string own_key =
         "HKEY_USERS\\" + std::string(kOwnSid) + "\\" + settings_key("VESK 4.0");
     const std::string bob_shown =
@@ -129,42 +131,45 @@ TEST_F(EveryProfileTest, CleansEachUsersKeysAndStoresAndTheHostFolderOnceThenRes
                      "Path cleaned: " + folder_of("ann") + kStore,
                      "Profile: " + folder_of("bob") + " (" + kLoggedOffSid + ")",
                      "Deleted Key:  " + bob_shown, "Path cleaned: " + folder_of("bob") + kStore,
-                     "Backed up to: " + std::string(kHostFolder) + "\\Cleaning1.backup"}));
+                     "Backed up to: " + kAdministratorsBackups + "\\Cleaning1.backup"}));
     EXPECT_FALSE(fake.key(RegistryRoot::CurrentUser, settings_key("VESK 4.0")));
     EXPECT_FALSE(
         fake.key(RegistryRoot::Users, std::string(kLoggedOnSid) + "\\" + kBranch + "\\VESK 4.2"));
     EXPECT_FALSE(bob_key());
     EXPECT_TRUE(fake.loaded_hives().empty());
     EXPECT_TRUE(fake.tree(folder_of("bob") + kStore + "\\Data").empty());
-    const std::string backup = std::string(kHostFolder) + "\\Cleaning1.backup\\";
+    // Beside the log every user may change a backup: one over every profile is kept where
+    // only administrators may.
+    const std::string backup = kAdministratorsBackups + "\\Cleaning1.backup\\";
+    EXPECT_FALSE(fake.exists(std::string(kHostFolder) + "\\Cleaning1.backup"));
+    for (const std::string& folder : {kAdministratorsBackups, backup + kOwnSid}) {
+        EXPECT_FALSE(fake.entry(folder)->others_may_write) << folder;
+    }
     for (const char* sid : {kOwnSid, kLoggedOnSid, kLoggedOffSid}) {
         EXPECT_TRUE(fake.exists(backup + sid + "\\registry.reg")) << sid;
         EXPECT_TRUE(fake.exists(backup + sid + "\\contents.sha256")) << sid;
     }
 
-    // Alone, the running user gets back its own part and nothing of anybody else's.
+    // Alone, a user restores none of it: an administrator does.
     streams = {};
-    ASSERT_EQ(run({"/restore:1"}), kExitDone) << streams.errors[0];
-    EXPECT_EQ(fake.key(RegistryRoot::CurrentUser, settings_key("VESK 4.0"))
-                  ->values.at(U"own")
-                  .second.data,
-              fake::reg_sz("1").data);
-    EXPECT_FALSE(
-        fake.key(RegistryRoot::Users, std::string(kLoggedOnSid) + "\\" + kBranch + "\\VESK 4.2"));
-    EXPECT_EQ(lines_of(log_text(2)),
-              (Lines{"Profile: PC\\me, " + folder_of("me") + " (" + kOwnSid + ")",
-                     "Restored Key: " + own_key}));
+    const Lines before_restore = fake.whole_world();
+    EXPECT_EQ(run({"/restore:1"}), kExitWrongCommandLine);
+    EXPECT_EQ(streams.errors.at(0),
+              "The backup cannot be restored: there is no backup " + std::string(kHostFolder) +
+                  "\\Cleaning1.backup; if cleaning 1 was made over every profile, an "
+                  "administrator restores it with VeskClean /restore:1 /allusers");
+    EXPECT_EQ(fake.whole_world(), before_restore);
 
-    // Over every profile the others come back, the logged-off one into its hive on disk.
+    // Over every profile every key comes back, the logged-off one into its hive on disk.
     streams = {};
-    ASSERT_EQ(run({"/restore:1", "/allusers"}), kExitSomethingLeft) << "the own key exists again";
+    ASSERT_EQ(run({"/restore:1", "/allusers"}), kExitDone) << streams.errors.at(0);
+    EXPECT_TRUE(fake.key(RegistryRoot::CurrentUser, settings_key("VESK 4.0")));
     EXPECT_TRUE(
         fake.key(RegistryRoot::Users, std::string(kLoggedOnSid) + "\\" + kBranch + "\\VESK 4.2"));
     ASSERT_TRUE(bob_key());
     EXPECT_EQ(bob_key()->values.at(U"bob").second.data, fake::reg_sz("3").data);
     EXPECT_TRUE(fake.loaded_hives().empty());
-    EXPECT_EQ(lines_of(log_text(3))[1],
-              "Not restored Key:           " + own_key + " (it exists again)");
+    EXPECT_EQ(lines_of(log_text(2))[1], "Restored Key: " + own_key);
 }
 
 TEST_F(EveryProfileTest, OnlyAnAdministratorOrTheSystemAccountRunsItAndAPreviewChangesNothing) {
@@ -239,7 +244,7 @@ TEST_F(EveryProfileTest, AStopInsideALoadedHiveStillUnloadsItOrSaysItCannot) {
     EXPECT_EQ(Lines(lines.end() - 3, lines.end()),
               (Lines{"Hive not unloaded: HKEY_USERS\\" + std::string(kOurHive) + " (" +
                          fake::kAccessDenied + ")",
-                     "Backed up to: " + std::string(kHostFolder) + "\\Cleaning2.backup",
+                     "Backed up to: " + kAdministratorsBackups + "\\Cleaning2.backup",
                      "Cleaning stopped by the user."}));
     EXPECT_EQ(streams.errors, Lines{lines.end()[-3]});
 }

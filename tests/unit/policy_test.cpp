@@ -93,10 +93,11 @@ TEST_F(PolicyTest, TheBackupFolderIsExpandedAndHoldsAFolderForEachComputerAndUse
     const Policy policy = read();
 
     EXPECT_EQ(policy.backup_folder.text, "\\\\srv\\vesk");
-    EXPECT_EQ(backup_home(policy, fake), "\\\\srv\\vesk\\PC1\\alice");
+    EXPECT_EQ(backup_home(policy, fake).folder, "\\\\srv\\vesk\\PC1\\alice");
+    EXPECT_EQ(backup_home(policy, fake).base, "\\\\srv\\vesk");
     fake.user = "..";
     EXPECT_THROW(backup_home(policy, fake), platform::Failure) << "a name is one folder, no more";
-    EXPECT_EQ(backup_home(Policy(), fake), "") << "no folder: beside the log";
+    EXPECT_EQ(backup_home(Policy(), fake).folder, "") << "no folder: beside the log";
 }
 
 } // namespace

@@ -354,9 +354,10 @@ public:
         platform::BinaryCreateResult create_binary_file(std::string_view) override {
             return {nullptr, platform::CreateStatus::Failed, fake::kAccessDenied};
         }
-        platform::CreatedFolder create_folder(std::string_view) override {
+        platform::CreatedFolder create_folder(std::string_view, platform::NewFolder) override {
             return {nullptr, platform::CreateStatus::Failed, fake::kAccessDenied};
         }
+        std::optional<std::string> others_may_write() override { return std::nullopt; }
 
     private:
         static platform::RemovalResult refused() {

@@ -13,4 +13,13 @@ namespace win32 {
 // The handle needs READ_CONTROL and WRITE_DAC; the reason when the list cannot be changed.
 std::optional<std::string> grant_users_full_control(HANDLE object, bool folder);
 
+// An access list for a new folder that only the system account and Administrators may use,
+// inheriting nothing; freed with LocalFree.
+PSECURITY_DESCRIPTOR administrators_only_descriptor();
+
+// Who else than the system account, Administrators, TrustedInstaller and the account this
+// program runs as owns the object or may change it; nullopt when nobody does. The handle needs
+// READ_CONTROL.
+std::optional<std::string> others_who_may_write(HANDLE object);
+
 } // namespace win32

@@ -32,6 +32,10 @@ DWORD share_for(Use use) {
     return use == Use::Hold ? FILE_SHARE_READ | FILE_SHARE_WRITE : kShareAll;
 }
 
+struct LocalFreer {
+    void operator()(void* memory) const { LocalFree(memory); }
+};
+
 ACCESS_MASK folder_access(Use use) {
     ACCESS_MASK access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
     if (use == Use::Delete) {
@@ -376,14 +380,21 @@ public:
         return result;
     }
 
-    platform::CreatedFolder create_folder(std::string_view name) override {
+    platform::CreatedFolder create_folder(std::string_view name,
+                                          platform::NewFolder access) override {
         const std::wstring wide_name = wide(name);
         if (!is_one_name(wide_name)) {
             return {nullptr, platform::CreateStatus::Failed, std::string(kNotOneName)};
         }
+        std::unique_ptr<void, LocalFreer> descriptor(
+            access == platform::NewFolder::AdministratorsOnly ? administrators_only_descriptor()
+                                                              : nullptr);
+        if (access == platform::NewFolder::AdministratorsOnly && !descriptor) {
+            return {nullptr, platform::CreateStatus::Failed, error_text(GetLastError())};
+        }
         native::Opened made = native::open_relative(
             handle_.get(), wide_name, folder_access(Use::Read), kShareAll, Kind::Folder,
-            native::Disposition::Create, FILE_ATTRIBUTE_DIRECTORY);
+            native::Disposition::Create, FILE_ATTRIBUTE_DIRECTORY, descriptor.get());
         if (!made.handle) {
             return {nullptr,
                     made.status == native::kObjectNameCollision
@@ -395,6 +406,17 @@ public:
         return {std::make_unique<Win32Folder>(std::move(made.handle), std::move(reached)),
                 platform::CreateStatus::Created,
                 {}};
+    }
+
+    std::optional<std::string> others_may_write() override {
+        // The folder itself, opened again through its own handle (an empty name) with the right
+        // to read its access list.
+        native::Opened itself =
+            native::open_relative(handle_.get(), L"", READ_CONTROL, kShareAll, Kind::Folder);
+        if (!itself.handle) {
+            return "its access list cannot be read: " + native::status_text(itself.status);
+        }
+        return others_who_may_write(itself.handle.get());
     }
 
 private:

@@ -66,12 +66,13 @@ const Functions& functions() {
 } // namespace
 
 Opened open_relative(HANDLE folder, std::wstring_view name, ACCESS_MASK access, DWORD share,
-                     Kind kind, Disposition disposition, DWORD attributes) {
+                     Kind kind, Disposition disposition, DWORD attributes,
+                     PSECURITY_DESCRIPTOR descriptor) {
     CountedString counted{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
                           static_cast<USHORT>(name.size() * sizeof(wchar_t)),
                           const_cast<PWSTR>(name.data())};
-    ObjectAttributes object{sizeof(ObjectAttributes), folder,  &counted,
-                            kCaseInsensitive,         nullptr, nullptr};
+    ObjectAttributes object{sizeof(ObjectAttributes), folder,     &counted,
+                            kCaseInsensitive,         descriptor, nullptr};
     IoStatusBlock io{};
     ULONG options = kSynchronousIo | kOpenReparsePoint;
     if (kind == Kind::File) {

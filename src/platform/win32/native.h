@@ -33,9 +33,11 @@ struct Opened {
 
 // The entry name in the folder, opened through the folder's handle with the access asked for,
 // shared with others as share says; a reparse point at the name is opened as itself.
+// A new entry takes the descriptor's access list where one is given, its folder's otherwise.
 Opened open_relative(HANDLE folder, std::wstring_view name, ACCESS_MASK access, DWORD share,
                      Kind kind, Disposition disposition = Disposition::Open,
-                     DWORD attributes = FILE_ATTRIBUTE_NORMAL);
+                     DWORD attributes = FILE_ATTRIBUTE_NORMAL,
+                     PSECURITY_DESCRIPTOR descriptor = nullptr);
 
 // The full name of what the handle reached, as the system spells it ("\??\C:\..." under Wine,
 // "\Device\HarddiskVolume3\..." on Windows), without a trailing backslash; empty when the system
