@@ -562,7 +562,11 @@ case_allusers() {
     [ "$(grep -c "^${DELETED_FILE}.*a\\.\\\$\\\$\\\$" "$log")" = 1 ] ||
         fail "the host folder was not cleaned exactly once"
     [ -z "$(find "$SECOND_STORE" "$STORES/ProgramData" -type f)" ] || fail "files left in a store"
-    backup="$host/Cleaning1.backup"
+    # Kept where only administrators may change it, not beside the log.
+    backup="$WINEPREFIX/drive_c/ProgramData/TOLM/VESK Cleaning Wizard/Backups/Cleaning1.backup"
+    [ ! -e "$host/Cleaning1.backup" ] || fail "the backup lies beside the log"
+    grep -qxF "${BACKED_UP}C:\ProgramData\TOLM\VESK Cleaning Wizard\Backups\Cleaning1.backup"$'\r' \
+        "$log" || fail "the log does not name the backup: $(cat "$log")"
     iconv -f UTF-16 -t UTF-8 "$backup/$SECOND_SID/registry.reg" | grep -qF "[$SECOND_KEY]" ||
         fail "the second user's key was not backed up in its own folder"
     [ -f "$backup/$own_sid/registry.reg" ] || fail "the running user's keys were not backed up"
@@ -942,6 +946,55 @@ case_store_swap() {
     [ "$(grep -cF "(a link, which is never followed)" <<<"$log")" = 5 ] ||
         fail "not one refusal a swapped folder: $log"
     grep -qxF "Path not fully cleaned:     $windows_store" <<<"$log" || fail "the store's line: $log"
+}
+
+# What a profile's owner may do while the system account restores their settings: swap the
+# backup's copy of a settings file, once the backup has been read and checked, for a link to a
+# file of their choosing. The restore writes the bytes it checked, never what the link leads to.
+case_restore_swap() {
+    start_scratch
+    prepare_prefix
+    local host backup subkeys run code=0 tries=0
+    host=$(make_host_folder "$CASE")
+    set_host_key "$host"
+    import_target_keys
+    # Enough keys after the first group that the files are restored long after it.
+    subkeys="$SCRATCH/subkeys.reg"
+    {
+        printf 'REGEDIT4\r\n\r\n'
+        local i
+        for i in $(seq -w 1 2000); do
+            printf '[%s\\VESK\\Sub%s]\r\n"Value"="%s"\r\n\r\n' "$KEY_PATH" "$i" "$i"
+        done
+    } >"$subkeys"
+    wine_quiet reg import "$(windows_path "$subkeys")" || fail "cannot import the subkeys"
+    printf 'Kept=1\r\n' >"$host/VeskMain.ini"
+    cp "$host/VeskMain.ini" "$SCRATCH/settings-before"
+    printf 'Written by the profile owner\r\n' >"$SCRATCH/chosen.ini"
+
+    clean cleaning /registry /settings
+    expect_code cleaning 0
+    backup="$host/Cleaning1.backup"
+    [ -f "$backup/VeskMain.ini" ] && [ ! -e "$host/VeskMain.ini" ] || fail "VeskMain.ini was not backed up"
+
+    wine "$VESK_CLEAN" /restore:1 >"$SCRATCH/restore.out" 2>"$SCRATCH/restore.err" &
+    run=$!
+    until grep -q "^Restored Key: " "$host/Cleaning2.log" 2>/dev/null; do
+        tries=$((tries + 1))
+        [ "$tries" -lt 3000 ] || fail "the restore never began: $(cat "$SCRATCH/restore.err")"
+        sleep 0.01
+    done
+    rm "$backup/VeskMain.ini"
+    ln -s "$SCRATCH/chosen.ini" "$backup/VeskMain.ini"
+    ! grep -q "^Restored File: .*VeskMain\.ini" "$host/Cleaning2.log" ||
+        fail "the restore reached the files before the swap: nothing was tried"
+    wait "$run" || code=$?
+
+    [ "$code" = 0 ] || fail "exit code $code, expected 0: $(cat "$SCRATCH/restore.out")"
+    cmp -s "$SCRATCH/settings-before" "$host/VeskMain.ini" ||
+        fail "the restored VeskMain.ini holds: $(cat "$host/VeskMain.ini")"
+    [ "$(cat "$SCRATCH/chosen.ini")" = $'Written by the profile owner\r' ] ||
+        fail "the file behind the link changed"
 }
 
 # A deleted file costs the console program four requests to Wine's single-threaded server (its

@@ -60,6 +60,8 @@ prepare_prefix() {
 forget_host() {
     wine_quiet reg delete 'HKLM\Software\TOLM\VESK 4.0' /f /reg:32 || true
     rm -f "$WINEPREFIX/drive_c/windows/VESK40.DIR"
+    # Backups of an earlier case's run for every profile would take the log numbers.
+    rm -rf "$WINEPREFIX/drive_c/ProgramData/TOLM/VESK Cleaning Wizard"
 }
 
 # No organisation's policy, and no marker of an earlier case's cleaning.
