@@ -122,11 +122,13 @@ TEST_F(WindowLayoutTest, EveryControlIsWhereTheStoredLayoutPutsIt) {
         EXPECT_EQ(stacked, expected) << "in " << (holder.empty() ? "the window" : holder);
     }
 
-    // Anything else the window holds is the box of an option; no two controls share a place in
-    // the tab order.
+    // Anything else the window holds is the box of an option; no two controls share a name or a
+    // place in the tab order.
     std::set<int> tab_indexes;
+    std::set<std::string> names;
     for (const Control& control : form.controls()) {
         EXPECT_TRUE(tab_indexes.insert(control.tab_index).second) << name_of(control);
+        EXPECT_TRUE(names.insert(name_of(control)).second) << name_of(control);
         EXPECT_TRUE(known(control) || std::ranges::any_of(kOptionTable,
                                                           [&](const OptionRow& row) {
                                                               return form.box_of(row) == control.id;
