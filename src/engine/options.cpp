@@ -49,15 +49,32 @@ void program_data_store(Context& context, std::string_view /*log_name*/) {
                 MM_GetVirtualStorePath(context, StoreKind::ProgramData));
 }
 
-} // namespace
+AskedFolders data_folders(Context& context) {
+    return {{context.state.AppDataPath, context.state.AuxDataPath}};
+}
 
-const std::array<OptionRow, kOptionCount> kOptionTable = {{
+AskedFolders store_folder(Context& context, StoreKind kind) {
+    std::string store = MM_GetVirtualStorePath(context, kind);
+    const bool found = store_exists(context, kind, store);
+    return {{std::move(store)}, found};
+}
+
+AskedFolders program_files_store_folder(Context& context) {
+    return store_folder(context, StoreKind::ProgramFiles);
+}
+
+AskedFolders program_data_store_folder(Context& context) {
+    return store_folder(context, StoreKind::ProgramData);
+}
+
+// One field a line, so that a row reads down and a new column is one line a row.
+// clang-format off
+constexpr OptionRow kRows[] = {
     {&CleaningOptions::registry_settings,
      "registry",
      "the suite's program-settings keys",
      Panel::Standard,
      Scope::User,
-     {"Check1", 0},
      false,
      "- VESK Registry Settings",
      "CleanRegistrySettings",
@@ -67,7 +84,6 @@ const std::array<OptionRow, kOptionCount> kOptionTable = {{
      "the suite's settings files",
      Panel::Standard,
      Scope::Machine,
-     {"Check1", 1},
      false,
      "- VESK Configuration Settings",
      "MM_DeleteIniFiles",
@@ -77,7 +93,6 @@ const std::array<OptionRow, kOptionCount> kOptionTable = {{
      "temporary files",
      Panel::Standard,
      Scope::Machine,
-     {"Check1", 2},
      true,
      "- Temporary VESK Files",
      "MM_DeleteTempFiles",
@@ -87,7 +102,6 @@ const std::array<OptionRow, kOptionCount> kOptionTable = {{
      "temporary project folders",
      Panel::Standard,
      Scope::Machine,
-     {"Check1", 3},
      true,
      "- Temporary VESK Project Folders",
      "MM_DeleteTempDirs",
@@ -97,7 +111,6 @@ const std::array<OptionRow, kOptionCount> kOptionTable = {{
      "toolbar settings",
      Panel::Standard,
      Scope::Machine,
-     {"Check1", 4},
      false,
      "- VESK Toolbar Settings",
      "MM_DeleteTempFiles",
@@ -107,7 +120,6 @@ const std::array<OptionRow, kOptionCount> kOptionTable = {{
      "the OpenGL settings file",
      Panel::Standard,
      Scope::Machine,
-     {"Check1", 5},
      false,
      "- VESK OpenGL Settings",
      "MM_DeleteOpenGLSettings",
@@ -117,32 +129,38 @@ const std::array<OptionRow, kOptionCount> kOptionTable = {{
      "restore the access rights of the data folders",
      Panel::Advanced,
      Scope::Machine,
-     {"Check2", 0},
      false,
-     {},
+     "Do you really want to restore the VESK folder access rights for these folders ?\r\n{}\r\n",
      "MM_RestoreAccessRights",
-     access_rights},
+     access_rights,
+     data_folders},
     {&CleaningOptions::store_program_files,
      "store-pf",
      "the virtual-store copy of the program files",
      Panel::Advanced,
      Scope::User,
-     {"Check4"},
      false,
-     {},
+     "Do you really want to clean the Virtual Store for this folder?\r\n{}\r\n",
      "MM_CleanVirtualStore",
-     program_files_store},
+     program_files_store,
+     program_files_store_folder},
     {&CleaningOptions::store_program_data,
      "store-pd",
      "the virtual-store copy of the program data",
      Panel::Advanced,
      Scope::User,
-     {"Check5"},
      false,
-     {},
+     // No line break after the folder: the question has always ended so.
+     "Do you really want to clean the Virtual Store for this folder?\r\n{}",
      "MM_CleanVirtualStore",
-     program_data_store},
-}};
+     program_data_store,
+     program_data_store_folder},
+};
+// clang-format on
+
+} // namespace
+
+constinit const std::span<const OptionRow> kOptionTable(kRows);
 
 bool any_chosen(const CleaningOptions& options) {
     return std::ranges::any_of(kOptionTable,

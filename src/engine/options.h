@@ -1,13 +1,16 @@
 // The cleaning's options as data: one row each, in the runs' fixed order (the standard panel's,
-// then the advanced panel's). The run, the console program's switches and usage, and the
-// window's boxes and confirmation all read this table, so an option is one row and the
-// operation it runs.
+// then the advanced panel's). The run, the console program's switches and usage, the policy and
+// its templates, and the window's boxes, captions and confirmations all read this table, so an
+// option is a member, one row and the operation it runs, and its box's place in the window's
+// stored layout (window/stored_layout.cpp).
 #pragma once
 
 #include "operations/context.h"
 
-#include <array>
+#include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 struct CleaningOptions {
     // The standard panel, in its order.
@@ -28,11 +31,11 @@ enum class Panel { Standard, Advanced };
 // each user's profile (the program-settings keys, the virtual stores).
 enum class Scope { Machine, User };
 
-// A check box of the window, as the program names it: "Check1" with index 2 is Check1(2); -1
-// for a box that is no member of a control array.
-struct WindowBox {
-    std::string_view name;
-    int index = -1;
+// What an advanced option's question names: the folders it works on, and whether they are there
+// to work on (a virtual store may be missing, and then nothing is asked of it).
+struct AskedFolders {
+    std::vector<std::string> folders;
+    bool found = true;
 };
 
 struct OptionRow {
@@ -41,15 +44,17 @@ struct OptionRow {
     std::string_view meaning;     // what the console's usage says of it
     Panel panel;
     Scope scope;
-    WindowBox box;
-    bool first_choice;             // ticked when the window opens; what /standard means
-    std::string_view confirmation; // its line in the standard panel's question; the advanced
-                                   // panel asks about the folders themselves
-    std::string_view procedure;    // what the run names while the option's operation works
+    bool first_choice; // ticked when the window opens; what /standard means
+    // The standard panel: its line in the panel's question. The advanced panel: its own question,
+    // its folders at "{}", one a line, and the line breaks exactly as the question shows them.
+    std::string_view confirmation;
+    std::string_view procedure; // what the run names while the option's operation works
     void (*run)(Context& context, std::string_view log_name);
+    // The advanced panel: the folders its question names.
+    AskedFolders (*asked)(Context& context) = nullptr;
 };
 
-inline constexpr std::size_t kOptionCount = 9;
-extern const std::array<OptionRow, kOptionCount> kOptionTable;
+// In the runs' order; its size is the number of options.
+extern const std::span<const OptionRow> kOptionTable;
 
 bool any_chosen(const CleaningOptions& options);

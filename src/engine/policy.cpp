@@ -152,8 +152,8 @@ std::string folder_name(std::string name, std::string_view what) {
 Policy::Policy()
     : preview_only{kPreviewOnlyValue, PolicySource::Default, false, {}},
       backup_folder{kBackupFolderValue, PolicySource::Default, false, {}} {
-    for (std::size_t i = 0; i < kOptionCount; ++i) {
-        options[i] = {kOptionTable[i].switch_name, PolicySource::Default, true, {}};
+    for (const OptionRow& row : kOptionTable) {
+        options.push_back({row.switch_name, PolicySource::Default, true, {}});
     }
 }
 

@@ -7,7 +7,6 @@
 #include "engine/options.h"
 #include "platform/platform.h"
 
-#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,7 +42,7 @@ struct Policy {
     const PolicySetting& setting_of(const OptionRow& row) const;
     bool previews_only() const { return preview_only.on; }
 
-    std::array<PolicySetting, kOptionCount> options; // in the table's order
+    std::vector<PolicySetting> options; // one a row, in the table's order
     PolicySetting preview_only;
     PolicySetting backup_folder;
     std::vector<IgnoredValue> ignored;

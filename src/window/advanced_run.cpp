@@ -1,6 +1,31 @@
 // The advanced panel: the coupling of the virtual-store boxes, and its run.
-#include "operations/virtual_store.h"
 #include "window/form1.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+ControlId check4() {
+    return Form1::named("Check4");
+}
+
+ControlId check5() {
+    return Form1::named("Check5");
+}
+
+// The question with the folders at its "{}", one a line.
+std::string with_folders(std::string_view question, const std::vector<std::string>& folders) {
+    std::string listed;
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        listed.append(i == 0 ? "" : "\r\n").append(folders[i]);
+    }
+    std::string text(question);
+    const auto at = text.find("{}");
+    return at == std::string::npos ? text : text.replace(at, 2, listed);
+}
+
+} // namespace
 
 void Form1::Check2_Click(int /*index*/) {
     UpdateCommand2Caption();
@@ -9,17 +34,17 @@ void Form1::Check2_Click(int /*index*/) {
 // Check3 is the master of Check4 and Check5: it is ticked exactly while either of them is.
 void Form1::Check3_Click() {
     const int value = ticked(ControlId::Check3) ? 1 : 0;
-    set_value(ControlId::Check4, value);
-    set_value(ControlId::Check5, value);
+    set_value(check4(), value);
+    set_value(check5(), value);
     UpdateCommand2Caption();
 }
 
 void Form1::Check4_Click() {
-    follow_folder_box(ControlId::Check4, ControlId::Check5);
+    follow_folder_box(check4(), check5());
 }
 
 void Form1::Check5_Click() {
-    follow_folder_box(ControlId::Check5, ControlId::Check4);
+    follow_folder_box(check5(), check4());
 }
 
 // Ticking a folder box ticks the master, whose handler ticks both folder boxes: the other one
@@ -34,43 +59,33 @@ void Form1::follow_folder_box(ControlId box, ControlId other) {
     }
 }
 
-void Form1::ConfirmAdvancedRun(const std::string& pf_store, const std::string& pd_store,
-                               bool& confirmable, std::string& message) const {
+// Each ticked option in the table's order: its question about its folders, or, for a folder that
+// is not there, that nothing will be done. The questions of different operations are joined by
+// "and".
+void Form1::ConfirmAdvancedRun(bool& confirmable, std::string& message) {
     constexpr std::string_view kCrLf = "\r\n";
     constexpr std::string_view kMissing =
         "This Virtual Store does not exist, no action will be taken.";
-    constexpr std::string_view kCleanQuestion =
-        "Do you really want to clean the Virtual Store for this folder?";
     confirmable = false;
     message.clear();
-    auto append = [&message](std::initializer_list<std::string_view> parts) {
-        for (const auto part : parts) {
-            message += part;
+    const CleaningOptions ticked = advanced_options();
+    std::string_view asked_before;
+    for (const OptionRow& row : kOptionTable) {
+        if (row.panel != Panel::Advanced || !(ticked.*row.chosen)) {
+            continue;
         }
-    };
-    if (ticked(ControlId::Check2_0)) {
-        append({kCrLf,
-                "Do you really want to restore the VESK folder access rights for these folders ?",
-                kCrLf, context_.state.AppDataPath, kCrLf, context_.state.AuxDataPath, kCrLf});
-        confirmable = true;
-    }
-    if (ticked(ControlId::Check2_0) && ticked(ControlId::Check3)) {
-        append({kCrLf, "and", kCrLf});
-    }
-    if (ticked(ControlId::Check4)) {
-        if (store_exists(context_, StoreKind::ProgramFiles, pf_store)) {
-            append({kCrLf, kCleanQuestion, kCrLf, pf_store, kCrLf});
-            confirmable = true;
-        } else {
-            append({kCrLf, pf_store, kCrLf, kMissing, kCrLf});
+        if (!asked_before.empty() && asked_before != row.procedure) {
+            message.append(kCrLf).append("and").append(kCrLf);
         }
-    }
-    if (ticked(ControlId::Check5)) {
-        if (store_exists(context_, StoreKind::ProgramData, pd_store)) {
-            append({kCrLf, kCleanQuestion, kCrLf, pd_store});
+        asked_before = row.procedure;
+        const AskedFolders asked = row.asked ? row.asked(context_) : AskedFolders{};
+        if (asked.found) {
+            message.append(kCrLf).append(with_folders(row.confirmation, asked.folders));
             confirmable = true;
-        } else {
-            append({kCrLf, pd_store, kCrLf, kMissing, kCrLf});
+            continue;
+        }
+        for (const std::string& folder : asked.folders) {
+            message.append(kCrLf).append(folder).append(kCrLf).append(kMissing).append(kCrLf);
         }
     }
 }
@@ -83,11 +98,9 @@ void Form1::Command2_Click() {
     if (told_previews_only()) {
         return;
     }
-    const std::string pf_store = MM_GetVirtualStorePath(context_, StoreKind::ProgramFiles);
-    const std::string pd_store = MM_GetVirtualStorePath(context_, StoreKind::ProgramData);
     bool confirmable = false;
     std::string message;
-    ConfirmAdvancedRun(pf_store, pd_store, confirmable, message);
+    ConfirmAdvancedRun(confirmable, message);
     if (!confirmable) {
         ui_.message_box(message, platform::kMbOk);
     } else {
@@ -100,12 +113,23 @@ void Form1::Command2_Click() {
             return;
         }
     }
-    for (int index = 0; index <= 5; ++index) {
-        set_value(Check1(index), 0);
-    }
-    set_value(ControlId::Check2_0, 0);
-    set_value(ControlId::Check3, 0);
+    untick_every_box();
     set_caption(ControlId::Command2, kDone);
+}
+
+// In tab order: the standard boxes, then the advanced ones, whose master unticks the store boxes
+// as it goes.
+void Form1::untick_every_box() {
+    std::vector<const Control*> boxes;
+    for (const Control& control : controls_) {
+        if (control.kind == ControlKind::CheckBox) {
+            boxes.push_back(&control);
+        }
+    }
+    std::ranges::sort(boxes, {}, &Control::tab_index);
+    for (const Control* box : boxes) {
+        set_value(box->id, 0);
+    }
 }
 
 CleaningOptions Form1::advanced_options() const {

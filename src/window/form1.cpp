@@ -3,137 +3,119 @@
 #include "startup/main.h"
 
 #include <algorithm>
+#include <iterator>
+#include <optional>
 #include <stdexcept>
+#include <string>
+#include <tuple>
 
 namespace {
 
 using Id = ControlId;
 using Kind = ControlKind;
 
-// The stored layout, in tab order. Check1 indexes 1 to 4 lie on the window itself, over
-// Frame1, so that all six boxes line up; Command3 lies below both frames.
-std::array<Control, kControlCount> stored_layout() {
-    return {{
-        {Id::Frame1,
-         "Frame1",
-         -1,
-         Kind::Frame,
-         {},
-         240,
-         240,
-         5175,
-         4455,
-         0,
-         7,
-         false,
-         "Cleaning Options"},
-        {Id::Command1, "Command1", -1, Kind::Button, Id::Frame1, 3840, 3720, 975, 495, 8, 8, false,
-         "Go!"},
-        {Id::Check1_0, "Check1", 0, Kind::CheckBox, Id::Frame1, 720, 800, 4215, 255, 2, 9, false,
-         "Delete VESK Registry VB Program Settings"},
-        {Id::Check1_1,
-         "Check1",
-         1,
-         Kind::CheckBox,
-         {},
-         960,
-         1500,
-         3135,
-         255,
-         3,
-         6,
-         false,
-         "Delete VESK Configuration Settings"},
-        {Id::Check1_2,
-         "Check1",
-         2,
-         Kind::CheckBox,
-         {},
-         960,
-         2000,
-         2655,
-         255,
-         4,
-         5,
-         false,
-         "Delete Temporary VESK Files"},
-        {Id::Check1_3,
-         "Check1",
-         3,
-         Kind::CheckBox,
-         {},
-         960,
-         2500,
-         3135,
-         255,
-         5,
-         4,
-         false,
-         "Delete Temporary VESK Project Folders"},
-        {Id::Check1_4,
-         "Check1",
-         4,
-         Kind::CheckBox,
-         {},
-         960,
-         3000,
-         3135,
-         255,
-         6,
-         3,
-         false,
-         "Delete VESK Toolbar Settings"},
-        {Id::Check1_5, "Check1", 5, Kind::CheckBox, Id::Frame1, 720, 3300, 3135, 255, 7, 10, false,
-         "Delete VESK OpenGL Settings"},
-        {Id::Label1, "Label1", -1, Kind::Label, Id::Frame1, 720, 400, 3255, 255, 1, 11, true,
-         "\"Please close any open VESK windows first!\"."},
-        {Id::Frame2,
-         "Frame2",
-         -1,
-         Kind::Frame,
-         {},
-         240,
-         240,
-         5175,
-         4455,
-         10,
-         1,
-         false,
-         "Advanced Cleaning Options"},
-        {Id::Command2, "Command2", -1, Kind::Button, Id::Frame2, 3840, 3720, 975, 495, 17, 12,
-         false, "Done"},
-        {Id::Check2_0, "Check2", 0, Kind::CheckBox, Id::Frame2, 720, 1560, 3855, 255, 12, 13, false,
-         "Restore VESK Folder Access Rights"},
-        {Id::Command3,
-         "Command3",
-         -1,
-         Kind::Button,
-         {},
-         240,
-         4920,
-         2295,
-         255,
-         19,
-         0,
-         false,
-         "Advanced Options"},
-        {Id::Label2_0, "Label2", 0, Kind::Label, Id::Frame2, 720, 400, 3255, 255, 11, 14, true,
-         "\"Please close any open VESK windows first!\"."},
-        {Id::Label2_1, "Label2", 1, Kind::Label, Id::Frame2, 720, 2160, 4215, 255, 13, 15, true,
-         "Access rights need an administrator."},
-        {Id::Check3, "Check3", -1, Kind::CheckBox, Id::Frame2, 720, 2400, 3375, 375, 14, 16, false,
-         "Delete VESK Settings from Virtual Store"},
-        {Id::Check4, "Check4", -1, Kind::CheckBox, Id::Frame2, 1200, 2880, 1815, 195, 15, 17, false,
-         "Program Files"},
-        {Id::Check5, "Check5", -1, Kind::CheckBox, Id::Frame2, 1200, 3360, 1935, 195, 16, 18, false,
-         "Program Data"},
-        // Ours: beside each action button, level with its middle, shown only while the policy
-        // greys a box of the panel.
-        {Id::Label3, "Label3", -1, Kind::Label, Id::Frame1, 720, 3840, 3000, 255, 9, 19, false,
-         std::string(kSetByOrganisation), 0, false},
-        {Id::Label4, "Label4", -1, Kind::Label, Id::Frame2, 720, 3840, 3000, 255, 18, 20, false,
-         std::string(kSetByOrganisation), 0, false},
-    }};
+const OptionRow& row_of(bool CleaningOptions::*option) {
+    const auto found = std::ranges::find(kOptionTable, option, &OptionRow::chosen);
+    if (found == kOptionTable.end()) {
+        throw std::logic_error("a box of the stored layout has no option");
+    }
+    return *found;
+}
+
+ControlId id_of(const StoredControl& stored) {
+    return stored.option ? Form1::box_of(row_of(stored.option)) : stored.id;
+}
+
+// The row of an option's box.
+const OptionRow& row_of_box(ControlId box) {
+    return kOptionTable[static_cast<std::size_t>(box) -
+                        static_cast<std::size_t>(Id::FirstOptionBox)];
+}
+
+// Tab reads each panel top to bottom, the standard panel first: its frame, what the frame holds
+// and the boxes that lie over it. The window's own controls below the panels come last.
+int tab_group(const Control& control) {
+    constexpr int kStandard = 0;
+    constexpr int kAdvanced = 1;
+    constexpr int kBelowThePanels = 2;
+    const auto of_frame = [](ControlId frame) {
+        return frame == Id::Frame1 ? kStandard : kAdvanced;
+    };
+    if (control.kind == Kind::Frame) {
+        return of_frame(control.id);
+    }
+    if (control.holder) {
+        return of_frame(*control.holder);
+    }
+    if (control.id >= Id::FirstOptionBox) {
+        return row_of_box(control.id).panel == Panel::Standard ? kStandard : kAdvanced;
+    }
+    return kBelowThePanels;
+}
+
+void number_tab_order(std::vector<Control>& controls) {
+    const auto top_in_window = [&](const Control& c) {
+        return c.top + (c.holder ? controls[static_cast<std::size_t>(*c.holder)].top : 0);
+    };
+    std::vector<Control*> order;
+    for (Control& control : controls) {
+        order.push_back(&control);
+    }
+    std::ranges::sort(order, {}, [&](const Control* c) {
+        return std::tuple(tab_group(*c), top_in_window(*c), c->left, c->z_order);
+    });
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        order[i]->tab_index = static_cast<int>(i);
+    }
+}
+
+Control placed(ControlId id, const StoredControl& stored, int z_order) {
+    const Place& at = stored.place;
+    Control control{};
+    control.id = id;
+    control.name = stored.name;
+    control.index = stored.index;
+    control.kind = stored.kind;
+    control.holder = stored.holder;
+    control.left = at.left;
+    control.top = at.top;
+    control.width = at.width;
+    control.height = at.height;
+    control.z_order = z_order;
+    control.red = stored.red;
+    control.caption = stored.caption;
+    control.visible = stored.visible;
+    return control;
+}
+
+// The stored layout, each option's box where its row's place says; the order of the layout is
+// the stacking order.
+std::vector<Control> stored_controls() {
+    std::vector<std::optional<Control>> slots(static_cast<std::size_t>(Id::FirstOptionBox) +
+                                              kOptionTable.size());
+    int z_order = 0;
+    for (const StoredControl& stored : kStoredLayout) {
+        const ControlId id = id_of(stored);
+        std::optional<Control>& slot = slots.at(static_cast<std::size_t>(id));
+        if (slot) {
+            throw std::logic_error("the stored layout places " + std::string(stored.name) +
+                                   " twice");
+        }
+        slot = placed(id, stored, z_order++);
+    }
+    std::vector<Control> controls;
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        if (!slots[i]) {
+            throw std::logic_error(
+                i < static_cast<std::size_t>(Id::FirstOptionBox)
+                    ? "the stored layout has no place for control " + std::to_string(i)
+                    : "the stored layout has no box for /" +
+                          std::string(row_of_box(static_cast<ControlId>(i)).switch_name));
+        }
+        controls.push_back(*slots[i]);
+    }
+    number_tab_order(controls);
+    return controls;
 }
 
 std::string handler_name(const Control& control) {
@@ -143,27 +125,26 @@ std::string handler_name(const Control& control) {
 } // namespace
 
 Form1::Form1(Context context, platform::UserInterface& ui)
-    : context_(context), ui_(ui), controls_(stored_layout()) {
-    mutable_control(Id::Frame2).visible = false;
-}
+    : context_(context), ui_(ui), controls_(stored_controls()) {}
 
 Form1::Form1(Context context, platform::UserInterface& ui, RunExecutor& executor)
     : Form1(context, ui) {
     executor_ = &executor;
 }
 
-ControlId Form1::Check1(int index) {
-    return static_cast<ControlId>(static_cast<int>(Id::Check1_0) + index);
+ControlId Form1::box_of(const OptionRow& row) {
+    return static_cast<ControlId>(static_cast<int>(Id::FirstOptionBox) +
+                                  static_cast<int>(&row - kOptionTable.data()));
 }
 
-ControlId Form1::box_of(const OptionRow& row) const {
-    const auto found = std::ranges::find_if(controls_, [&](const Control& box) {
-        return box.kind == Kind::CheckBox && box.name == row.box.name && box.index == row.box.index;
+ControlId Form1::named(std::string_view name, int index) {
+    const auto found = std::ranges::find_if(kStoredLayout, [&](const StoredControl& stored) {
+        return stored.name == name && stored.index == index;
     });
-    if (found == controls_.end()) {
-        throw std::logic_error("the window has no box " + std::string(row.box.name));
+    if (found == kStoredLayout.end()) {
+        throw std::logic_error("the window has no control " + std::string(name));
     }
-    return found->id;
+    return id_of(*found);
 }
 
 CleaningOptions Form1::options_ticked_in(Panel panel) const {
@@ -174,6 +155,10 @@ CleaningOptions Form1::options_ticked_in(Panel panel) const {
         }
     }
     return options;
+}
+
+bool Form1::any_ticked_in(Panel panel) const {
+    return any_chosen(options_ticked_in(panel));
 }
 
 template <class Body> void Form1::dispatch(std::string_view handler, Body&& body) {
@@ -261,38 +246,26 @@ void Form1::set_mouse_pointer(int shape) {
 }
 
 void Form1::raise_click(ControlId id) {
-    switch (id) {
-    case Id::Check1_0:
-    case Id::Check1_1:
-    case Id::Check1_2:
-    case Id::Check1_3:
-    case Id::Check1_4:
-    case Id::Check1_5:
-        Check1_Click(control(id).index);
-        break;
-    case Id::Check2_0:
-        Check2_Click(0);
-        break;
-    case Id::Check3:
-        Check3_Click();
-        break;
-    case Id::Check4:
-        Check4_Click();
-        break;
-    case Id::Check5:
-        Check5_Click();
-        break;
-    case Id::Command1:
-        Command1_Click();
-        break;
-    case Id::Command2:
-        Command2_Click();
-        break;
-    case Id::Command3:
-        Command3_Click();
-        break;
-    default:
-        break; // frames and labels have no click handler
+    // A control array shares one handler, which is told the member's index. Frames and labels
+    // have none.
+    struct Handler {
+        std::string_view control;
+        void (*raise)(Form1&, int index);
+    };
+    static constexpr Handler kHandlers[] = {
+        {"Check1", [](Form1& form, int index) { form.Check1_Click(index); }},
+        {"Check2", [](Form1& form, int index) { form.Check2_Click(index); }},
+        {"Check3", [](Form1& form, int) { form.Check3_Click(); }},
+        {"Check4", [](Form1& form, int) { form.Check4_Click(); }},
+        {"Check5", [](Form1& form, int) { form.Check5_Click(); }},
+        {"Command1", [](Form1& form, int) { form.Command1_Click(); }},
+        {"Command2", [](Form1& form, int) { form.Command2_Click(); }},
+        {"Command3", [](Form1& form, int) { form.Command3_Click(); }},
+    };
+    const Control& target = control(id);
+    const auto found = std::ranges::find(kHandlers, target.name, &Handler::control);
+    if (found != std::end(kHandlers)) {
+        found->raise(*this, target.index);
     }
 }
 
@@ -318,7 +291,7 @@ void Form1::apply_policy() {
     }
     // The store boxes' master goes with them: it only ticks and unticks both.
     mutable_control(Id::Check3).enabled =
-        control(Id::Check4).enabled || control(Id::Check5).enabled;
+        control(named("Check4")).enabled || control(named("Check5")).enabled;
 }
 
 bool Form1::told_previews_only() {
@@ -334,17 +307,13 @@ void Form1::Check1_Click(int /*index*/) {
 }
 
 void Form1::UpdateCommand1Caption() {
-    for (int index = 0; index <= 5; ++index) {
-        if (ticked(Check1(index))) {
-            set_caption(Id::Command1, kGo);
-            return;
-        }
-    }
-    set_caption(Id::Command1, kDone);
+    set_caption(Id::Command1, any_ticked_in(Panel::Standard) ? kGo : kDone);
 }
 
+// Check3 is ticked exactly while a store box is (the boxes' handlers keep it so): the options'
+// boxes alone decide.
 void Form1::UpdateCommand2Caption() {
-    set_caption(Id::Command2, ticked(Id::Check2_0) || ticked(Id::Check3) ? kGo : kDone);
+    set_caption(Id::Command2, any_ticked_in(Panel::Advanced) ? kGo : kDone);
 }
 
 void Form1::Command3_Click() {

@@ -8,37 +8,12 @@
 #include "engine/session.h"
 #include "operations/context.h"
 #include "window/run_executor.h"
+#include "window/stored_layout.h"
 
-#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
-
-enum class ControlId {
-    Frame1,
-    Command1,
-    Check1_0,
-    Check1_1,
-    Check1_2,
-    Check1_3,
-    Check1_4,
-    Check1_5,
-    Label1,
-    Frame2,
-    Command2,
-    Check2_0,
-    Command3,
-    Label2_0,
-    Label2_1,
-    Check3,
-    Check4,
-    Check5,
-    Label3,
-    Label4,
-};
-inline constexpr std::size_t kControlCount = 20;
-
-enum class ControlKind { Frame, Button, CheckBox, Label };
+#include <vector>
 
 struct Control {
     ControlId id;
@@ -48,7 +23,7 @@ struct Control {
     std::optional<ControlId> holder; // the frame that holds it, or the window itself
     int left, top, width, height;    // twips, from the holder's top-left corner
     int tab_index;
-    int z_order;      // 0 is the front-most among the window's own children
+    int z_order;      // front to back among the children of a holder, the lower the nearer
     bool red = false; // the two notes are drawn in red
     std::string caption;
     int value = 0; // check boxes: 0 unticked, 1 ticked
@@ -56,15 +31,10 @@ struct Control {
     bool enabled = true; // false for the box of an option the organisation forbids
 };
 
-inline constexpr std::string_view kFormCaption = " VESK Cleaning Wizard";
-inline constexpr int kClientWidthTwips = 5625;
-inline constexpr int kClientHeightTwips = 5340;
 inline constexpr std::string_view kDone = "Done";
 inline constexpr std::string_view kGo = "Go!";
 inline constexpr std::string_view kShowAdvanced = "Advanced Options";
 inline constexpr std::string_view kHideAdvanced = "Hide Advanced Options";
-// The note beside a panel's action button while the organisation forbids an option of the panel.
-inline constexpr std::string_view kSetByOrganisation = "Greyed: set by your organisation";
 
 class Form1 {
 public:
@@ -87,7 +57,8 @@ public:
 
     // ---- State, for the view and the tests.
     const Control& control(ControlId id) const { return controls_[static_cast<std::size_t>(id)]; }
-    const std::array<Control, kControlCount>& controls() const { return controls_; }
+    // Indexed by id: the window's own controls, then the options' boxes.
+    const std::vector<Control>& controls() const { return controls_; }
     bool ended() const { return ended_; }
     // A confirmed run is being worked (its executor has not returned yet).
     bool running() const { return running_; }
@@ -102,13 +73,17 @@ public:
     // the same path as a user's click.
     void set_value(ControlId id, int value);
 
-    static ControlId Check1(int index);
     // The check box of an option's row.
-    ControlId box_of(const OptionRow& row) const;
+    static ControlId box_of(const OptionRow& row);
+    // A control by the name the program gives it: Check4, or Check1 with its index 2.
+    static ControlId named(std::string_view name, int index = -1);
+    static ControlId Check1(int index) { return named("Check1", index); }
+    static ControlId Check2(int index) { return named("Check2", index); }
 
 private:
     Control& mutable_control(ControlId id) { return controls_[static_cast<std::size_t>(id)]; }
     bool ticked(ControlId id) const { return control(id).value == 1; }
+    bool any_ticked_in(Panel panel) const;
     void set_caption(ControlId id, std::string_view caption);
     void set_mouse_pointer(int shape);
     void raise_click(ControlId id);
@@ -141,9 +116,11 @@ private:
     void Check5_Click();
     void follow_folder_box(ControlId box, ControlId other);
     void Command2_Click();
-    void ConfirmAdvancedRun(const std::string& pf_store, const std::string& pd_store,
-                            bool& confirmable, std::string& message) const;
+    // Asks about the folders of each ticked option of the panel, from its row.
+    void ConfirmAdvancedRun(bool& confirmable, std::string& message);
     CleaningOptions advanced_options() const;
+    // Both panels' boxes, in tab order, each through its click handler.
+    void untick_every_box();
     // The options whose boxes in the panel are ticked.
     CleaningOptions options_ticked_in(Panel panel) const;
 
@@ -165,7 +142,7 @@ private:
     platform::UserInterface& ui_;
     InlineExecutor inline_executor_;
     RunExecutor* executor_ = &inline_executor_;
-    std::array<Control, kControlCount> controls_;
+    std::vector<Control> controls_;
     Policy policy_;
     bool ended_ = false;
     bool running_ = false;

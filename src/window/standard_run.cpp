@@ -17,8 +17,10 @@ void Form1::Command1_Click() {
     if (!session || !clean_and_tell(standard_options(), "Command1_Click", ControlId::Frame1)) {
         return;
     }
-    for (int index = 0; index <= 5; ++index) {
-        set_value(Check1(index), 0);
+    for (const OptionRow& row : kOptionTable) {
+        if (row.panel == Panel::Standard) {
+            set_value(box_of(row), 0);
+        }
     }
     set_caption(ControlId::Command1, kDone);
 }

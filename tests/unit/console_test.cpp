@@ -524,7 +524,7 @@ TEST_F(ConsolePolicyTest, PolicyAsJsonSaysWhereThisUsersBackupsGo) {
     const auto backup_folder_line = [&]() {
         streams = {};
         EXPECT_EQ(run({"/policy", "/json"}), kExitDone);
-        return streams.output.at(kOptionCount + 1);
+        return streams.output.at(kOptionTable.size() + 1);
     };
     EXPECT_EQ(backup_folder_line(),
               "{\"type\":\"setting\",\"name\":\"BackupFolder\",\"value\":null,\"source\":"
@@ -536,7 +536,7 @@ TEST_F(ConsolePolicyTest, PolicyAsJsonSaysWhereThisUsersBackupsGo) {
               "{\"type\":\"setting\",\"name\":\"BackupFolder\",\"value\":\"E:\\\\Backups\","
               "\"source\":\"user\",\"taken\":true,\"backups\":null,\"error\":\"the user name "
               "\\\"..\\\" cannot name a folder\"}");
-    EXPECT_EQ(streams.output.at(kOptionCount),
+    EXPECT_EQ(streams.output.at(kOptionTable.size()),
               "{\"type\":\"setting\",\"name\":\"PreviewOnly\",\"value\":7,\"source\":\"user\","
               "\"taken\":true,\"previews_only\":true}");
 }

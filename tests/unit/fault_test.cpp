@@ -68,7 +68,7 @@ protected:
             }
         } else {
             form.click(ControlId::Command3);
-            form.set_value(ControlId::Check2_0, 1);
+            form.set_value(Form1::Check2(0), 1);
             form.set_value(ControlId::Check3, 1);
         }
     }

@@ -10,6 +10,9 @@ namespace {
 
 using Id = ControlId;
 
+const Id kCheck4 = Form1::named("Check4");
+const Id kCheck5 = Form1::named("Check5");
+
 struct WindowWorld : InterposedWorld {
     WindowWorld() { form.Form_Load(); }
     std::string caption(Id id) const { return form.control(id).caption; }
@@ -35,7 +38,7 @@ TEST_F(Form1Test, TheWindowOpensOnTheStandardPanelWithTwoBoxesTicked) {
     EXPECT_EQ(caption(Id::Command3), "Advanced Options");
     EXPECT_FALSE(form.control(Id::Frame2).visible);
     EXPECT_TRUE(form.control(Id::Frame1).visible);
-    for (const Id id : {Id::Check2_0, Id::Check3, Id::Check4, Id::Check5}) {
+    for (const Id id : {Form1::Check2(0), Id::Check3, kCheck4, kCheck5}) {
         EXPECT_EQ(value(id), 0);
     }
     EXPECT_EQ(form.mouse_pointer(), platform::kPointerDefault);
@@ -82,12 +85,12 @@ TEST_F(Form1Test, Command1ReadsGoExactlyWhileAStandardBoxIsTicked) {
 
 TEST_F(Form1Test, Command2ReadsGoWhileRestoreOrTheStoreBoxIsTicked) {
     form.click(Id::Command3);
-    form.click(Id::Check2_0);
+    form.click(Form1::Check2(0));
     EXPECT_EQ(caption(Id::Command2), "Go!");
-    form.click(Id::Check4); // ticks Check3 with it
-    form.click(Id::Check2_0);
+    form.click(kCheck4); // ticks Check3 with it
+    form.click(Form1::Check2(0));
     EXPECT_EQ(caption(Id::Command2), "Go!");
-    form.click(Id::Check4);
+    form.click(kCheck4);
     EXPECT_EQ(value(Id::Check3), 0);
     EXPECT_EQ(caption(Id::Command2), "Done");
     form.set_value(Id::Check3, 1);
@@ -101,17 +104,17 @@ TEST_F(Form1Test, TheToggleSwitchesPanelsAndKeepsEveryTick) {
     form.click(Id::Command3);
     EXPECT_TRUE(form.control(Id::Frame2).visible);
     EXPECT_EQ(caption(Id::Command3), "Hide Advanced Options");
-    form.click(Id::Check2_0);
-    form.click(Id::Check5);
+    form.click(Form1::Check2(0));
+    form.click(kCheck5);
 
     form.click(Id::Command3);
 
     EXPECT_FALSE(form.control(Id::Frame2).visible);
     EXPECT_EQ(caption(Id::Command3), "Advanced Options");
     EXPECT_EQ(standard_ticks(), (Ticks{1, 0, 0, 1, 0, 0}));
-    EXPECT_EQ(value(Id::Check2_0), 1);
+    EXPECT_EQ(value(Form1::Check2(0)), 1);
     EXPECT_EQ(value(Id::Check3), 1);
-    EXPECT_EQ(value(Id::Check5), 1);
+    EXPECT_EQ(value(kCheck5), 1);
     EXPECT_EQ(caption(Id::Command1), "Go!");
     EXPECT_EQ(caption(Id::Command2), "Go!");
     EXPECT_TRUE(fake.calls.empty());
@@ -263,8 +266,8 @@ TEST(Form1PolicyTest, AForbiddenOptionsBoxIsGreyedUntickedAndItsPanelSaysWhy) {
     // The store boxes' master ticks only the box the policy allows.
     form.click(Id::Command3);
     form.click(Id::Check3);
-    EXPECT_EQ(form.control(Id::Check4).value, 0);
-    EXPECT_EQ(form.control(Id::Check5).value, 1);
+    EXPECT_EQ(form.control(kCheck4).value, 0);
+    EXPECT_EQ(form.control(kCheck5).value, 1);
     EXPECT_TRUE(form.control(Id::Check3).enabled);
 
     // The standard run cleans what is ticked, its backups in the organisation's folder.
@@ -294,7 +297,7 @@ TEST(Form1PolicyTest, UnderPreviewOnlyTheActionButtonsSayWhyAndCleanNothing) {
 
     form.click(Id::Command1);
     form.click(Id::Command3);
-    form.click(Id::Check2_0);
+    form.click(Form1::Check2(0));
     form.click(Id::Command2);
 
     ASSERT_EQ(world.fake.boxes.size(), 2u);

@@ -1,8 +1,10 @@
 // The options as one table: every row reaches the console's switch and usage, a box of its own
-// in the window's panel, the standard panel's question, and the run, in the table's order.
+// in the window's panel, the panel's caption and question, the policy and its templates, and the
+// run, in the table's order.
 #include "console/command_line.h"
 #include "console/console_policy.h"
 #include "engine/cleaning_run.h"
+#include "engine/policy_templates.h"
 #include "world.h"
 
 #include <algorithm>
@@ -78,6 +80,100 @@ TEST(OptionTableTest, EveryRowReachesTheConsoleTheWindowAndTheRun) {
     const CleaningOptions standard = parse_command_line({"/standard"}).request->options;
     for (const OptionRow& row : kOptionTable) {
         EXPECT_EQ(standard.*row.chosen, row.first_choice) << row.switch_name;
+    }
+}
+
+// The world of the window with every folder an option may ask about, present or not.
+struct QuestionWorld : World {
+    QuestionWorld(bool folders_present) {
+        fake.special_folders[platform::kCsidlLocalAppData] = "C:\\Users\\Ann\\AppData\\Local";
+        state.ProgramPath = "C:\\A\\B\\C";
+        state.AppDataPath = "D:\\Vesk\\Data";
+        state.AuxDataPath = "D:\\Vesk\\Aux";
+        form.Form_Load();
+        form.click(ControlId::Command3);
+        for (const OptionRow& row : kOptionTable) {
+            form.set_value(form.box_of(row), 0);
+            for (const std::string& folder :
+                 row.asked ? row.asked(context).folders : std::vector<std::string>{}) {
+                if (folders_present) {
+                    fake.add_dir(folder);
+                }
+            }
+        }
+    }
+    Form1 form{context, fake};
+};
+
+// A row's box lies in its panel, among the panel's controls in tab order, and alone makes the
+// panel's button read "Go!"; an advanced row's question names its folders, or says they are
+// missing and asks nothing.
+TEST(OptionTableTest, EveryRowsBoxTicksItsPanelAndAsksItsQuestion) {
+    std::set<std::string> captions;
+    for (const OptionRow& row : kOptionTable) {
+        SCOPED_TRACE(std::string(row.switch_name));
+        const bool standard = row.panel == Panel::Standard;
+        const ControlId frame = standard ? ControlId::Frame1 : ControlId::Frame2;
+        const ControlId action = standard ? ControlId::Command1 : ControlId::Command2;
+        for (const bool present : {true, false}) {
+            QuestionWorld world(present);
+            Form1& form = world.form;
+            const Control& box = form.control(form.box_of(row));
+            EXPECT_EQ(box.kind, ControlKind::CheckBox);
+            EXPECT_TRUE(!box.holder || box.holder == frame);
+            EXPECT_GT(box.tab_index, form.control(frame).tab_index);
+            EXPECT_LT(box.tab_index, form.control(action).tab_index);
+            EXPECT_FALSE(box.caption.empty());
+            captions.insert(box.caption);
+
+            EXPECT_EQ(form.control(action).caption, kDone);
+            form.click(box.id);
+            EXPECT_EQ(form.control(action).caption, kGo);
+            world.fake.answers = {platform::kIdNo};
+            form.click(action);
+            ASSERT_EQ(world.fake.boxes.size(), 1u);
+            const fake::MessageBox& asked = world.fake.boxes[0];
+            if (standard) {
+                EXPECT_EQ(asked.text, "Do you really want to delele: \r\n\r\n" +
+                                          std::string(row.confirmation) + "\r\n");
+                continue;
+            }
+            ASSERT_TRUE(row.asked);
+            const std::vector<std::string> folders = row.asked(world.context).folders;
+            ASSERT_FALSE(folders.empty());
+            for (const std::string& folder : folders) {
+                EXPECT_NE(asked.text.find("\r\n" + folder), std::string::npos) << folder;
+            }
+            const std::string question(row.confirmation.substr(0, row.confirmation.find("{}")));
+            const bool asks = asked.text.find(question) != std::string::npos;
+            const bool missing = asked.text.find("does not exist") != std::string::npos;
+            EXPECT_EQ(asked.style, asks ? platform::kMbQuestionYesNo : platform::kMbOk);
+            EXPECT_NE(asks, missing) << asked.text;
+            EXPECT_TRUE(asks || !present) << "a folder there to work on is asked about";
+            if (asks) {
+                form.click(box.id); // No kept the tick; the summary with OK only reset it
+            }
+            EXPECT_EQ(box.value, 0);
+            EXPECT_EQ(form.control(action).caption, kDone);
+        }
+    }
+    EXPECT_EQ(captions.size(), kOptionTable.size()) << "each box says what it does";
+}
+
+// Each row is a setting of the templates, named by its switch, in the table's order.
+TEST(OptionTableTest, EveryRowIsASettingOfThePolicyTemplates) {
+    const std::string admx = admx_text();
+    const std::string adml = adml_text();
+    std::size_t after = 0;
+    for (const OptionRow& row : kOptionTable) {
+        const std::string name(row.switch_name);
+        SCOPED_TRACE(name);
+        const std::size_t at = admx.find("valueName=\"" + name + "\"");
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_GT(at, after);
+        after = at;
+        EXPECT_NE(adml.find(">Allow /" + name + ": " + std::string(row.meaning) + "<"),
+                  std::string::npos);
     }
 }
 

@@ -111,7 +111,7 @@ TEST_F(StandardRunTest, AllSixBoxesRunInTheirFixedOrderIntoANewLog) {
     add_leftovers();
     tick_all_six();
     form.click(Id::Command3);
-    form.click(Id::Check2_0); // the advanced panel is not the standard run's business
+    form.click(Form1::Check2(0)); // the advanced panel is not the standard run's business
     bool open_while_shown = false;
     int pointer_while_shown = -1;
     std::string log_while_shown;
@@ -179,7 +179,7 @@ TEST_F(StandardRunTest, AllSixBoxesRunInTheirFixedOrderIntoANewLog) {
     EXPECT_TRUE(fake.key(RegistryRoot::CurrentUser, kBranch + "\\Other") != nullptr);
     EXPECT_EQ(standard_ticks(), (Ticks{0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(caption(Id::Command1), "Done");
-    EXPECT_EQ(form.control(Id::Check2_0).value, 1);
+    EXPECT_EQ(form.control(Form1::Check2(0)).value, 1);
     EXPECT_EQ(caption(Id::Command2), "Go!");
     EXPECT_FALSE(form.ended());
 }

@@ -249,7 +249,7 @@ TEST_F(FaultTest, NamesOutsideTheAnsiCodePageEverywhere) {
     }
     form.click(ControlId::Command1);
     form.click(ControlId::Command3);
-    form.set_value(ControlId::Check4, 1);
+    form.set_value(Form1::named("Check4"), 1);
     form.click(ControlId::Command2);
 
     const std::string branch = "HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\";

@@ -103,7 +103,8 @@ Creation creation_of(ControlKind kind) {
 
 FormView::FormView(Form1& form, UserInterface& ui, RunWorker& worker, HINSTANCE instance,
                    HICON icon)
-    : form_(form), ui_(ui), worker_(worker) {
+    : form_(form), ui_(ui), worker_(worker), controls_(form.controls().size()),
+      panels_(form.controls().size()) {
     register_classes(instance, icon, window_proc);
     CreateWindowExW(0, kWindowClass, wide(kFormCaption).c_str(),
                     WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, CW_USEDEFAULT,
@@ -130,7 +131,7 @@ FormView::~FormView() {
 
 void FormView::create_controls(HINSTANCE instance) {
     const auto& model = form_.controls();
-    for (std::size_t i = 0; i < kControlCount; ++i) {
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
         const Control& control = model[i];
         HWND parent = window_;
         if (control.holder) {
@@ -153,8 +154,8 @@ void FormView::create_controls(HINSTANCE instance) {
 // The stored front-to-back order, among the window's own children and within each panel; a
 // panel's group box lies behind everything in it.
 void FormView::stack_controls() {
-    std::vector<std::size_t> order(kControlCount);
-    for (std::size_t i = 0; i < kControlCount; ++i) {
+    std::vector<std::size_t> order(controls_.size());
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
         order[i] = i;
     }
     const auto& model = form_.controls();
@@ -162,7 +163,7 @@ void FormView::stack_controls() {
     for (const std::size_t i : order) {
         SetWindowPos(outer(i), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
-    for (std::size_t i = 0; i < kControlCount; ++i) {
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
         if (panels_[i]) {
             SetWindowPos(controls_[i], HWND_BOTTOM, 0, 0, 0, 0,
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -177,7 +178,7 @@ HWND FormView::outer(std::size_t index) const {
 void FormView::apply_dpi(UINT dpi) {
     dpi_ = dpi;
     UniqueGdiObject font = message_font(dpi);
-    for (std::size_t i = 0; i < kControlCount; ++i) {
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
         SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
     }
     // The controls no longer use the old font: it may go now.
@@ -188,7 +189,7 @@ void FormView::apply_dpi(UINT dpi) {
 void FormView::place_controls() {
     const auto px = [this](int twips) { return twips_to_pixels(twips); };
     const auto& model = form_.controls();
-    for (std::size_t i = 0; i < kControlCount; ++i) {
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
         const Control& c = model[i];
         const int width = fitted_width(i);
         const int height = px(c.height);
@@ -246,7 +247,7 @@ void FormView::center_on_screen() {
 // visibility.
 void FormView::sync() {
     const auto& model = form_.controls();
-    for (std::size_t i = 0; i < kControlCount; ++i) {
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
         const Control& c = model[i];
         const std::wstring text = shown_text(c);
         if (window_text(controls_[i]) != text) {
@@ -333,7 +334,7 @@ bool FormView::handle_tab(const MSG& message) {
     }
     const auto& model = form_.controls();
     std::vector<std::size_t> order;
-    for (std::size_t i = 0; i < kControlCount; ++i) {
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
         if (model[i].kind == ControlKind::Button || model[i].kind == ControlKind::CheckBox) {
             order.push_back(i);
         }
@@ -357,7 +358,7 @@ bool FormView::handle_tab(const MSG& message) {
 
 void FormView::on_clicked(int id) {
     const int index = id - kFirstControlId;
-    if (index < 0 || index >= static_cast<int>(kControlCount) || busy_) {
+    if (index < 0 || index >= static_cast<int>(controls_.size()) || busy_) {
         return;
     }
     const Control& control = form_.controls()[static_cast<std::size_t>(index)];

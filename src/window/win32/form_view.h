@@ -7,7 +7,7 @@
 #include "window/form1.h"
 #include "window/win32/run_worker.h"
 
-#include <array>
+#include <vector>
 #include <windows.h>
 
 namespace win32 {
@@ -58,8 +58,8 @@ private:
     HWND window_ = nullptr;
     // controls_[i] is the native control of form_.controls()[i]; a frame is its group box,
     // which lies in the opaque panel panels_[i].
-    std::array<HWND, kControlCount> controls_{};
-    std::array<HWND, kControlCount> panels_{};
+    std::vector<HWND> controls_;
+    std::vector<HWND> panels_;
     UniqueGdiObject font_;
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     bool busy_ = false; // a handler is running (it may be showing a modal box)
