@@ -3,13 +3,13 @@
 #include "backup/backup_action.h"
 #include "backup/backup_contents.h"
 #include "backup/sha256.h"
+#include "model/name_tables.h"
 #include "operations/folder_walk.h"
 #include "operations/profile.h"
 #include "operations/registry_settings.h"
 #include "operations/settings_files.h"
 #include "platform/text.h"
 #include "startup/host_discovery.h"
-#include "startup/name_tables.h"
 
 #include <algorithm>
 #include <map>

@@ -9,12 +9,12 @@
 #include "engine/marker.h"
 #include "engine/numbered_log.h"
 #include "engine/profiles.h"
+#include "model/name_tables.h"
 #include "operations/folder_walk.h"
 #include "operations/registry_settings.h"
 #include "operations/settings_files.h"
 #include "platform/text.h"
 #include "startup/host_discovery.h"
-#include "startup/name_tables.h"
 
 #include <algorithm>
 #include <vector>

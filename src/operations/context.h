@@ -3,10 +3,10 @@
 #pragma once
 
 #include "log/cleaning_log.h"
+#include "model/shared_state.h"
 #include "operations/run_observer.h"
 #include "operations/targets.h"
 #include "platform/platform.h"
-#include "startup/shared_state.h"
 
 struct Context {
     SharedState& state;

@@ -1,8 +1,8 @@
 #include "operations/registry_settings.h"
 
+#include "model/name_tables.h"
 #include "operations/trapped_error.h"
 #include "platform/text.h"
-#include "startup/name_tables.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // Finding the platform family and the host suite's folders, once at start-up.
 #pragma once
 
+#include "model/shared_state.h"
 #include "platform/platform.h"
-#include "startup/shared_state.h"
 
 #include <optional>
 #include <string>

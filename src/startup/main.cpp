@@ -1,7 +1,7 @@
 #include "startup/main.h"
 
+#include "model/name_tables.h"
 #include "startup/host_discovery.h"
-#include "startup/name_tables.h"
 
 namespace {
 
@@ -21,8 +21,7 @@ bool host_folder_exists(const std::string& path, platform::FileSystem& files) {
            platform::finds_entry(files, path, platform::Lookup::FoldersIncluded);
 }
 
-StartOutcome start(SharedState& state, const platform::Platform& os,
-                   platform::UserInterface& ui) {
+StartOutcome start(SharedState& state, const platform::Platform& os, platform::UserInterface& ui) {
     MM_ReadHostPaths(state, os.registry);
     const auto folder = choose_host_folder(state, os, ui);
     if (!folder) {

@@ -1,8 +1,8 @@
 // The program's start: the shared state and the decision whether the window may open.
 #pragma once
 
+#include "model/shared_state.h"
 #include "platform/platform.h"
-#include "startup/shared_state.h"
 
 // How the start before the window ended; all but Started end the program, the user told why.
 enum class StartOutcome {

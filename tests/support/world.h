@@ -4,8 +4,8 @@
 
 #include "fake_platform.h"
 #include "log/cleaning_log.h"
+#include "model/name_tables.h"
 #include "operations/context.h"
-#include "startup/name_tables.h"
 #include "window/form1.h"
 #include "window/message_box_observer.h"
 

@@ -1,5 +1,5 @@
+#include "model/name_tables.h"
 #include "platform/text.h"
-#include "startup/name_tables.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // own export would shorten comes back exactly, byte for byte and type for type.
 #include "engine/cleaning_run.h"
 #include "engine/restore_run.h"
+#include "model/name_tables.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/text.h"
-#include "startup/name_tables.h"
 #include "win32_support.h"
 
 #include <filesystem>

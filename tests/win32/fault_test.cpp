@@ -1,6 +1,7 @@
 // Faults a careful reviewer would try, against the real Windows API under Wine. Each test
 // compares the whole scratch tree before and after: only the intended targets may change.
 #include "log/cleaning_log.h"
+#include "model/name_tables.h"
 #include "operations/registry_settings.h"
 #include "operations/settings_files.h"
 #include "platform/win32/file_system.h"
@@ -11,7 +12,6 @@
 #include "platform/win32/text.h"
 #include "startup/host_discovery.h"
 #include "startup/main.h"
-#include "startup/name_tables.h"
 #include "win32_support.h"
 #include "window/form1.h"
 

@@ -1,4 +1,4 @@
-#include "startup/name_tables.h"
+#include "model/name_tables.h"
 
 // The row order is the order of the log lines; the letter case is repeated in the log as it
 // stands here.
