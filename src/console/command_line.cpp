@@ -34,72 +34,99 @@ bool is_restore_without_number(std::string_view name) {
     return name == "restore" || (name.starts_with(kRestore) && restore_number_of(name) == 0);
 }
 
+// The switches read so far; what the line asks for is settled once it is all read.
+struct Switches {
+    ConsoleRequest request;
+    bool preview = false;
+    bool detect = false;
+    bool show_policy = false;
+    bool all_users = false;
+
+    RunRequest& run() { return request.run; }
+};
+
 // Sets what the switch names; false when it names nothing.
-bool apply_switch(std::string_view name, ConsoleRequest& request) {
+bool apply_switch(std::string_view name, Switches& switches) {
+    CleaningOptions& options = switches.run().options;
     if (name == "preview") {
-        request.mode = ConsoleMode::Preview;
+        switches.preview = true;
     } else if (name == "detect") {
-        request.detect = true;
+        switches.detect = true;
     } else if (name == "policy") {
-        request.show_policy = true;
+        switches.show_policy = true;
     } else if (name == "json") {
-        request.json = true;
+        switches.request.json = true;
     } else if (name == "quiet") {
-        request.quiet = true;
+        switches.request.quiet = true;
     } else if (name == "allusers") {
-        request.all_users = true;
+        switches.all_users = true;
     } else if (name == "standard") {
         // The window's first choice.
         for (const OptionRow& row : kOptionTable) {
-            request.options.*row.chosen = request.options.*row.chosen || row.first_choice;
+            options.*row.chosen = options.*row.chosen || row.first_choice;
         }
     } else if (name.starts_with(kRestore)) {
-        request.restore_number = restore_number_of(name);
+        switches.run().restore_number = restore_number_of(name);
     } else if (name == "all") {
         for (const OptionRow& row : kOptionTable) {
-            request.options.*row.chosen = true;
+            options.*row.chosen = true;
         }
     } else {
         const auto found = std::ranges::find(kOptionTable, name, &OptionRow::switch_name);
         if (found == kOptionTable.end()) {
             return false;
         }
-        request.options.*found->chosen = true;
-        request.named.*found->chosen = true;
+        options.*found->chosen = true;
+        switches.run().named.*found->chosen = true;
     }
     return true;
 }
 
-// /policy takes only /json; /detect previews, so it takes no /preview and no restore. Sets the
-// mode they ask for; the reason when the line is wrong.
-std::optional<std::string> settle_detection_and_policy(ConsoleRequest& request) {
-    if (request.show_policy) {
-        if (request.detect || request.quiet || request.all_users || any_chosen(request.options) ||
-            request.mode != ConsoleMode::Clean || request.restore_number != 0) {
+// What the whole line asks for, or why it is wrong. /policy takes only /json; /detect
+// previews, so it takes no /preview and no restore; a restore takes no option.
+std::optional<std::string> settle(Switches& switches) {
+    ConsoleRequest& request = switches.request;
+    RunRequest& run = request.run;
+    if (switches.show_policy) {
+        if (switches.detect || request.quiet || switches.all_users || any_chosen(run.options) ||
+            switches.preview || run.restore_number != 0) {
             return "/policy takes no other switch than /json";
         }
         request.mode = ConsoleMode::Policy;
-    } else if (request.detect) {
-        if (request.mode == ConsoleMode::Preview || request.restore_number != 0) {
-            return "/detect takes no /preview and no /restore";
-        }
-        request.mode = ConsoleMode::Detect;
+        return std::nullopt;
     }
+    if (switches.detect && (switches.preview || run.restore_number != 0)) {
+        return "/detect takes no /preview and no /restore";
+    }
+    run.scope = switches.all_users ? RunScope::EveryProfile : RunScope::OwnProfile;
+    if (run.restore_number != 0) {
+        if (any_chosen(run.options) || switches.preview) {
+            return "a restore takes no option and no /preview";
+        }
+        run.kind = RunKind::Restore;
+        return std::nullopt;
+    }
+    if (!any_chosen(run.options)) {
+        return "no option given: say what to clean";
+    }
+    run.kind = switches.detect    ? RunKind::Detect
+               : switches.preview ? RunKind::Preview
+                                  : RunKind::Clean;
     return std::nullopt;
 }
 
 } // namespace
 
 ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments) {
-    ConsoleRequest request;
+    Switches switches;
     for (const std::string& argument : arguments) {
         if (argument.size() < 2 || (argument.front() != '/' && argument.front() != '-')) {
             return {std::nullopt, "not a switch: \"" + argument + "\""};
         }
         const std::string name = lower_ascii(std::string_view(argument).substr(1));
         if (name == "?") {
-            request.mode = ConsoleMode::Help;
-            return {request, {}};
+            switches.request.mode = ConsoleMode::Help;
+            return {switches.request, {}};
         }
         if (is_restore_without_number(name)) {
             return {std::nullopt, "\"" + argument +
@@ -107,34 +134,22 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments) 
                                       "number of the cleaning log (1 to " +
                                       std::to_string(kLastLogNumber) + ")"};
         }
-        if (name.starts_with(kRestore) && request.restore_number != 0 &&
-            restore_number_of(name) != request.restore_number) {
+        const int restore_number = switches.run().restore_number;
+        if (name.starts_with(kRestore) && restore_number != 0 &&
+            restore_number_of(name) != restore_number) {
             // A value given twice: whichever counted, the other would be dropped unsaid.
             return {std::nullopt, "\"" + argument + "\" after /restore:" +
-                                      std::to_string(request.restore_number) +
+                                      std::to_string(restore_number) +
                                       ": a restore puts back one cleaning"};
         }
-        if (!apply_switch(name, request)) {
+        if (!apply_switch(name, switches)) {
             return {std::nullopt, "unknown switch: \"" + argument + "\""};
         }
     }
-    if (auto wrong = settle_detection_and_policy(request)) {
+    if (auto wrong = settle(switches)) {
         return {std::nullopt, *wrong};
     }
-    if (request.mode == ConsoleMode::Policy) {
-        return {request, {}};
-    }
-    if (request.restore_number != 0) {
-        if (any_chosen(request.options) || request.mode == ConsoleMode::Preview) {
-            return {std::nullopt, "a restore takes no option and no /preview"};
-        }
-        request.mode = ConsoleMode::Restore;
-        return {request, {}};
-    }
-    if (!any_chosen(request.options)) {
-        return {std::nullopt, "no option given: say what to clean"};
-    }
-    return {request, {}};
+    return {switches.request, {}};
 }
 
 bool asks_for_detection(const std::vector<std::string>& arguments) {

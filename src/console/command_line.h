@@ -1,25 +1,24 @@
 // The console program's command line: which options, whether to preview, how to print.
 #pragma once
 
-#include "engine/cleaning_run.h"
+#include "engine/run_request.h"
 
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-enum class ConsoleMode { Help, Clean, Preview, Restore, Detect, Policy };
+enum class ConsoleMode {
+    Run,    // a preview, a detection, a cleaning or a restore: the run request says which
+    Help,   // /?
+    Policy, // /policy
+};
 
 struct ConsoleRequest {
-    ConsoleMode mode = ConsoleMode::Clean;
-    CleaningOptions options;
-    CleaningOptions named;    // the options named one by one, not through /all or /standard
-    bool json = false;        // one JSON object a line instead of text
-    bool quiet = false;       // nothing on standard output
-    int restore_number = 0;   // the cleaning whose backup a restore puts back
-    bool all_users = false;   // every profile of the machine, not only the running user's
-    bool detect = false;      // /detect, settled into the mode once the whole line is read
-    bool show_policy = false; // /policy, likewise
+    ConsoleMode mode = ConsoleMode::Run;
+    RunRequest run;
+    bool json = false;  // one JSON object a line instead of text
+    bool quiet = false; // nothing on standard output
 };
 
 // The request, or why the command line is wrong. Switches begin with "/" or "-", in any case.

@@ -20,13 +20,6 @@ std::string_view source_name(PolicySource source) {
     return "default";
 }
 
-std::string forbidden_text(const OptionRow& row, const Policy& policy) {
-    // Appended piece by piece: GCC 12 warns falsely about "literal" + std::string here.
-    std::string text("/");
-    text.append(row.switch_name).append(" (").append(where_set(policy.setting_of(row)));
-    return text.append(").");
-}
-
 // "registry      machine  forbidden": the setting, where it comes from, its value.
 std::string setting_line(const PolicySetting& setting, std::string_view value) {
     std::string line(setting.name);
@@ -77,47 +70,6 @@ JsonObject& add_backups(JsonObject& object, const Policy& policy, platform::Syst
 }
 
 } // namespace
-
-std::optional<std::string> refusal_by_policy(const ConsoleRequest& request, const Policy& policy) {
-    if (request.mode == ConsoleMode::Help || request.mode == ConsoleMode::Policy) {
-        return std::nullopt;
-    }
-    if (policy.previews_only() &&
-        (request.mode == ConsoleMode::Clean || request.mode == ConsoleMode::Restore)) {
-        return "VeskClean: " + previews_only_text(policy);
-    }
-    for (const OptionRow& row : kOptionTable) {
-        if (request.named.*row.chosen && !policy.allows(row)) {
-            return "VeskClean: your organisation's policy forbids " + forbidden_text(row, policy);
-        }
-    }
-    if (request.mode != ConsoleMode::Restore && !any_chosen(options_allowed(request, policy))) {
-        const auto first = std::ranges::find_if(
-            kOptionTable, [&](const OptionRow& row) { return request.options.*row.chosen; });
-        return "VeskClean: your organisation's policy forbids every option asked for, " +
-               forbidden_text(*first, policy);
-    }
-    return std::nullopt;
-}
-
-CleaningOptions options_allowed(const ConsoleRequest& request, const Policy& policy) {
-    CleaningOptions allowed = request.options;
-    for (const OptionRow& row : kOptionTable) {
-        allowed.*row.chosen = allowed.*row.chosen && policy.allows(row);
-    }
-    return allowed;
-}
-
-std::vector<std::string_view> left_out_by_policy(const ConsoleRequest& request,
-                                                 const Policy& policy) {
-    std::vector<std::string_view> switches;
-    for (const OptionRow& row : kOptionTable) {
-        if (request.options.*row.chosen && !policy.allows(row)) {
-            switches.push_back(row.switch_name);
-        }
-    }
-    return switches;
-}
 
 std::string left_out_text(const std::vector<std::string_view>& switches) {
     std::string text;

@@ -81,8 +81,11 @@ void end_run(Context& context, RunReport& report, std::string where, std::string
     report.uncovered = UncoveredFailure{std::move(where), std::move(description)};
 }
 
-} // namespace
-
+// The pipeline under every run, cleaning, preview and restore alike: body works with action as
+// the run's action and the context's observer behind a tally that counts the items into the
+// report, tells the observer the progress, keeps the trapped failures and ends the run at the
+// item boundary where the observer asks to stop. An uncovered failure ends the run, logged and
+// named after the operation under way when it claimed no procedure of its own.
 RunReport run_pipeline(Context& context, TargetAction& action,
                        const std::function<void(Context&, RunReport&)>& body) {
     RunReport report;
@@ -113,6 +116,8 @@ void write_closing_line(CleaningLog& log, RunReport& report, std::string_view li
     }
 }
 
+// The end of a run with a log: after a stop the stop line comes last; a stopped or failed run's
+// log is closed, any other is left open for the caller to close once it has told the user.
 void end_pipeline(CleaningLog& log, RunReport& report) {
     // The user's stop is the last thing the run did.
     if (report.stopped) {
@@ -122,6 +127,8 @@ void end_pipeline(CleaningLog& log, RunReport& report) {
         log.close();
     }
 }
+
+} // namespace
 
 void run_operations(Context& context, const CleaningOptions& options, const std::string& log_name,
                     std::optional<Scope> scope) {
@@ -133,24 +140,42 @@ void run_operations(Context& context, const CleaningOptions& options, const std:
     }
 }
 
-RunReport run_backed_up_cleaning(Context& context, const CleaningBody& body) {
+RunReport run_logged(Context& context, TargetAction& action, MarkedRun marked,
+                     std::string_view procedure, const LoggedBody& body,
+                     const std::function<void(RunReport&)>& closing) {
     const LineEcho echo(context.log, context.observer);
-    BackupAction backup(context.action);
-    RunReport report = run_pipeline(context, backup, [&](Context& counted, RunReport& run) {
-        if (!open_numbered_log(counted, run)) {
-            return;
+    RunReport report = run_pipeline(context, action, [&](Context& counted, RunReport& run) {
+        if (open_numbered_log(counted, run)) {
+            body(counted, run.log_name);
         }
-        backup.set_folder(backup_folder_of(backups_folder(counted.state), run.log_name),
-                          counted.state.backup_home);
-        body(counted, backup, run.log_name);
     });
-    if (backup.holds_items()) {
-        report.backup_folder = backup.folder();
-        write_closing_line(context.log, report, pad_to_zone("Backed up to: ") + backup.folder());
+    if (report.uncovered && report.uncovered->where.empty()) {
+        report.uncovered->where = procedure;
     }
-    mark_run(context, report, MarkedRun::Cleaning);
+    if (closing) {
+        closing(report);
+    }
+    mark_run(context, report, marked);
     end_pipeline(context.log, report);
     return report;
+}
+
+RunReport run_backed_up_cleaning(Context& context, const CleaningBody& body) {
+    BackupAction backup(context.action);
+    return run_logged(
+        context, backup, MarkedRun::Cleaning, {},
+        [&](Context& counted, const std::string& log_name) {
+            backup.set_folder(backup_folder_of(backups_folder(counted.state), log_name),
+                              counted.state.backup_home);
+            body(counted, backup, log_name);
+        },
+        [&](RunReport& report) {
+            if (backup.holds_items()) {
+                report.backup_folder = backup.folder();
+                write_closing_line(context.log, report,
+                                   pad_to_zone("Backed up to: ") + backup.folder());
+            }
+        });
 }
 
 RunReport run_cleaning(Context& context, const CleaningOptions& options) {

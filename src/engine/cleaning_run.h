@@ -49,18 +49,18 @@ struct RunReport {
     bool stopped = false;
 };
 
-// The pipeline under every run, cleaning, preview and restore alike: body works with action as
-// the run's action and the context's observer behind a tally that counts the items into the
-// report, tells the observer the progress, keeps the trapped failures and ends the run at the
-// item boundary where the observer asks to stop. An uncovered failure ends the run, logged and
-// named after the operation under way when it claimed no procedure of its own.
-RunReport run_pipeline(Context& context, TargetAction& action,
-                       const std::function<void(Context&, RunReport&)>& body);
-// A line after the run's items; a log that cannot take it is a failure nobody trapped.
-void write_closing_line(CleaningLog& log, RunReport& report, std::string_view line);
-// The end of a run with a log: after a stop the stop line comes last; a stopped or failed run's
-// log is closed, any other is left open for the caller to close once it has told the user.
-void end_pipeline(CleaningLog& log, RunReport& report);
+// A cleaning and a restore keep values of their own in the marker, so that a rule for "cleaned"
+// is never met by a restore.
+enum class MarkedRun { Cleaning, Restore };
+
+using LoggedBody = std::function<void(Context& counted, const std::string& log_name)>;
+// The frame of every run that keeps a log, a cleaning, one over every profile and a restore
+// alike: the log's lines told to the observer, a new numbered log, the body with action as the
+// run's action, then closing (the lines after the items), the marker and the end of the
+// pipeline. An uncovered failure that claimed no procedure is named after procedure, when given.
+RunReport run_logged(Context& context, TargetAction& action, MarkedRun marked,
+                     std::string_view procedure, const LoggedBody& body,
+                     const std::function<void(RunReport&)>& closing = {});
 
 class BackupAction;
 

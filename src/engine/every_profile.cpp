@@ -2,6 +2,7 @@
 
 #include "backup/backup_action.h"
 #include "engine/profile_hive.h"
+#include "engine/profile_views.h"
 #include "operations/trapped_error.h"
 
 namespace {

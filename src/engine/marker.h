@@ -15,10 +15,6 @@ inline constexpr std::string_view kVersion = "1.02.0006";
 // The exit code the console program gives a cleaning or a restore whose log was opened.
 std::uint32_t exit_code_of(const RunReport& report);
 
-// A cleaning and a restore keep values of their own, so that a rule for "cleaned" is never met
-// by a restore.
-enum class MarkedRun { Cleaning, Restore };
-
 // Writes LastCleaningTime (ISO 8601, UTC), LastCleaningExitCode and LastCleaningLog for a
 // cleaning, LastRestoreTime, LastRestoreExitCode and LastRestoreLog for a restore, and Version
 // for both, for a run whose log was opened, before the log's last line. A marker that cannot be

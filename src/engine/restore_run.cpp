@@ -5,9 +5,6 @@
 #include "backup/backup_reader.h"
 #include "backup/sha256.h"
 #include "engine/every_profile.h"
-#include "engine/line_echo.h"
-#include "engine/marker.h"
-#include "engine/numbered_log.h"
 #include "engine/profiles.h"
 #include "model/name_tables.h"
 #include "operations/folder_walk.h"
@@ -184,33 +181,25 @@ RunReport restore_whole(Context& context, const WholeBackup& whole,
         machine.profiles.push_back(profile_of(context, part.sid, profiles));
     }
     RestoreAction restore(whole.machine);
-    RunReport report = run_pipeline(context, restore, [&](Context& counted, RunReport& run) {
-        if (!open_numbered_log(counted, run)) {
-            return;
-        }
-        restore_items(counted, whole.machine);
-        in_each_profile(counted, machine, access, [&](Context& inside, const Profile& profile) {
-            const BackupPart& part =
-                *std::ranges::find_if(whole.profiles, [&](const BackupPart& each) {
-                    return platform::iequals(each.sid, profile.sid);
-                });
-            RestoreAction own(part);
-            Context restoring{inside.state, inside.os,       inside.log,
-                              own,          inside.observer, inside.key_root};
-            restore_items(restoring, part);
+    return run_logged(
+        context, restore, MarkedRun::Restore, kRestoreProcedure,
+        [&](Context& counted, const std::string&) {
+            restore_items(counted, whole.machine);
+            in_each_profile(counted, machine, access, [&](Context& inside, const Profile& profile) {
+                const BackupPart& part =
+                    *std::ranges::find_if(whole.profiles, [&](const BackupPart& each) {
+                        return platform::iequals(each.sid, profile.sid);
+                    });
+                RestoreAction own(part);
+                Context restoring{inside.state, inside.os,       inside.log,
+                                  own,          inside.observer, inside.key_root};
+                restore_items(restoring, part);
+            });
         });
-    });
-    if (report.uncovered && report.uncovered->where.empty()) {
-        report.uncovered->where = kRestoreProcedure;
-    }
-    mark_run(context, report, MarkedRun::Restore);
-    end_pipeline(context.log, report);
-    return report;
 }
 
 RunReport restore_from(Context& context, int number, const std::vector<Profile>& profiles,
                        bool every_profile) {
-    const LineEcho echo(context.log, context.observer);
     std::variant<WholeBackup, Unusable> read;
     try {
         read = read_backup(context, number, every_profile);

@@ -81,9 +81,9 @@ void count_items(const SharedState& state, const platform::Platform& os,
     }
 }
 
-RunReport tracked_cleaning(Context& context, const CleaningOptions& options, RunTracker& tracker,
-                           const std::function<void()>& after_item) {
+RunReport tracked_run(Context& context, const AllowedRun& run, RunTracker& tracker,
+                      const std::function<void()>& after_item) {
     TrackingObserver observer(context.observer, tracker, after_item);
     Context tracked{context.state, context.os, context.log, context.action, observer};
-    return run_cleaning(tracked, options);
+    return carry_out(tracked, run);
 }

@@ -2,7 +2,7 @@
 // the items as its run reports them and, beside it, counts what the run will handle in all.
 #pragma once
 
-#include "engine/cleaning_run.h"
+#include "engine/run_request.h"
 
 #include <atomic>
 #include <cstddef>
@@ -49,8 +49,8 @@ private:
 void count_items(const SharedState& state, const platform::Platform& os,
                  const CleaningOptions& options, RunTracker& tracker);
 
-// Cleans with the options as run_cleaning does, counting every item into the tracker and ending
-// at the next item boundary once it asks to stop. The context's observer hears every event;
-// after_item, when given, is called once each item is counted.
-RunReport tracked_cleaning(Context& context, const CleaningOptions& options, RunTracker& tracker,
-                           const std::function<void()>& after_item = {});
+// Carries out the run, counting every item into the tracker and ending at the next item boundary
+// once it asks to stop. The context's observer hears every event; after_item, when given, is
+// called once each item is counted.
+RunReport tracked_run(Context& context, const AllowedRun& run, RunTracker& tracker,
+                      const std::function<void()>& after_item = {});

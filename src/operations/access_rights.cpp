@@ -100,7 +100,7 @@ ItemOutcome MM_SetFolderPermissions(Context& context, const std::string& folder)
         if (!is_plain_folder_path(folder)) {
             return {Outcome::Refused, std::string(kNotChangeable)};
         }
-        return apply_action(context, {TargetKind::FolderRights, folder});
+        return context.action.apply(context, {TargetKind::FolderRights, folder});
     });
 }
 

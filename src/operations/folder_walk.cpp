@@ -242,7 +242,7 @@ void hand_over_files(Context& context, platform::Folder& folder, std::string_vie
     if (!context.action.deletes() || names.size() < kWorthAThread) {
         for (const std::string& name : names) {
             const Target target{kind, joined(folder_path, name), &folder, name};
-            count_and_record(context, target, apply_action(context, target), handed);
+            count_and_record(context, target, context.action.apply(context, target), handed);
         }
         return;
     }
@@ -254,8 +254,8 @@ void hand_over_files(Context& context, platform::Folder& folder, std::string_vie
         }
         const Target target{kind, joined(folder_path, name), &folder, name,
                             ahead.opened.file.get()};
-        const ItemOutcome outcome =
-            ahead.opened.file ? apply_action(context, target) : outcome_of_open(ahead.opened);
+        const ItemOutcome outcome = ahead.opened.file ? context.action.apply(context, target)
+                                                      : outcome_of_open(ahead.opened);
         ahead.opened.file.reset();
         count_and_record(context, target, outcome, handed);
     }

@@ -130,10 +130,6 @@ ItemOutcome PreviewAction::apply(const Context& /*context*/, const Target& /*tar
     return {Outcome::Previewed, {}};
 }
 
-ItemOutcome apply_action(const Context& context, const Target& target) {
-    return context.action.apply(context, target);
-}
-
 void record(Context& context, const Target& target, const ItemOutcome& outcome) {
     if (context.log.is_open()) {
         write_log_line(context.log, target, outcome, context.key_root);
@@ -142,7 +138,7 @@ void record(Context& context, const Target& target, const ItemOutcome& outcome) 
 }
 
 ItemOutcome hand_over(Context& context, const Target& target) {
-    ItemOutcome outcome = apply_action(context, target);
+    ItemOutcome outcome = context.action.apply(context, target);
     record(context, target, outcome);
     return outcome;
 }

@@ -89,12 +89,10 @@ public:
     ItemOutcome apply(const Context& context, const Target& target) override;
 };
 
-// Hands the target to the run's action.
-ItemOutcome apply_action(const Context& context, const Target& target);
 // What a removal the platform reported comes to.
 ItemOutcome outcome_of(const platform::RemovalResult& result);
 // Writes the outcome's log line, when a log is open (a preview has none), and tells the run's
 // observer. A target found gone at its turn gets no line.
 void record(Context& context, const Target& target, const ItemOutcome& outcome);
-// apply_action, then record.
+// The run's action applied to the target, then recorded.
 ItemOutcome hand_over(Context& context, const Target& target);

@@ -95,7 +95,8 @@ void Form1::Command2_Click() {
         end_program();
         return;
     }
-    if (told_previews_only()) {
+    const auto run = allowed_cleaning(advanced_options());
+    if (!run) {
         return;
     }
     bool confirmable = false;
@@ -109,7 +110,7 @@ void Form1::Command2_Click() {
             return;
         }
         const auto session = claim_cleaning();
-        if (!session || !clean_and_tell(advanced_options(), "Command2_Click", ControlId::Frame2)) {
+        if (!session || !clean_and_tell(*run, "Command2_Click", ControlId::Frame2)) {
             return;
         }
     }

@@ -280,7 +280,6 @@ void Form1::InitWindow() {
 
 void Form1::apply_policy() {
     policy_ = read_policy(context_.os.registry, context_.os.system);
-    context_.state.backup_home = backup_home(policy_, context_.os.system);
     for (const OptionRow& row : kOptionTable) {
         if (!policy_.allows(row)) {
             const ControlId box = box_of(row);
@@ -294,12 +293,14 @@ void Form1::apply_policy() {
         control(named("Check4")).enabled || control(named("Check5")).enabled;
 }
 
-bool Form1::told_previews_only() {
-    if (!policy_.previews_only()) {
-        return false;
+std::optional<AllowedRun> Form1::allowed_cleaning(const CleaningOptions& options) {
+    const RunRequest request{RunKind::Clean, RunScope::OwnProfile, options, options};
+    auto checked = check_run(request, policy_, context_.os.system);
+    if (const auto* refusal = std::get_if<RunRefusal>(&checked)) {
+        ui_.message_box(refusal->text, platform::kMbInformation);
+        return std::nullopt;
     }
-    ui_.message_box(previews_only_text(policy_), platform::kMbInformation);
-    return true;
+    return std::get<AllowedRun>(std::move(checked));
 }
 
 void Form1::Check1_Click(int /*index*/) {
@@ -340,10 +341,9 @@ std::unique_ptr<CleaningSession> Form1::claim_cleaning() {
     return session;
 }
 
-bool Form1::clean_and_tell(const CleaningOptions& options, std::string_view handler,
-                           ControlId panel) {
+bool Form1::clean_and_tell(const AllowedRun& run, std::string_view handler, ControlId panel) {
     set_mouse_pointer(platform::kPointerHourglass);
-    const RunReport report = run_showing_progress(options, panel);
+    const RunReport report = run_showing_progress(run, panel);
     if (report.uncovered) {
         const UncoveredFailure& failure = *report.uncovered;
         end_after_failure(failure.where.empty() ? handler : failure.where, failure.description);
@@ -361,7 +361,7 @@ bool Form1::clean_and_tell(const CleaningOptions& options, std::string_view hand
     return true;
 }
 
-RunReport Form1::run_showing_progress(const CleaningOptions& options, ControlId panel) {
+RunReport Form1::run_showing_progress(const AllowedRun& run, ControlId panel) {
     const std::string stored = control(panel).caption;
     // However the run ends, an exception included, the window is no longer running one and the
     // panel shows its own caption again.
@@ -384,7 +384,7 @@ RunReport Form1::run_showing_progress(const CleaningOptions& options, ControlId 
         const std::string& caption_;
     };
     const Running running(*this, panel, stored);
-    return executor_->execute(context_, options, [&](const RunProgress& progress) {
+    return executor_->execute(context_, run, [&](const RunProgress& progress) {
         set_caption(panel, progress_caption(stored, progress));
     });
 }

@@ -92,12 +92,12 @@ private:
     void end_program();
 
     void InitWindow();
-    // The organisation's policy: a forbidden option's box greyed and unticked, its panel's note
-    // shown, and the backups' home.
+    // The organisation's policy, as the window shows it: a forbidden option's box greyed and
+    // unticked, its panel's note shown.
     void apply_policy();
-    // Under PreviewOnly an action button says why nothing can be cleaned instead of running;
-    // true when it did.
-    bool told_previews_only();
+    // The engine's answer to a cleaning with the options: the run it allows, or nullopt once the
+    // user has been told why not (under PreviewOnly, why nothing can be cleaned).
+    std::optional<AllowedRun> allowed_cleaning(const CleaningOptions& options);
     void Check1_Click(int index);
     void UpdateCommand1Caption();
     void UpdateCommand2Caption();
@@ -129,10 +129,10 @@ private:
     // made) and the log closed. False when the program has ended: after an uncovered failure,
     // or after the user closed the window during the run (then without the closing message if
     // the run was stopped); handler names a failure that claimed no procedure.
-    bool clean_and_tell(const CleaningOptions& options, std::string_view handler, ControlId panel);
+    bool clean_and_tell(const AllowedRun& run, std::string_view handler, ControlId panel);
     // The executor's run, with its progress shown in the caption of panel, which gets its
     // stored caption back however the run ends.
-    RunReport run_showing_progress(const CleaningOptions& options, ControlId panel);
+    RunReport run_showing_progress(const AllowedRun& run, ControlId panel);
     // The lock that keeps a second cleaning (window or console) from running meanwhile; null,
     // and the user told, while another cleaning holds it.
     std::unique_ptr<CleaningSession> claim_cleaning();

@@ -33,8 +33,8 @@ BarPosition bar_position(const RunProgress& progress) {
     return {false, std::min(progress.items_done, total), total};
 }
 
-RunReport InlineExecutor::execute(Context& context, const CleaningOptions& options,
+RunReport InlineExecutor::execute(Context& context, const AllowedRun& run,
                                   const ProgressShower& show) {
     tracker_.reset();
-    return tracked_cleaning(context, options, tracker_, [&] { show(tracker_.progress()); });
+    return tracked_run(context, run, tracker_, [&] { show(tracker_.progress()); });
 }

@@ -32,10 +32,10 @@ using ProgressShower = std::function<void(const RunProgress&)>;
 class RunExecutor {
 public:
     virtual ~RunExecutor() = default;
-    // Cleans with the options and returns the report. Called on the window's thread; show is
+    // Carries out the run (a cleaning the engine allowed) and returns the report. Called on the window's thread; show is
     // called there whenever the progress has moved, and the context's observer hears the run's
     // trapped failures there too.
-    virtual RunReport execute(Context& context, const CleaningOptions& options,
+    virtual RunReport execute(Context& context, const AllowedRun& run,
                               const ProgressShower& show) = 0;
     // Asks the run under way to stop at its next item boundary. Called on the window's thread
     // while execute has not returned (from show, from a box, or from a message handled
@@ -47,8 +47,7 @@ public:
 // nothing first, so the total stays unknown and the run's calls are exactly the cleaning's.
 class InlineExecutor final : public RunExecutor {
 public:
-    RunReport execute(Context& context, const CleaningOptions& options,
-                      const ProgressShower& show) override;
+    RunReport execute(Context& context, const AllowedRun& run, const ProgressShower& show) override;
     void request_stop() override { tracker_.request_stop(); }
 
 private:

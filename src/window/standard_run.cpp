@@ -6,7 +6,8 @@ void Form1::Command1_Click() {
         end_program();
         return;
     }
-    if (told_previews_only()) {
+    const auto run = allowed_cleaning(standard_options());
+    if (!run) {
         return;
     }
     // Only a Yes is consent: a box that could not be shown answers 0.
@@ -14,7 +15,7 @@ void Form1::Command1_Click() {
         return;
     }
     const auto session = claim_cleaning();
-    if (!session || !clean_and_tell(standard_options(), "Command1_Click", ControlId::Frame1)) {
+    if (!session || !clean_and_tell(*run, "Command1_Click", ControlId::Frame1)) {
         return;
     }
     for (const OptionRow& row : kOptionTable) {

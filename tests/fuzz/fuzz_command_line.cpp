@@ -62,13 +62,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string> arguments = arguments_of(data, size);
     const ParsedCommandLine parsed = parse_command_line(arguments);
     FUZZ_CHECK(parsed.request.has_value() == parsed.error.empty());
-    if (parsed.request && parsed.request->mode == ConsoleMode::Restore) {
-        FUZZ_CHECK(!any(parsed.request->options));
-        FUZZ_CHECK(parsed.request->restore_number >= 1 && parsed.request->restore_number <= 32767);
+    const bool runs = parsed.request && parsed.request->mode == ConsoleMode::Run;
+    if (runs && parsed.request->run.kind == RunKind::Restore) {
+        FUZZ_CHECK(!any(parsed.request->run.options));
+        FUZZ_CHECK(parsed.request->run.restore_number >= 1 &&
+                   parsed.request->run.restore_number <= 32767);
+    } else if (runs) {
+        FUZZ_CHECK(any(parsed.request->run.options) && parsed.request->run.restore_number == 0);
     } else if (parsed.request && parsed.request->mode == ConsoleMode::Policy) {
-        FUZZ_CHECK(!any(parsed.request->options) && !parsed.request->json);
-    } else if (parsed.request && parsed.request->mode != ConsoleMode::Help) {
-        FUZZ_CHECK(any(parsed.request->options));
+        FUZZ_CHECK(!any(parsed.request->run.options) && !parsed.request->quiet);
     }
     const ParsedCommandLine again = parse_command_line(respelled(arguments));
     FUZZ_CHECK(again.request.has_value() == parsed.request.has_value());
@@ -76,8 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(again.request->mode == parsed.request->mode);
         FUZZ_CHECK(again.request->json == parsed.request->json);
         FUZZ_CHECK(again.request->quiet == parsed.request->quiet);
-        FUZZ_CHECK(same(again.request->options, parsed.request->options));
-        FUZZ_CHECK(again.request->restore_number == parsed.request->restore_number);
+        FUZZ_CHECK(again.request->run.kind == parsed.request->run.kind);
+        FUZZ_CHECK(again.request->run.scope == parsed.request->run.scope);
+        FUZZ_CHECK(same(again.request->run.options, parsed.request->run.options));
+        FUZZ_CHECK(again.request->run.restore_number == parsed.request->run.restore_number);
     }
     return 0;
 }

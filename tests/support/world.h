@@ -13,6 +13,13 @@
 
 inline constexpr const char* kHostFolder = "D:\\Host";
 
+// A cleaning of the user's own profile with the options, as the engine allows it where no policy
+// is set.
+inline AllowedRun allowed_cleaning(const CleaningOptions& options, platform::System& system) {
+    return std::get<AllowedRun>(check_run({RunKind::Clean, RunScope::OwnProfile, options, options},
+                                          Policy{}, system));
+}
+
 struct World {
     World() {
         fake.add_dir(kHostFolder);

@@ -27,36 +27,37 @@ TEST(CommandLineTest, SwitchesInAnyCaseWithEitherPrefixAddUp) {
         parse_command_line({"-Preview", "/REGISTRY", "/temp", "-json"});
     ASSERT_TRUE(parsed.request) << parsed.error;
     const ConsoleRequest& request = *parsed.request;
-    EXPECT_EQ(request.mode, ConsoleMode::Preview);
+    EXPECT_EQ(request.run.kind, RunKind::Preview);
     EXPECT_TRUE(request.json);
     EXPECT_FALSE(request.quiet);
-    EXPECT_TRUE(request.options.registry_settings);
-    EXPECT_TRUE(request.options.temporary_files);
-    EXPECT_FALSE(request.options.configuration_settings);
-    EXPECT_FALSE(request.options.access_rights);
-    EXPECT_FALSE(request.all_users);
-    EXPECT_TRUE(parse_command_line({"/restore:2", "-AllUsers"}).request->all_users);
+    EXPECT_TRUE(request.run.options.registry_settings);
+    EXPECT_TRUE(request.run.options.temporary_files);
+    EXPECT_FALSE(request.run.options.configuration_settings);
+    EXPECT_FALSE(request.run.options.access_rights);
+    EXPECT_EQ(request.run.scope, RunScope::OwnProfile);
+    EXPECT_EQ(parse_command_line({"/restore:2", "-AllUsers"}).request->run.scope,
+              RunScope::EveryProfile);
 }
 
 TEST(CommandLineTest, StandardIsTheWindowsFirstChoiceAndAllIsEveryOption) {
-    const CleaningOptions standard = parse_command_line({"/standard"}).request->options;
+    const CleaningOptions standard = parse_command_line({"/standard"}).request->run.options;
     EXPECT_TRUE(standard.temporary_files && standard.project_folders);
     EXPECT_FALSE(standard.registry_settings || standard.configuration_settings ||
                  standard.toolbar_settings || standard.opengl_settings || standard.access_rights ||
                  standard.store_program_files || standard.store_program_data);
-    const CleaningOptions all = parse_command_line({"/all", "/quiet"}).request->options;
+    const CleaningOptions all = parse_command_line({"/all", "/quiet"}).request->run.options;
     EXPECT_TRUE(all.registry_settings && all.configuration_settings && all.temporary_files &&
                 all.project_folders && all.toolbar_settings && all.opengl_settings &&
                 all.access_rights && all.store_program_files && all.store_program_data);
-    const CleaningOptions stores = parse_command_line({"/store-PF", "/store-pd"}).request->options;
+    const CleaningOptions stores = parse_command_line({"/store-PF", "/store-pd"}).request->run.options;
     EXPECT_TRUE(stores.store_program_files && stores.store_program_data);
 }
 
 TEST(CommandLineTest, RestoreTakesALogNumberAndNoOption) {
     const ParsedCommandLine parsed = parse_command_line({"-RESTORE:12", "/json"});
     ASSERT_TRUE(parsed.request) << parsed.error;
-    EXPECT_EQ(parsed.request->mode, ConsoleMode::Restore);
-    EXPECT_EQ(parsed.request->restore_number, 12);
+    EXPECT_EQ(parsed.request->run.kind, RunKind::Restore);
+    EXPECT_EQ(parsed.request->run.restore_number, 12);
     EXPECT_TRUE(parsed.request->json);
     for (const Lines& line :
          {Lines{"/restore:0"}, Lines{"/restore:012"}, Lines{"/restore:32768"}, Lines{"/restore:"},
@@ -64,8 +65,8 @@ TEST(CommandLineTest, RestoreTakesALogNumberAndNoOption) {
           Lines{"/restore:5", "/restore:1"}}) {
         EXPECT_FALSE(parse_command_line(line).request) << testing::PrintToString(line);
     }
-    EXPECT_EQ(parse_command_line({"/restore:32767"}).request->restore_number, 32767);
-    EXPECT_EQ(parse_command_line({"/restore:5", "-RESTORE:5"}).request->restore_number, 5);
+    EXPECT_EQ(parse_command_line({"/restore:32767"}).request->run.restore_number, 32767);
+    EXPECT_EQ(parse_command_line({"/restore:5", "-RESTORE:5"}).request->run.restore_number, 5);
     EXPECT_EQ(parse_command_line({"/restore:5", "/restore:1"}).error,
               "\"/restore:1\" after /restore:5: a restore puts back one cleaning");
     for (const std::string_view wrong : {"/restore", "-Restore:0", "/restore:", "/restore:x"}) {
@@ -256,7 +257,8 @@ TEST_F(ConsoleTest, EveryOtherExitCode) {
     fake.system_account = true;
     EXPECT_EQ(run({"/all"}), kExitSystemAccount);
     ASSERT_EQ(streams.errors.size(), 1u);
-    EXPECT_NE(streams.errors[0].find("Run it in the signed-in user's context, or with /allusers"),
+    EXPECT_NE(streams.errors[0].find(
+                  "Run the program in the signed-in user's context, or VeskClean with /allusers"),
               std::string::npos);
     fake.system_account = false;
 
@@ -673,7 +675,7 @@ TEST_F(ConsolePolicyTest, DetectPutsEveryOutcomeOnOneShortLineOfStandardOutput) 
     }
     fake.system_account = true;
     EXPECT_EQ(one_line({"/detect", "/temp"}, kExitSystemAccount).substr(0, 35),
-              "VeskClean runs as the local system ");
+              "The local system account's profile ");
     fake.system_account = false;
     fake.set_value(RegistryRoot::LocalMachine, kHostKey, "AppData Path", fake::reg_sz("D:\\Gone"),
                    platform::RegistryView::Wow64_32);

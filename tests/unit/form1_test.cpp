@@ -289,28 +289,46 @@ TEST(Form1PolicyTest, AForbiddenOptionsBoxIsGreyedUntickedAndItsPanelSaysWhy) {
     EXPECT_FALSE(unset.form.control(Id::Label4).visible);
 }
 
-TEST(Form1PolicyTest, UnderPreviewOnlyTheActionButtonsSayWhyAndCleanNothing) {
-    PolicyWindowWorld world({{"PreviewOnly", fake::reg_dword(1)}});
-    Form1& form = world.form;
-    world.fake.add_file(std::string(kHostFolder) + "\\a.$$$");
-    const std::vector<std::string> before = world.fake.whole_world();
+// The engine refuses the window's run as it refuses the console's: under PreviewOnly, and in the
+// system account's own profile, which is no user's.
+TEST(Form1PolicyTest, ARefusedRunIsToldByTheActionButtonsAndCleansNothing) {
+    struct Case {
+        const char* what;
+        bool system_account;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"only previews", false,
+         "Your organisation allows only previews here: nothing may be cleaned or restored "
+         "(PreviewOnly = 1 in HKEY_LOCAL_MACHINE\\Software\\Policies\\TOLM\\VESK Cleaning "
+         "Wizard)."},
+        {"the system account", true,
+         "The local system account's profile is no user's: nothing was done. Run the program in "
+         "the signed-in user's context, or VeskClean with /allusers to clean every profile."},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.what);
+        PolicyWindowWorld world({{"PreviewOnly", fake::reg_dword(each.system_account ? 0 : 1)}});
+        world.fake.system_account = each.system_account;
+        Form1& form = world.form;
+        world.fake.add_file(std::string(kHostFolder) + "\\a.$$$");
+        const std::vector<std::string> before = world.fake.whole_world();
 
-    form.click(Id::Command1);
-    form.click(Id::Command3);
-    form.click(Form1::Check2(0));
-    form.click(Id::Command2);
+        form.click(Id::Command1);
+        form.click(Id::Command3);
+        form.click(Form1::Check2(0));
+        form.click(Id::Command2);
 
-    ASSERT_EQ(world.fake.boxes.size(), 2u);
-    for (const fake::MessageBox& box : world.fake.boxes) {
-        EXPECT_EQ(box.text, "Your organisation allows only previews here: nothing may be cleaned "
-                            "or restored (PreviewOnly = 1 in HKEY_LOCAL_MACHINE\\Software\\"
-                            "Policies\\TOLM\\VESK Cleaning Wizard).");
-        EXPECT_EQ(box.style, platform::kMbInformation);
+        ASSERT_EQ(world.fake.boxes.size(), 2u);
+        for (const fake::MessageBox& box : world.fake.boxes) {
+            EXPECT_EQ(box.text, each.text);
+            EXPECT_EQ(box.style, platform::kMbInformation);
+        }
+        EXPECT_EQ(world.fake.whole_world(), before);
+        EXPECT_EQ(form.control(Id::Command1).caption, "Go!");
+        EXPECT_FALSE(form.ended());
+        EXPECT_FALSE(form.control(Id::Label3).visible);
     }
-    EXPECT_EQ(world.fake.whole_world(), before);
-    EXPECT_EQ(form.control(Id::Command1).caption, "Go!");
-    EXPECT_FALSE(form.ended());
-    EXPECT_FALSE(form.control(Id::Label3).visible);
 }
 
 } // namespace

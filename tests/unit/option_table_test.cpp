@@ -43,12 +43,12 @@ TEST(OptionTableTest, EveryRowReachesTheConsoleTheWindowAndTheRun) {
         const ParsedCommandLine parsed = parse_command_line({"/" + name});
         ASSERT_TRUE(parsed.request) << parsed.error;
         for (const OptionRow& other : kOptionTable) {
-            EXPECT_EQ(parsed.request->options.*other.chosen, &other == &row) << other.switch_name;
+            EXPECT_EQ(parsed.request->run.options.*other.chosen, &other == &row) << other.switch_name;
         }
         EXPECT_TRUE(std::ranges::any_of(usage, [&](const std::string& line) {
             return line.find("/" + name + " ") != std::string::npos;
         }));
-        EXPECT_EQ(operations_run(parsed.request->options),
+        EXPECT_EQ(operations_run(parsed.request->run.options),
                   std::vector<std::string>{std::string(row.procedure)});
 
         FormWorld window;
@@ -77,7 +77,7 @@ TEST(OptionTableTest, EveryRowReachesTheConsoleTheWindowAndTheRun) {
         all.*row.chosen = true;
     }
     EXPECT_EQ(operations_run(all), in_order) << "the runs' order is the table's";
-    const CleaningOptions standard = parse_command_line({"/standard"}).request->options;
+    const CleaningOptions standard = parse_command_line({"/standard"}).request->run.options;
     for (const OptionRow& row : kOptionTable) {
         EXPECT_EQ(standard.*row.chosen, row.first_choice) << row.switch_name;
     }
@@ -189,13 +189,17 @@ TEST(OptionTableTest, EachRowsSwitchNamesThePolicyValueThatForbidsIt) {
         Form1 form{world.context, world.fake};
         form.Form_Load();
         const Policy policy = read_policy(world.fake, world.fake);
-        const CleaningOptions all = options_allowed(*parse_command_line({"/all"}).request, policy);
+        const auto all = check_run(parse_command_line({"/all"}).request->run, policy, world.fake);
+        ASSERT_TRUE(std::holds_alternative<AllowedRun>(all));
         for (const OptionRow& other : kOptionTable) {
             EXPECT_EQ(form.control(form.box_of(other)).enabled, &other != &row)
                 << other.switch_name;
-            EXPECT_EQ(all.*other.chosen, &other != &row) << other.switch_name;
+            EXPECT_EQ(std::get<AllowedRun>(all).request().options.*other.chosen, &other != &row)
+                << other.switch_name;
         }
-        EXPECT_TRUE(refusal_by_policy(*parse_command_line({"/" + name}).request, policy));
+        const auto named = check_run(parse_command_line({"/" + name}).request->run, policy, world.fake);
+        ASSERT_TRUE(std::holds_alternative<RunRefusal>(named));
+        EXPECT_EQ(std::get<RunRefusal>(named).reason, RefusalReason::Policy);
     }
 }
 

@@ -66,7 +66,7 @@ TEST_F(CountTest, TheCountIsWhatTheCleaningThenHandlesAndChangesNothing) {
     const RunProgress counted = tracker.progress();
     EXPECT_EQ(counted, (RunProgress{0, 7}));
 
-    const RunReport report = tracked_cleaning(interposed, options, tracker);
+    const RunReport report = tracked_run(interposed, allowed_cleaning(options, fake), tracker);
     log.close();
 
     EXPECT_EQ(tracker.progress(), (RunProgress{7, 7}));
@@ -98,7 +98,7 @@ TEST_F(CountTest, AStopEndsTheCountAndTheCleaningAlike) {
     count_items(state, interposed.os, options, tracker);
     EXPECT_EQ(tracker.progress(), (RunProgress{0, std::nullopt}));
 
-    const RunReport report = tracked_cleaning(interposed, options, tracker);
+    const RunReport report = tracked_run(interposed, allowed_cleaning(options, fake), tracker);
 
     EXPECT_TRUE(report.stopped);
     EXPECT_EQ(lines_of(log_text()), std::vector<std::string>{"Cleaning stopped by the user."});
@@ -112,7 +112,7 @@ TEST_F(CountTest, AnAbandonedCountEndsWithoutATotalAndStopsNoCleaning) {
     count_items(state, interposed.os, options, tracker);
     EXPECT_EQ(tracker.progress(), (RunProgress{0, std::nullopt}));
 
-    const RunReport report = tracked_cleaning(interposed, options, tracker);
+    const RunReport report = tracked_run(interposed, allowed_cleaning(options, fake), tracker);
 
     EXPECT_FALSE(report.stopped);
     EXPECT_EQ(tracker.progress(), (RunProgress{7, std::nullopt}));

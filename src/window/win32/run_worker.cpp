@@ -49,8 +49,7 @@ void RunWorker::detach() {
     calls_.close();
 }
 
-RunReport RunWorker::execute(Context& context, const CleaningOptions& options,
-                             const ProgressShower& show) {
+RunReport RunWorker::execute(Context& context, const AllowedRun& run, const ProgressShower& show) {
     tracker_.reset();
     stop_event_.reset();
     RunReport report;
@@ -62,8 +61,8 @@ RunReport RunWorker::execute(Context& context, const CleaningOptions& options,
     threads_.emplace(
         calls_, [this] { dispatch_waiting_messages(); }, [this] { stop_all(); });
     try {
-        threads_->start([&] { count(state_to_count, context.os, options); });
-        cleaner_ = threads_->start([&] { work(context, options, report, error); });
+        threads_->start([&] { count(state_to_count, context.os, run.request().options); });
+        cleaner_ = threads_->start([&] { work(context, run, report, error); });
         RunProgress shown;
         do {
             show_progress(show, taskbar, shown);
@@ -83,14 +82,14 @@ RunReport RunWorker::execute(Context& context, const CleaningOptions& options,
     return report;
 }
 
-void RunWorker::work(Context& context, const CleaningOptions& options, RunReport& report,
+void RunWorker::work(Context& context, const AllowedRun& run, RunReport& report,
                      std::exception_ptr& error) {
     try {
         // The shell's delete of a project folder wants COM on the thread that calls it.
         const ComScope com(kWorkerApartment);
         WindowThreadObserver observer(context.observer, calls_);
         Context working{context.state, context.os, context.log, context.action, observer};
-        report = tracked_cleaning(working, options, tracker_);
+        report = tracked_run(working, run, tracker_);
     } catch (...) {
         // Rethrown on the window's thread, where the model reports it as ever.
         error = std::current_exception();

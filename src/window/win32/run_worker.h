@@ -38,8 +38,7 @@ public:
     // window learns the items from the progress and the report. However it is left (the run's
     // end, a stop, an exception), the run and the count have been told to stop and have ended,
     // and the window's messages were dispatched all the while.
-    RunReport execute(Context& context, const CleaningOptions& options,
-                      const ProgressShower& show) override;
+    RunReport execute(Context& context, const AllowedRun& run, const ProgressShower& show) override;
     void request_stop() override;
 
     // Dispatches the window's messages until the run under way has ended: at log-off the system
@@ -50,7 +49,7 @@ public:
 private:
     class WindowThreadObserver;
 
-    void work(Context& context, const CleaningOptions& options, RunReport& report,
+    void work(Context& context, const AllowedRun& run, RunReport& report,
               std::exception_ptr& error);
     void count(const SharedState& state, const platform::Platform& os,
                const CleaningOptions& options);
