@@ -149,11 +149,12 @@ TEST(CrossThreadTest, AFailedWaitEndsTheServingAndTheJoiningReleasesTheWorker) {
     std::atomic<int> released = -1;
     int waits = 0;
     // Fails every time, as a wait on a handle gone bad would. Should the failure be waited out,
-    // the wait gives up after a hundred turns with "ended", so that the test fails instead of
-    // spinning for ever.
-    const auto failing_wait = [&](std::span<const HANDLE>, DWORD) -> DWORD {
+    // it gives up failing after a hundred turns (lets the worker go and waits for real), so that
+    // the test fails instead of spinning for ever.
+    const auto failing_wait = [&](std::span<const HANDLE> handles, DWORD timeout_ms) -> DWORD {
         if (++waits > 100) {
-            return WAIT_OBJECT_0;
+            stop_asked.set();
+            return WorkerThreads::wait_for_handles_or_message(handles, timeout_ms);
         }
         SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
