@@ -1,3 +1,4 @@
+// The window's life: its creation and message loop, and the messages it handles.
 #include "window/win32/form_view.h"
 
 #include "window/win32/display.h"
@@ -38,6 +39,9 @@ void FormView::run(int show_command) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+    if (failure_) {
+        report_failure();
+    }
 }
 
 void FormView::on_clicked(int id) {
@@ -52,7 +56,7 @@ void FormView::on_clicked(int id) {
     busy_ = true;
     form_.click(control.id);
     busy_ = false;
-    if (form_.ended()) {
+    if (form_.ended() || failure_) {
         // "Done" ends without the closing handler. The window goes as soon as the button that
         // reported the click has returned: destroying it under the button's own handler would
         // leave the button working on freed state.
@@ -74,22 +78,11 @@ LRESULT FormView::on_color_static(HDC dc, HWND control) {
                           reinterpret_cast<LPARAM>(control));
 }
 
-LRESULT CALLBACK FormView::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_NCCREATE) {
-        auto* view =
-            static_cast<FormView*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
-        view->window_ = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
-    }
-    auto* view = reinterpret_cast<FormView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!view) {
-        return DefWindowProcW(window, message, wparam, lparam);
-    }
-    return view->handle(message, wparam, lparam);
-}
-
-LRESULT FormView::handle(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT FormView::handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
+    case WM_NCCREATE:
+        window_ = window;
+        break;
     case WM_COMMAND:
         if (LOWORD(wparam) == IDCANCEL) {
             on_escape();
@@ -136,13 +129,11 @@ LRESULT FormView::handle(UINT message, WPARAM wparam, LPARAM lparam) {
         on_destroy();
         return 0;
     case kEndMessage:
-        DestroyWindow(window_);
+        end();
         return 0;
-    case WM_NCDESTROY: {
-        const HWND window = window_;
+    case WM_NCDESTROY:
         window_ = nullptr;
         return DefWindowProcW(window, message, wparam, lparam);
-    }
     default:
         break;
     }

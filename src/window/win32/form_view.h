@@ -9,7 +9,9 @@
 #include "platform/win32/user_interface.h"
 #include "window/form1.h"
 #include "window/win32/run_worker.h"
+#include "window/win32/window_procedure.h"
 
+#include <exception>
 #include <vector>
 #include <windows.h>
 
@@ -24,19 +26,20 @@ public:
     FormView(const FormView&) = delete;
     FormView& operator=(const FormView&) = delete;
 
-    // Shows the window and dispatches messages until the program ends.
+    // Shows the window and dispatches messages until the program ends; then reports what a
+    // handler threw, if one did.
     void run(int show_command);
 
 private:
-    static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+    friend LRESULT CALLBACK window_procedure<FormView>(HWND, UINT, WPARAM, LPARAM);
 
     // Control ids start above IDOK and IDCANCEL, which the dialog manager sends for Enter (when
     // no default button is named) and Escape: neither may be taken for a control's click.
     static constexpr int kFirstControlId = 100;
-    // Destroys the window.
+    // Destroys the window once no handler runs.
     static constexpr UINT kEndMessage = WM_APP;
 
-    LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     void on_clicked(int id);
     LRESULT on_color_static(HDC dc, HWND control);
 
@@ -69,6 +72,9 @@ private:
     void on_close();
     void on_end_session();
     void on_destroy();
+    void end();
+    void failed(std::exception_ptr failure) noexcept;
+    void report_failure() const;
 
     Form1& form_;
     UserInterface& ui_;
@@ -82,6 +88,8 @@ private:
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     bool busy_ = false; // a handler is running (it may be showing a modal box)
     HWND saved_focus_ = nullptr;
+    // The first exception that a handler threw: the window is on its way out.
+    std::exception_ptr failure_;
 };
 
 } // namespace win32

@@ -1,4 +1,8 @@
+// The window's end: closing, the end of the session, and a failure that a handler threw.
+#include "startup/main.h"
 #include "window/win32/form_view.h"
+
+#include <stdexcept>
 
 namespace win32 {
 
@@ -36,6 +40,45 @@ void FormView::on_destroy() {
     ui_.set_refresh({});
     worker_.detach();
     PostQuitMessage(0);
+}
+
+void FormView::end() {
+    // A handler that is running (it may be showing a box) posts this again once it returns.
+    if (!busy_) {
+        DestroyWindow(window_);
+    }
+}
+
+// What a handler threw past the model's own traps: the window takes no more input, a run under
+// way stops at its next item boundary as when the window is closed, and the window goes once no
+// handler runs (one that shows a box finishes with the user's answer first); run() then reports
+// the failure.
+void FormView::failed(std::exception_ptr failure) noexcept {
+    if (failure_) {
+        return; // the first failure is the one to report; the rest follow from it
+    }
+    failure_ = failure;
+    ShowWindow(window_, SW_HIDE);
+    if (form_.running()) {
+        try {
+            form_.close();
+        } catch (...) {
+            // The run then ends with the program.
+        }
+    }
+    PostMessageW(window_, kEndMessage, 0, 0);
+}
+
+void FormView::report_failure() const {
+    try {
+        std::rethrow_exception(failure_);
+    } catch (const platform::Failure& failure) {
+        report_fatal_failure(ui_, failure.where.empty() ? "Form1" : failure.where, failure.what());
+    } catch (const std::exception& failure) {
+        report_fatal_failure(ui_, "Form1", failure.what());
+    } catch (...) {
+        report_fatal_failure(ui_, "Form1", "An exception of an unknown kind.");
+    }
 }
 
 } // namespace win32

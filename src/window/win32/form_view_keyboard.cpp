@@ -1,3 +1,5 @@
+// The keyboard: Tab in the stored order, the dialog manager's keys, the default button, and
+// the focus kept where the user can see it.
 #include "window/win32/form_view.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The window and its controls made, stacked, laid out at the window's DPI and brought in line
+// with the model.
 #include "platform/win32/text.h"
 #include "window/win32/display.h"
 #include "window/win32/form_view.h"
@@ -97,7 +99,7 @@ Creation creation_of(ControlKind kind) {
 } // namespace
 
 void FormView::create_window(HINSTANCE instance, HICON icon) {
-    register_classes(instance, icon, window_proc);
+    register_classes(instance, icon, window_procedure<FormView>);
     CreateWindowExW(0, kWindowClass, wide(kFormCaption).c_str(),
                     WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, CW_USEDEFAULT,
                     CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, this);
