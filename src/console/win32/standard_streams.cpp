@@ -1,5 +1,6 @@
 #include "console/win32/standard_streams.h"
 
+#include "platform/win32/handler_slot.h"
 #include "platform/win32/text.h"
 
 namespace win32 {
@@ -7,7 +8,7 @@ namespace {
 
 // The streams whose batch a console event writes out: a handler is given no context, and the
 // program has one pair of standard streams.
-StandardStreams* g_batched_streams = nullptr;
+constinit HandlerSlot<StandardStreams> g_batched_streams;
 
 bool usable(HANDLE handle) {
     return handle != nullptr && handle != INVALID_HANDLE_VALUE;
@@ -15,17 +16,20 @@ bool usable(HANDLE handle) {
 
 } // namespace
 
-StandardStreams::StandardStreams() : out_(open(STD_OUTPUT_HANDLE)), err_(open(STD_ERROR_HANDLE)) {
-    if (usable(out_.handle) && !out_.console) {
-        g_batched_streams = this;
+StandardStreams::StandardStreams()
+    : out_(open(STD_OUTPUT_HANDLE)), err_(open(STD_ERROR_HANDLE)),
+      handles_console_events_(usable(out_.handle) && !out_.console) {
+    if (handles_console_events_) {
+        g_batched_streams.put(*this);
         SetConsoleCtrlHandler(on_console_event, TRUE);
     }
 }
 
 StandardStreams::~StandardStreams() {
-    if (g_batched_streams == this) {
+    if (handles_console_events_) {
         SetConsoleCtrlHandler(on_console_event, FALSE);
-        g_batched_streams = nullptr;
+        // Waits for a handler that is writing the batch out.
+        g_batched_streams.take_out();
     }
     const std::lock_guard lock(mutex_);
     write_batch();
@@ -64,11 +68,11 @@ void StandardStreams::write_bytes(const Stream& stream, std::string_view bytes) 
 // line after it goes out at once, for the program may end at any moment from then on; the next
 // handler, or the system's, decides what the event does.
 BOOL WINAPI StandardStreams::on_console_event(DWORD /*event*/) {
-    if (StandardStreams* const streams = g_batched_streams) {
-        const std::lock_guard lock(streams->mutex_);
-        streams->write_batch();
-        streams->batching_ = false;
-    }
+    g_batched_streams.use([](StandardStreams& streams) {
+        const std::lock_guard lock(streams.mutex_);
+        streams.write_batch();
+        streams.batching_ = false;
+    });
     return FALSE;
 }
 

@@ -37,6 +37,9 @@ private:
 
     Stream out_;
     Stream err_;
+    // Standard output goes to a file or a pipe and is held in batches: a console event's handler
+    // writes out what is held.
+    const bool handles_console_events_;
     // Console events come on a thread of their own.
     std::mutex mutex_;
     OutputBatch batch_;

@@ -14,6 +14,7 @@ Event::Event() : handle_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
 }
 
 bool CrossThreadCall::run(const std::function<void()>& call) {
+    const std::lock_guard turn(turn_);
     {
         const std::lock_guard lock(mutex_);
         if (closed_) {
@@ -78,9 +79,15 @@ void CrossThreadCall::open() {
     closed_event_.reset();
 }
 
+DWORD WorkerThreads::wait_for_handles_or_message(std::span<const HANDLE> handles,
+                                                 DWORD timeout_ms) {
+    return MsgWaitForMultipleObjectsEx(static_cast<DWORD>(handles.size()), handles.data(),
+                                       timeout_ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
 WorkerThreads::WorkerThreads(CrossThreadCall& calls, std::function<void()> pump,
-                             std::function<void()> stop)
-    : calls_(calls), pump_(std::move(pump)), stop_(std::move(stop)) {
+                             std::function<void()> stop, Wait wait)
+    : calls_(calls), pump_(std::move(pump)), stop_(std::move(stop)), wait_(std::move(wait)) {
     calls_.open();
 }
 
@@ -112,13 +119,16 @@ bool WorkerThreads::serve_until_ended(std::size_t thread, DWORD timeout_ms) {
             const ULONGLONG now = GetTickCount64();
             wait = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
         }
-        const DWORD woke =
-            MsgWaitForMultipleObjectsEx(2, handles, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        const DWORD woke = wait_(handles, wait);
         if (woke == WAIT_OBJECT_0) {
             return true;
         }
         if (woke == WAIT_TIMEOUT) {
             return false;
+        }
+        if (woke == WAIT_FAILED) {
+            // It would fail again at once: waiting on would only spin.
+            throw platform::Failure(error_text(GetLastError()));
         }
         if (woke == WAIT_OBJECT_0 + 1) {
             calls_.serve();
@@ -134,22 +144,31 @@ void WorkerThreads::stop_and_join() noexcept {
         // The threads end at the latest when they find no window to wait for.
         calls_.close();
     }
+    // A window that cannot take its messages, or cannot wait for them, is no reason to leave a
+    // thread behind: its workers stop waiting for it, and the join waits for their end alone.
     bool answering = true;
+    const auto stop_answering = [&] {
+        answering = false;
+        calls_.close();
+    };
     for (const auto& worker : workers_) {
         const HANDLE handles[] = {worker->ended.handle(), calls_.ready()};
-        while (answering && MsgWaitForMultipleObjectsEx(2, handles, INFINITE, QS_ALLINPUT,
-                                                        MWMO_INPUTAVAILABLE) != WAIT_OBJECT_0) {
+        while (answering) {
+            const DWORD woke = wait_(handles, INFINITE);
+            if (woke == WAIT_OBJECT_0) {
+                break;
+            }
+            if (woke == WAIT_FAILED) {
+                stop_answering();
+                break;
+            }
             try {
                 calls_.serve();
                 pump_();
             } catch (...) {
-                // A window that cannot take its messages is no reason to leave a thread behind:
-                // its workers stop waiting for it.
-                answering = false;
-                calls_.close();
+                stop_answering();
             }
         }
-        WaitForSingleObject(handles[0], INFINITE);
         worker->thread.join();
     }
     calls_.close();

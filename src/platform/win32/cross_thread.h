@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 #include <windows.h>
@@ -37,7 +38,7 @@ class CrossThreadCall {
 public:
     // Worker side: runs call on the serving thread and returns once it has run, rethrowing what
     // it threw. False when the serving side is closed, or closes while the call waits: the call
-    // did not run and never will.
+    // did not run and never will. A second worker's call waits until the first has its answer.
     bool run(const std::function<void()>& call);
 
     // Serving side. Set while a call waits to be served.
@@ -53,6 +54,8 @@ public:
     void open();
 
 private:
+    // Held by a worker for the whole of its run(): there is one waiting call and one answer.
+    std::mutex turn_;
     std::mutex mutex_;
     const std::function<void()>* waiting_ = nullptr; // guarded by mutex_
     bool closed_ = false;                            // guarded by mutex_
@@ -67,13 +70,22 @@ private:
 // and pumps its messages. However the owner leaves them (their end, a stop, an exception on the
 // window's side) the destructor tells them to stop and joins them while it still serves their
 // calls and pumps: the window never stops answering. Should the window fail to take its messages
-// meanwhile, or the calls be closed, a worker waiting for the window is released instead.
+// meanwhile, or its wait fail, or the calls be closed, a worker waiting for the window is released
+// instead.
 class WorkerThreads {
 public:
+    // How the window's thread waits for one of its handles or for a message: the index of the
+    // handle that is set, handles.size() for a message, WAIT_TIMEOUT, or WAIT_FAILED with the
+    // reason for GetLastError.
+    using Wait = std::function<DWORD(std::span<const HANDLE> handles, DWORD timeout_ms)>;
+    // MsgWaitForMultipleObjectsEx for any input, the messages already seen included.
+    static DWORD wait_for_handles_or_message(std::span<const HANDLE> handles, DWORD timeout_ms);
+
     // pump dispatches the messages waiting for the calling thread; stop asks every thread to end
     // at its next chance. Both are called on the window's thread only. The calls are open from
     // here until the threads are joined.
-    WorkerThreads(CrossThreadCall& calls, std::function<void()> pump, std::function<void()> stop);
+    WorkerThreads(CrossThreadCall& calls, std::function<void()> pump, std::function<void()> stop,
+                  Wait wait = wait_for_handles_or_message);
     ~WorkerThreads();
     WorkerThreads(const WorkerThreads&) = delete;
     WorkerThreads& operator=(const WorkerThreads&) = delete;
@@ -82,7 +94,8 @@ public:
     // throws ends its thread and nothing else: the body reports its own failures.
     std::size_t start(std::function<void()> body);
     // Serves the calls and pumps until thread has ended (true) or timeout_ms have passed (false;
-    // INFINITE waits for the end). Throws what pump throws.
+    // INFINITE waits for the end). Throws what pump throws, and platform::Failure when the wait
+    // fails.
     bool serve_until_ended(std::size_t thread, DWORD timeout_ms);
 
 private:
@@ -96,6 +109,7 @@ private:
     CrossThreadCall& calls_;
     std::function<void()> pump_;
     std::function<void()> stop_;
+    Wait wait_;
     std::vector<std::unique_ptr<Worker>> workers_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "platform/win32/handles.h"
 #include "platform/win32/native.h"
+#include "platform/win32/privileges.h"
 #include "platform/win32/text.h"
 
 #include <algorithm>
@@ -23,45 +24,6 @@ HKEY root_handle(platform::RegistryRoot root) {
     }
     return HKEY_CURRENT_USER;
 }
-
-// Enables the privileges that loading and unloading a hive need, for as long as it lives, and
-// then puts them back as they were: the process holds them no longer than the call.
-class PrivilegeScope {
-public:
-    PrivilegeScope() {
-        HANDLE raw = nullptr;
-        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw)) {
-            return;
-        }
-        token_.reset(raw);
-        TOKEN_PRIVILEGES wanted{};
-        wanted.PrivilegeCount = 1;
-        wanted.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-        for (const wchar_t* name : {SE_BACKUP_NAME, SE_RESTORE_NAME}) {
-            if (!LookupPrivilegeValueW(nullptr, name, &wanted.Privileges[0].Luid)) {
-                continue;
-            }
-            TOKEN_PRIVILEGES before{};
-            DWORD size = sizeof before;
-            if (AdjustTokenPrivileges(token_.get(), FALSE, &wanted, sizeof before, &before,
-                                      &size) &&
-                GetLastError() == ERROR_SUCCESS) {
-                previous_.push_back(before);
-            }
-        }
-    }
-    ~PrivilegeScope() {
-        for (TOKEN_PRIVILEGES& before : previous_) {
-            AdjustTokenPrivileges(token_.get(), FALSE, &before, 0, nullptr, nullptr);
-        }
-    }
-    PrivilegeScope(const PrivilegeScope&) = delete;
-    PrivilegeScope& operator=(const PrivilegeScope&) = delete;
-
-private:
-    UniqueHandle token_;
-    std::vector<TOKEN_PRIVILEGES> previous_;
-};
 
 std::optional<std::string> reason_of(LSTATUS status) {
     if (status == ERROR_SUCCESS) {
@@ -294,12 +256,12 @@ platform::OpenedKey Registry::open_unlinked(platform::RegistryRoot root, std::st
 }
 
 std::optional<std::string> Registry::load_hive(std::string_view name, std::string_view file) {
-    const PrivilegeScope privileges;
+    const HivePrivileges privileges;
     return reason_of(RegLoadKeyW(HKEY_USERS, wide(name).c_str(), wide(file).c_str()));
 }
 
 std::optional<std::string> Registry::unload_hive(std::string_view name) {
-    const PrivilegeScope privileges;
+    const HivePrivileges privileges;
     return reason_of(RegUnLoadKeyW(HKEY_USERS, wide(name).c_str()));
 }
 
