@@ -126,10 +126,6 @@ ItemOutcome DeleteAction::apply(const Context& context, const Target& target) {
     throw platform::Failure("A store folder is never handed to an action.");
 }
 
-ItemOutcome PreviewAction::apply(const Context& /*context*/, const Target& /*target*/) {
-    return {Outcome::Previewed, {}};
-}
-
 ItemOutcome apply_action(const Context& context, const Target& target) {
     return context.action.apply(context, target);
 }

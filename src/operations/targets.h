@@ -83,12 +83,6 @@ public:
     bool deletes() const override { return true; }
 };
 
-// Changes nothing: every target comes back as Previewed.
-class PreviewAction final : public TargetAction {
-public:
-    ItemOutcome apply(const Context& context, const Target& target) override;
-};
-
 // Hands the target to the run's action.
 ItemOutcome apply_action(const Context& context, const Target& target);
 // What a removal the platform reported comes to.
