@@ -9,6 +9,7 @@
 #include "engine/profiles.h"
 #include "engine/restore_run.h"
 #include "engine/session.h"
+#include "operations/delete_action.h"
 #include "startup/host_discovery.h"
 #include "startup/main.h"
 

@@ -76,13 +76,6 @@ public:
     virtual bool deletes() const { return false; }
 };
 
-// Deletes the target (restores the folder's rights), as a cleaning does.
-class DeleteAction final : public TargetAction {
-public:
-    ItemOutcome apply(const Context& context, const Target& target) override;
-    bool deletes() const override { return true; }
-};
-
 // Hands the target to the run's action.
 ItemOutcome apply_action(const Context& context, const Target& target);
 // What a removal the platform reported comes to.
