@@ -1,6 +1,7 @@
 // The program's entry: builds the Win32 platform, runs the start-up checks and, when they
 // pass, shows the wizard window until the user ends it.
 #include "log/cleaning_log.h"
+#include "operations/delete_action.h"
 #include "platform/win32/com_scope.h"
 #include "platform/win32/file_system.h"
 #include "platform/win32/processes.h"

@@ -7,6 +7,7 @@
 // blanks: the platform's del mis-parses a quoted path with wildcards, so it gets them unquoted.
 #include "log/cleaning_log.h"
 #include "operations/context.h"
+#include "operations/delete_action.h"
 #include "operations/registry_settings.h"
 #include "operations/temp_files.h"
 #include "operations/virtual_store.h"

@@ -28,47 +28,50 @@ std::string refusal_of(const platform::OpenedKey& opened, const std::string& pat
     return "the key " + path + " cannot be read";
 }
 
-// Appends the key (opened as path) and everything below it to blocks, each subkey opened
-// through its parent, a link never followed; the reason when it cannot.
-std::optional<std::string> add_key(platform::RegistryKey& key, std::string_view key_root,
-                                   const std::string& path, std::vector<RegKeyBlock>& blocks) {
-    RegKeyBlock block{std::string(key_root) + path, {}};
-    for (std::uint32_t index = 0;; ++index) {
-        platform::ValueEntry entry = key.enum_value(index);
-        if (entry.status == platform::EnumStatus::NoMoreItems) {
-            break;
-        }
-        if (entry.status != platform::EnumStatus::Found) {
-            return "a value of " + path + " cannot be read";
-        }
-        if (!reg_file_can_hold_name(entry.name)) {
+// Reads a key tree into the registry file's blocks, in the order the registry lists them. A link,
+// a name the file cannot hold, or anything that cannot be read refuses the whole tree.
+class TreeReader final : public platform::KeyTreeVisitor {
+public:
+    explicit TreeReader(std::string_view key_root) : key_root_(key_root) {}
+
+    std::optional<std::string> reached(platform::RegistryKey& key,
+                                       const std::string& path) override {
+        if (!reg_file_can_hold_name(leaf_of(path))) {
             return std::string(kUnholdableName);
         }
-        block.values.emplace_back(std::move(entry.name), std::move(entry.value));
+        RegKeyBlock block{std::string(key_root_) + path, {}};
+        for (std::uint32_t index = 0;; ++index) {
+            platform::ValueEntry entry = key.enum_value(index);
+            if (entry.status == platform::EnumStatus::NoMoreItems) {
+                break;
+            }
+            if (entry.status != platform::EnumStatus::Found) {
+                return "a value of " + path + " cannot be read";
+            }
+            if (!reg_file_can_hold_name(entry.name)) {
+                return std::string(kUnholdableName);
+            }
+            block.values.emplace_back(std::move(entry.name), std::move(entry.value));
+        }
+        blocks.push_back(std::move(block));
+        return std::nullopt;
     }
-    blocks.push_back(std::move(block));
-    for (std::uint32_t index = 0;; ++index) {
-        const platform::SubkeyEntry entry = key.enum_subkey(index, platform::kMaxKeyNameChars);
-        if (entry.status == platform::EnumStatus::NoMoreItems) {
-            return std::nullopt;
-        }
-        if (entry.status != platform::EnumStatus::Found) {
-            return "a subkey of " + path + " cannot be read";
-        }
-        if (!reg_file_can_hold_name(entry.name)) {
+    std::optional<std::string> not_entered(const std::string& path,
+                                           const platform::OpenedKey& opened) override {
+        if (!reg_file_can_hold_name(leaf_of(path))) {
             return std::string(kUnholdableName);
         }
-        const std::string sub_path = path + "\\" + entry.name;
-        const platform::OpenedKey sub =
-            key.open_subkey(entry.name, platform::RegistryAccess::Default);
-        if (!sub.key) {
-            return refusal_of(sub, sub_path);
-        }
-        if (auto failed = add_key(*sub.key, key_root, sub_path, blocks)) {
-            return failed;
-        }
+        return refusal_of(opened, path);
     }
-}
+    std::optional<std::string> unlisted(const std::string& path) override {
+        return "a subkey of " + path + " cannot be read";
+    }
+
+    std::vector<RegKeyBlock> blocks;
+
+private:
+    std::string_view key_root_;
+};
 
 std::string parent_of(const std::string& path) {
     return path.substr(0, path.rfind('\\'));
@@ -104,11 +107,11 @@ read_key_tree(platform::Registry& registry, std::string_view key_root, const std
     if (!opened.key) {
         return refusal_of(opened, path);
     }
-    std::vector<RegKeyBlock> blocks;
-    if (auto failed = add_key(*opened.key, key_root, path, blocks)) {
+    TreeReader reader(key_root);
+    if (auto failed = platform::walk_key_tree(*opened.key, path, reader)) {
         return *failed;
     }
-    return blocks;
+    return std::move(reader.blocks);
 }
 
 std::optional<std::string> PieceFile::append(platform::Folder& folder, std::string_view name,

@@ -81,10 +81,7 @@ std::string folder_of(const Context& context, const std::string& name) {
         }
         return windows;
     }
-    SharedState tables;
-    MF_FillIniList(tables);
-    if (std::ranges::none_of(
-            tables.IniList, [&](const std::string& row) { return platform::iequals(row, name); })) {
+    if (!is_settings_file_name(name)) {
         throw Unusable{"the backup holds " + name + ", which the cleaning never backs up"};
     }
     return context.state.VeskPath;

@@ -1,5 +1,6 @@
 #include "backup/reg_file.h"
 
+#include "platform/registry_values.h"
 #include "platform/text.h"
 
 #include <array>
@@ -107,10 +108,8 @@ std::u16string value_line(const std::string& name, const platform::RegistryValue
     if (const auto text = plain_string(value)) {
         return head + u"\"" + escaped(*text) + u"\"" + std::u16string(kCrLf);
     }
-    if (value.type == platform::kRegDword && value.data.size() == 4) {
-        const std::uint32_t number = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
-                                     (static_cast<std::uint32_t>(value.data[3]) << 24);
-        return head + u"dword:" + hex_digits(number, 8) + std::u16string(kCrLf);
+    if (const auto number = platform::dword_of(value)) {
+        return head + u"dword:" + hex_digits(*number, 8) + std::u16string(kCrLf);
     }
     return head + hex_list(head.size(), value) + std::u16string(kCrLf);
 }
@@ -249,16 +248,11 @@ private:
             std::size_t inner = 1;
             std::u16string text = read_quoted(rest, inner, at);
             expect(inner == rest.size(), at, "something follows a quoted value");
-            text += u'\0';
-            return {platform::kRegSz, utf16_data(text)};
+            return {platform::kRegSz, platform::string_data(text)};
         }
         if (rest.starts_with(u"dword:")) {
             expect(rest.size() == 14, at, "a dword is not eight hex digits");
-            const std::uint32_t number = read_hex_number(rest.substr(6), at);
-            return {platform::kRegDword,
-                    {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
-                     static_cast<std::uint8_t>(number >> 16),
-                     static_cast<std::uint8_t>(number >> 24)}};
+            return platform::dword_value(read_hex_number(rest.substr(6), at));
         }
         std::uint32_t type = platform::kRegBinary;
         std::size_t list = 0;
@@ -325,15 +319,6 @@ private:
                 column = 2;
             }
         }
-    }
-
-    static std::vector<std::uint8_t> utf16_data(const std::u16string& text) {
-        std::vector<std::uint8_t> data;
-        for (const char16_t unit : text) {
-            data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-            data.push_back(static_cast<std::uint8_t>(unit >> 8));
-        }
-        return data;
     }
 
     std::vector<std::u16string> lines_;

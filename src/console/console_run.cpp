@@ -4,6 +4,7 @@
 #include "console/console_outcome.h"
 #include "console/console_policy.h"
 #include "engine/session.h"
+#include "operations/delete_action.h"
 #include "startup/host_discovery.h"
 #include "startup/main.h"
 

@@ -185,16 +185,30 @@ RunReport run_cleaning(Context& context, const CleaningOptions& options) {
         });
 }
 
-RunReport run_preview(Context& context, const std::function<void(Context&)>& body) {
+namespace {
+
+RunReport preview_with(const SharedState& state, const platform::Platform& os,
+                       RunObserver& observer, const std::function<void(Context&)>& body) {
     // The key search appends to KeyList: a preview works on a copy of the state.
-    SharedState state = context.state;
+    SharedState previewed = state;
     CleaningLog no_log;
     BackupPreviewAction preview;
-    Context previewing{state, context.os, no_log, preview, context.observer};
+    Context previewing{previewed, os, no_log, preview, observer};
     return run_pipeline(previewing, preview, [&](Context& counted, RunReport&) { body(counted); });
 }
 
+} // namespace
+
+RunReport run_preview(Context& context, const std::function<void(Context&)>& body) {
+    return preview_with(context.state, context.os, context.observer, body);
+}
+
 RunReport preview_cleaning(Context& context, const CleaningOptions& options) {
-    return run_preview(context,
-                       [&](Context& counted) { run_operations(counted, options, std::string()); });
+    return preview_cleaning(context.state, context.os, context.observer, options);
+}
+
+RunReport preview_cleaning(const SharedState& state, const platform::Platform& os,
+                           RunObserver& observer, const CleaningOptions& options) {
+    return preview_with(state, os, observer,
+                        [&](Context& counted) { run_operations(counted, options, std::string()); });
 }

@@ -89,3 +89,7 @@ RunReport run_cleaning(Context& context, const CleaningOptions& options);
 // log, no log number, not even the shared state's key list. A key the cleaning would not back
 // up, and so leave, comes out as not backed up.
 RunReport preview_cleaning(Context& context, const CleaningOptions& options);
+// The same from what a preview reads: the state (it works on a copy), the platform, and the
+// observer that hears it.
+RunReport preview_cleaning(const SharedState& state, const platform::Platform& os,
+                           RunObserver& observer, const CleaningOptions& options);

@@ -1,23 +1,8 @@
 #include "engine/marker.h"
 
-#include "platform/text.h"
+#include "platform/registry_values.h"
 
 namespace {
-
-platform::RegistryValue string_value(std::string_view text) {
-    platform::RegistryValue value{platform::kRegSz, {}};
-    for (const char16_t unit : platform::utf16_from_utf8(text) + u'\0') {
-        value.data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-        value.data.push_back(static_cast<std::uint8_t>(unit >> 8));
-    }
-    return value;
-}
-
-platform::RegistryValue number_value(std::uint32_t number) {
-    return {platform::kRegDword,
-            {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
-             static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)}};
-}
 
 std::string two_digits(int number) {
     std::string digits = std::to_string(number);
@@ -40,10 +25,10 @@ std::optional<std::string> write_marker(Context& context, const RunReport& repor
     }
     const std::string last = run == MarkedRun::Cleaning ? "LastCleaning" : "LastRestore";
     const std::pair<std::string, platform::RegistryValue> values[] = {
-        {last + "Time", string_value(iso_8601(context.os.system.utc_now()))},
-        {last + "ExitCode", number_value(exit_code_of(report))},
-        {last + "Log", string_value(report.log_path)},
-        {"Version", string_value(kVersion)},
+        {last + "Time", platform::text_value(iso_8601(context.os.system.utc_now()))},
+        {last + "ExitCode", platform::dword_value(exit_code_of(report))},
+        {last + "Log", platform::text_value(report.log_path)},
+        {"Version", platform::text_value(kVersion)},
     };
     for (const auto& [name, value] : values) {
         if (auto failed = created.key->set_value(name, value)) {

@@ -1,5 +1,6 @@
 #include "engine/policy.h"
 
+#include "platform/registry_values.h"
 #include "platform/text.h"
 #include "startup/host_discovery.h"
 
@@ -44,23 +45,20 @@ Reading number_setting(const platform::RegistryValue& value) {
     if (value.type != platform::kRegDword) {
         return {std::nullopt, false, type_name(value.type) + ", not a REG_DWORD"};
     }
-    if (value.data.size() != 4) {
+    const auto number = platform::dword_of(value);
+    if (!number) {
         return {std::nullopt, false,
                 "a REG_DWORD of " + std::to_string(value.data.size()) + " bytes, not 4"};
     }
-    const std::uint32_t number = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
-                                 (static_cast<std::uint32_t>(value.data[3]) << 24);
-    return {std::to_string(number), number != 0, {}};
+    return {std::to_string(*number), *number != 0, {}};
 }
 
 // The folder as a full path without a backslash at its end; REG_EXPAND_SZ expanded.
 Reading folder_setting(const platform::RegistryValue& value, platform::System& system) {
-    if (value.type != platform::kRegExpandSz && value.type != platform::kRegSz) {
+    if (!platform::holds_text(value)) {
         return {std::nullopt, false, type_name(value.type) + ", not a REG_EXPAND_SZ"};
     }
-    std::u16string stored = platform::utf16_from_le_bytes(value.data);
-    stored.resize(std::min(stored.size(), stored.find(u'\0')));
-    std::string folder = platform::utf8_from_utf16(stored);
+    std::string folder = platform::text_of(value);
     if (value.type == platform::kRegExpandSz) {
         try {
             folder = system.expand_environment(folder);

@@ -1,6 +1,7 @@
 #include "engine/profiles.h"
 
 #include "operations/folder_rules.h"
+#include "platform/registry_values.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -24,12 +25,10 @@ std::optional<std::string> read_folder(const platform::Platform& os, const std::
         platform::RegistryRoot::LocalMachine, std::string(kProfileList) + "\\" + sid,
         platform::RegistryAccess::QueryValue, platform::RegistryView::Native);
     const auto value = key ? key->query_value("ProfileImagePath") : std::nullopt;
-    if (!value || (value->type != platform::kRegSz && value->type != platform::kRegExpandSz)) {
+    if (!value || !platform::holds_text(*value)) {
         return "it names no folder";
     }
-    std::u16string text = platform::utf16_from_le_bytes(value->data);
-    text = text.substr(0, text.find(u'\0'));
-    folder = platform::utf8_from_utf16(text);
+    folder = platform::text_of(*value);
     if (value->type == platform::kRegExpandSz) {
         try {
             folder = os.system.expand_environment(folder);

@@ -69,13 +69,8 @@ RunProgress RunTracker::progress() const {
 
 void count_items(const SharedState& state, const platform::Platform& os,
                  const CleaningOptions& options, RunTracker& tracker) {
-    // The preview takes its own copy of the state, keeps no log and changes nothing.
-    SharedState counted_state = state;
-    CleaningLog no_log;
-    PreviewAction preview_action;
     CountObserver observer(tracker);
-    Context counting{counted_state, os, no_log, preview_action, observer};
-    const RunReport preview = preview_cleaning(counting, options);
+    const RunReport preview = preview_cleaning(state, os, observer, options);
     if (!preview.stopped && !preview.uncovered) {
         tracker.set_total(preview.previewed + preview.refused + preview.missing);
     }

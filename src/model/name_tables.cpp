@@ -1,15 +1,31 @@
 #include "model/name_tables.h"
 
-// The row order is the order of the log lines; the letter case is repeated in the log as it
-// stands here.
+#include "platform/text.h"
+
+#include <algorithm>
+
+namespace {
+
+template <std::size_t Rows>
+bool holds_name(const std::array<std::string_view, Rows>& table, std::string_view name) {
+    return std::ranges::any_of(table,
+                               [&](std::string_view row) { return platform::iequals(row, name); });
+}
+
+} // namespace
+
+bool is_settings_file_name(std::string_view name) {
+    return holds_name(kIniNames, name);
+}
+
+bool is_built_in_key_name(std::string_view name) {
+    return holds_name(kBuiltInKeyNames, name);
+}
+
 void MF_FillIniList(SharedState& state) {
-    state.IniList = {"TorpMain.ini", "Qult30.ini",   "Vesk30.ini",   "VeskImEx.ini", "VeskLgnd.ini",
-                     "VeskMain.ini", "VeskDrov.ini", "VeskTree.ini", "VeskSubF.ini", "Pomb30.ini",
-                     "i_skep32.ini", "ItemSkep.ini", "Grist30.ini",  "Darl30.ini",   "Melp30.ini",
-                     "Nurl40.ini",   "ZSkepMap.ini", "VeskFont.ini", "PlaskMap.ini"};
+    state.IniList.assign(kIniNames.begin(), kIniNames.end());
 }
 
 void MF_FillKeyList(SharedState& state) {
-    state.KeyList = {"VeskTorp", "VeskQult", "VeskPomb", "VeskHobb", "VeskImex", "VeskMain",
-                     "VeskGris", "VeskDarl", "VeskMelp", "VeskWend", "VESK"};
+    state.KeyList.assign(kBuiltInKeyNames.begin(), kBuiltInKeyNames.end());
 }

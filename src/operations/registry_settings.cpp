@@ -4,7 +4,6 @@
 #include "operations/trapped_error.h"
 #include "platform/text.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -108,12 +107,7 @@ void delete_listed_keys(Context& context) {
 } // namespace
 
 bool is_program_settings_key(std::string_view name) {
-    SharedState built_in;
-    MF_FillKeyList(built_in);
-    return is_versioned_key(name) ||
-           std::ranges::any_of(built_in.KeyList, [&](const std::string& row) {
-               return platform::iequals(row, name);
-           });
+    return is_versioned_key(name) || is_built_in_key_name(name);
 }
 
 void MM_EnumVESKKeys(Context& context) {

@@ -76,19 +76,6 @@ public:
     virtual bool deletes() const { return false; }
 };
 
-// Deletes the target (restores the folder's rights), as a cleaning does.
-class DeleteAction final : public TargetAction {
-public:
-    ItemOutcome apply(const Context& context, const Target& target) override;
-    bool deletes() const override { return true; }
-};
-
-// Changes nothing: every target comes back as Previewed.
-class PreviewAction final : public TargetAction {
-public:
-    ItemOutcome apply(const Context& context, const Target& target) override;
-};
-
 // What a removal the platform reported comes to.
 ItemOutcome outcome_of(const platform::RemovalResult& result);
 // Writes the outcome's log line, when a log is open (a preview has none), and tells the run's

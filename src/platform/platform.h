@@ -189,6 +189,26 @@ RemovalResult delete_key(Registry& registry, RegistryRoot root, std::string_view
 // with full access either way. A link on the way is refused.
 CreatedKey create_key(Registry& registry, RegistryRoot root, std::string_view path);
 
+// What a walk through a key tree meets. Each hook's reason ends the walk.
+class KeyTreeVisitor {
+public:
+    virtual ~KeyTreeVisitor() = default;
+    // A key reached: the tree's own first, then each subkey before the subkeys below it. path is
+    // the tree's path and the names below it.
+    virtual std::optional<std::string> reached(RegistryKey& key, const std::string& path) = 0;
+    // A subkey that did not open: a registry link, a key that will not open, or one gone since
+    // it was listed. Without a reason the walk passes over it.
+    virtual std::optional<std::string> not_entered(const std::string& path,
+                                                   const OpenedKey& opened) = 0;
+    // A key whose subkeys cannot all be listed. Without a reason the walk goes on after it,
+    // leaving its subkeys from there unvisited.
+    virtual std::optional<std::string> unlisted(const std::string& path) = 0;
+};
+// Visits the tree of the open key at path, each subkey opened through its parent: a link in it
+// is met, never followed. The reason that ended the walk, or nullopt once it is through.
+std::optional<std::string> walk_key_tree(RegistryKey& key, const std::string& path,
+                                         KeyTreeVisitor& visitor);
+
 // ---- File system ----------------------------------------------------------------------------
 
 namespace attr {

@@ -89,19 +89,20 @@ OpenedFolder refused_on_the_way(OpenedFolder opened, std::string_view folder, bo
     return opened;
 }
 
-// Whether the key holds a registry link anywhere below it.
-bool holds_link(RegistryKey& key) {
-    for (std::uint32_t index = 0;; ++index) {
-        const SubkeyEntry entry = key.enum_subkey(index, kMaxKeyNameChars);
-        if (entry.status != EnumStatus::Found) {
-            return false;
-        }
-        OpenedKey sub = key.open_subkey(entry.name, RegistryAccess::Default);
-        if (sub.state == KeyState::Link || (sub.key && holds_link(*sub.key))) {
-            return true;
-        }
+// Finds a registry link anywhere below a key; whatever else it meets it passes over.
+class LinkSearch final : public KeyTreeVisitor {
+public:
+    std::optional<std::string> reached(RegistryKey&, const std::string&) override {
+        return std::nullopt;
     }
-}
+    std::optional<std::string> not_entered(const std::string&, const OpenedKey& opened) override {
+        if (opened.state == KeyState::Link) {
+            return std::string(kRegistryLink);
+        }
+        return std::nullopt;
+    }
+    std::optional<std::string> unlisted(const std::string&) override { return std::nullopt; }
+};
 
 RemovalResult removal_of(const OpenedKey& opened) {
     switch (opened.state) {
@@ -195,6 +196,29 @@ HeldFolders hold_checked(FileSystem& files, std::string_view path) {
     return held;
 }
 
+std::optional<std::string> walk_key_tree(RegistryKey& key, const std::string& path,
+                                         KeyTreeVisitor& visitor) {
+    if (auto ended = visitor.reached(key, path)) {
+        return ended;
+    }
+    for (std::uint32_t index = 0;; ++index) {
+        const SubkeyEntry entry = key.enum_subkey(index, kMaxKeyNameChars);
+        if (entry.status == EnumStatus::NoMoreItems) {
+            return std::nullopt;
+        }
+        if (entry.status != EnumStatus::Found) {
+            return visitor.unlisted(path);
+        }
+        const std::string sub_path = path + "\\" + entry.name;
+        OpenedKey sub = key.open_subkey(entry.name, RegistryAccess::Default);
+        auto ended = sub.key ? walk_key_tree(*sub.key, sub_path, visitor)
+                             : visitor.not_entered(sub_path, sub);
+        if (ended) {
+            return ended;
+        }
+    }
+}
+
 KeyCheck check_key(Registry& registry, RegistryRoot root, std::string_view path,
                    RegistryAccess access) {
     OpenedKey opened = registry.open_unlinked(root, path, access);
@@ -206,8 +230,9 @@ RemovalResult delete_key_tree(Registry& registry, RegistryRoot root, std::string
     if (!opened.key) {
         return removal_of(opened);
     }
-    if (holds_link(*opened.key)) {
-        return {Removal::Refused, std::string(kRegistryLink)};
+    LinkSearch search;
+    if (auto link = walk_key_tree(*opened.key, std::string(path), search)) {
+        return {Removal::Refused, std::move(*link)};
     }
     return delete_tree(*opened.key);
 }

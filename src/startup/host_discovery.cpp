@@ -1,20 +1,11 @@
 #include "startup/host_discovery.h"
 
-#include "platform/text.h"
+#include "platform/registry_values.h"
 
 #include <cctype>
 #include <cstdint>
 
 namespace {
-
-std::string decode_reg_sz(const std::vector<std::uint8_t>& data) {
-    std::u16string text = platform::utf16_from_le_bytes(data);
-    // Text up to the first NUL; data stored without any NUL is taken whole.
-    if (const auto nul = text.find(u'\0'); nul != std::u16string::npos) {
-        text.resize(nul);
-    }
-    return platform::utf8_from_utf16(text);
-}
 
 std::string decode_reg_binary(const std::vector<std::uint8_t>& data) {
     // The first two bytes, least significant first, as a signed 16-bit number.
@@ -55,7 +46,7 @@ std::string MM_GetRegValue(const platform::RegistryKey* key, std::string_view na
     }
     switch (value->type) {
     case platform::kRegSz:
-        return decode_reg_sz(value->data);
+        return platform::text_of(*value);
     case platform::kRegBinary:
         return decode_reg_binary(value->data);
     default:

@@ -2,6 +2,7 @@
 // files and project folders) in the installation the host key names: the measure the window's
 // run is held to. Prints "engine SECONDS", from the start of the run to its log's close.
 #include "engine/cleaning_run.h"
+#include "operations/delete_action.h"
 #include "platform/win32/com_scope.h"
 #include "platform/win32/file_system.h"
 #include "platform/win32/processes.h"

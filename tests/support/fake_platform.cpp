@@ -1,5 +1,6 @@
 #include "fake_platform.h"
 
+#include "platform/registry_values.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -268,35 +269,24 @@ std::u32string path_key(std::string_view path) {
 }
 
 platform::RegistryValue reg_sz(std::string_view utf8, bool with_terminator) {
-    std::u16string text = platform::utf16_from_utf8(utf8);
-    if (with_terminator) {
-        text += u'\0';
-    }
-    platform::RegistryValue value{platform::kRegSz, {}};
-    for (const char16_t unit : text) {
-        value.data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-        value.data.push_back(static_cast<std::uint8_t>(unit >> 8));
+    platform::RegistryValue value = platform::text_value(utf8);
+    if (!with_terminator) {
+        value.data.resize(value.data.size() - 2);
     }
     return value;
 }
 
 platform::RegistryValue reg_dword(std::uint32_t number) {
-    return reg_bytes(platform::kRegDword,
-                     {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
-                      static_cast<std::uint8_t>(number >> 16),
-                      static_cast<std::uint8_t>(number >> 24)});
+    return platform::dword_value(number);
 }
 
 platform::RegistryValue reg_expand_sz(std::string_view utf8) {
-    platform::RegistryValue value = reg_sz(utf8);
-    value.type = platform::kRegExpandSz;
-    return value;
+    return platform::text_value(utf8, platform::kRegExpandSz);
 }
 
 std::string shown_value(const platform::RegistryValue& value) {
-    if (value.type == platform::kRegDword && value.data.size() == 4) {
-        return std::to_string(value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
-                              (static_cast<std::uint32_t>(value.data[3]) << 24));
+    if (const auto number = platform::dword_of(value)) {
+        return std::to_string(*number);
     }
     std::u16string text = platform::utf16_from_le_bytes(value.data);
     if (!text.empty() && text.back() == u'\0') {

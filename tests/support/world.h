@@ -5,7 +5,7 @@
 #include "fake_platform.h"
 #include "log/cleaning_log.h"
 #include "model/name_tables.h"
-#include "operations/context.h"
+#include "operations/delete_action.h"
 #include "window/form1.h"
 #include "window/message_box_observer.h"
 

@@ -2,6 +2,7 @@
 // backed up before it goes and comes back exactly; a backup that cannot be made keeps what it
 // covers; a restore takes only a whole backup of what a cleaning deletes, and only where the
 // place is free.
+#include "backup/backup_action.h"
 #include "backup/backup_contents.h"
 #include "backup/reg_file.h"
 #include "backup/sha256.h"
@@ -312,6 +313,20 @@ TEST_F(BackupTest, RegistryLinksAreNeverFollowed) {
     EXPECT_EQ(key_lines(linked.log_text()),
               (std::vector<std::string>{"Could not back up Key:      " + logged("VeskHobb") +
                                         " (a registry link)"}));
+}
+
+// A tree read only in part would be backed up as if whole, and the deletion would take the rest.
+TEST_F(BackupTest, AKeyTreeIsReadWholeOrRefused) {
+    fake.add_key(RegistryRoot::CurrentUser, "Software\\Whole\\A\\B");
+    const auto read = [this] {
+        return read_key_tree(fake, "HKEY_CURRENT_USER\\", "Software\\Whole");
+    };
+    const auto whole = std::get<std::vector<RegKeyBlock>>(read());
+    ASSERT_EQ(whole.size(), 3u);
+    EXPECT_EQ(whole[2].path, "HKEY_CURRENT_USER\\Software\\Whole\\A\\B");
+
+    fake.fail_enum_at = 0;
+    EXPECT_EQ(std::get<std::string>(read()), "a subkey of Software\\Whole cannot be read");
 }
 
 // A line break in a name would let the registry file say more than the key: the registry

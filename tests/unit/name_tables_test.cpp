@@ -32,4 +32,25 @@ TEST(NameTablesTest, NoEmptyRowAndNoBuiltInKeyLooksVersioned) {
     }
 }
 
+// A restore writes back only the settings files and keys that the tables name: a name is one of
+// them in any letter case, and nothing close to one is.
+TEST(NameTablesTest, ANameIsARowInAnyLetterCase) {
+    for (const std::string_view row : kIniNames) {
+        EXPECT_TRUE(is_settings_file_name(row)) << row;
+        EXPECT_FALSE(is_built_in_key_name(row)) << row;
+    }
+    for (const std::string_view row : kBuiltInKeyNames) {
+        EXPECT_TRUE(is_built_in_key_name(row)) << row;
+        EXPECT_FALSE(is_settings_file_name(row)) << row;
+    }
+    EXPECT_TRUE(is_settings_file_name("VESKIMEX.INI"));
+    EXPECT_TRUE(is_built_in_key_name("vesk"));
+    for (const char* name : {"", "Vesk30.ini.bak", "Vesk30", "x\\Vesk30.ini", "Cleaning1.log"}) {
+        EXPECT_FALSE(is_settings_file_name(name)) << name;
+    }
+    for (const char* name : {"", "VESK 4.0", "VeskTorp2", "Vesk\\VeskTorp"}) {
+        EXPECT_FALSE(is_built_in_key_name(name)) << name;
+    }
+}
+
 } // namespace

@@ -5,6 +5,7 @@
 #include "log/cleaning_log.h"
 #include "log_lines.h"
 #include "operations/context.h"
+#include "operations/delete_action.h"
 #include "platform/platform.h"
 #include "platform/win32/file_system.h"
 #include "platform/win32/processes.h"
