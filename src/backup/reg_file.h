@@ -18,6 +18,9 @@ struct RegKeyBlock {
     std::vector<std::pair<std::string, platform::RegistryValue>> values; // in file order
 };
 
+// The file's first line, after its byte-order mark.
+inline constexpr std::u16string_view kRegFileHeaderLine = u"Windows Registry Editor Version 5.00";
+
 // The file's first line, byte-order mark included.
 std::u16string reg_file_header();
 // One key as "reg export" writes it: an empty line, "[path]", then a line for each value, data

@@ -7,7 +7,7 @@ constexpr std::string_view kUserSidPrefix = "S-1-5-21-";
 } // namespace
 
 bool is_user_sid(std::string_view text) {
-    if (!text.starts_with(kUserSidPrefix) || text.ends_with('-')) {
+    if (!text.starts_with(kUserSidPrefix)) {
         return false;
     }
     text.remove_prefix(kUserSidPrefix.size());
