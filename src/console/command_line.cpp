@@ -17,6 +17,7 @@ std::string lower_ascii(std::string_view text) {
 }
 
 constexpr std::string_view kRestore = "restore:";
+constexpr std::string_view kKeep = "keep:";
 
 // The N of "restore:N": a log's number, 1 to 32767, in plain decimal digits; 0 when it is not.
 int restore_number_of(std::string_view name) {
@@ -89,7 +90,7 @@ std::optional<std::string> settle(Switches& switches) {
     RunRequest& run = request.run;
     if (switches.show_policy) {
         if (switches.detect || request.quiet || switches.all_users || any_chosen(run.options) ||
-            switches.preview || run.restore_number != 0) {
+            switches.preview || run.restore_number != 0 || !run.keep.empty()) {
             return "/policy takes no other switch than /json";
         }
         request.mode = ConsoleMode::Policy;
@@ -100,8 +101,8 @@ std::optional<std::string> settle(Switches& switches) {
     }
     run.scope = switches.all_users ? RunScope::EveryProfile : RunScope::OwnProfile;
     if (run.restore_number != 0) {
-        if (any_chosen(run.options) || switches.preview) {
-            return "a restore takes no option and no /preview";
+        if (any_chosen(run.options) || switches.preview || !run.keep.empty()) {
+            return "a restore takes no option, no /preview and no /keep";
         }
         run.kind = RunKind::Restore;
         return std::nullopt;
@@ -138,9 +139,18 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments) 
         if (name.starts_with(kRestore) && restore_number != 0 &&
             restore_number_of(name) != restore_number) {
             // A value given twice: whichever counted, the other would be dropped unsaid.
-            return {std::nullopt, "\"" + argument + "\" after /restore:" +
-                                      std::to_string(restore_number) +
+            return {std::nullopt, "\"" + argument +
+                                      "\" after /restore:" + std::to_string(restore_number) +
                                       ": a restore puts back one cleaning"};
+        }
+        if (name.starts_with(kKeep)) {
+            // As written: the pattern is the user's, not a switch's name.
+            const std::string pattern = argument.substr(1 + kKeep.size());
+            if (pattern.empty()) {
+                return {std::nullopt, "\"" + argument + "\" names nothing to keep"};
+            }
+            switches.run().keep.push_back(pattern);
+            continue;
         }
         if (!apply_switch(name, switches)) {
             return {std::nullopt, "unknown switch: \"" + argument + "\""};
@@ -164,8 +174,8 @@ std::vector<std::string> usage_lines() {
         "Cleans the VESK suite's per-user state, as the VESK Cleaning Wizard does, without a "
         "window.",
         "",
-        "VeskClean [/preview] OPTION... [/allusers] [/json] [/quiet]",
-        "VeskClean /detect OPTION... [/allusers] [/json] [/quiet]",
+        "VeskClean [/preview] OPTION... [/keep:PATTERN]... [/allusers] [/json] [/quiet]",
+        "VeskClean /detect OPTION... [/keep:PATTERN]... [/allusers] [/json] [/quiet]",
         "VeskClean /restore:N [/allusers] [/json] [/quiet]",
         "VeskClean /policy [/json]",
         "VeskClean /?",
@@ -197,6 +207,9 @@ std::vector<std::string> usage_lines() {
             "         would be cleaned, 0 when nothing.",
             "/policy  shows what the organisation's policy allows, and where each setting comes",
             "         from; with /json one object a setting, for inventory.",
+            "/keep:PATTERN leaves alone every item whose full name, as the log writes it, the",
+            "         pattern matches (? one character, * any run; letter case does not matter),",
+            "         and every item with such an item inside. May be given more than once.",
             "/json    prints one JSON object a line: each item, then a summary.",
             "/quiet   prints nothing on standard output; errors still go to standard error.",
             "/allusers cleans (previews, restores) every user profile of the machine: the",

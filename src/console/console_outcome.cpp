@@ -17,11 +17,10 @@ struct ChangeWords {
     std::string_view some_left;    // when an item was refused; empty: nothing said
 };
 
-constexpr ChangeWords kCleaningWords = {"cleaning", "Cleaning finished.", kNoLogIn,
-                                        kNothingCleaned,
+constexpr ChangeWords kCleaningWords = {"cleaning", "Cleaning finished.", kNoLogIn, kNothingCleaned,
                                         "Some items could not be cleaned; the log lists them."};
-constexpr ChangeWords kRestoreWords = {"restore", "Restore finished.",
-                                       "No log could be created in:", "Nothing was restored.", {}};
+constexpr ChangeWords kRestoreWords = {
+    "restore", "Restore finished.", "No log could be created in:", "Nothing was restored.", {}};
 
 int after_preview(ConsoleReporter& reporter, const RunReport& report) {
     reporter.say_left_out();
@@ -30,8 +29,10 @@ int after_preview(ConsoleReporter& reporter, const RunReport& report) {
         return reporter.finish(kExitStopped, report);
     }
     const std::size_t items = report.previewed + report.refused;
-    reporter.say(std::to_string(items) + (items == 1 ? " item" : " items") +
-                 " would be cleaned; nothing was changed.");
+    const std::string kept =
+        report.kept == 0 ? std::string() : " and " + std::to_string(report.kept) + " kept";
+    reporter.say(std::to_string(items) + (items == 1 ? " item" : " items") + " would be cleaned" +
+                 kept + "; nothing was changed.");
     const bool clean = report.refused == 0 && report.trapped.empty() && !report.uncovered;
     return reporter.finish(clean ? kExitDone : kExitSomethingLeft, report);
 }

@@ -93,6 +93,13 @@ std::vector<std::string> policy_lines(const Policy& policy, platform::System& sy
                                                           ? "previews only: no cleaning, no restore"
                                                           : "off: cleaning allowed"));
     lines.push_back(setting_line(policy.backup_folder, backup_folder_value(policy, system)));
+    if (policy.keep.empty()) {
+        lines.push_back(setting_line({kKeepValue, PolicySource::Default, false, {}},
+                                     "none (the organisation keeps nothing)"));
+    }
+    for (const KeepEntry& entry : policy.keep) {
+        lines.push_back(setting_line({kKeepValue, entry.source, true, {}}, entry.pattern));
+    }
     for (const IgnoredValue& value : policy.ignored) {
         lines.push_back("Taken as absent: " + value.name + " in " + policy_key_of(value.source) +
                         " (" + value.why + ")");
@@ -110,6 +117,13 @@ std::vector<std::string> policy_json_lines(const Policy& policy, platform::Syste
                         .text());
     JsonObject backups = setting_object(policy.backup_folder, false);
     lines.push_back(add_backups(backups, policy, system).text());
+    for (const KeepEntry& entry : policy.keep) {
+        lines.push_back(JsonObject()
+                            .add("type", "keep")
+                            .add("pattern", entry.pattern)
+                            .add("source", source_name(entry.source))
+                            .text());
+    }
     for (const IgnoredValue& value : policy.ignored) {
         lines.push_back(JsonObject()
                             .add("type", "ignored")

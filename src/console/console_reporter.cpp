@@ -22,6 +22,8 @@ std::string_view outcome_name(const ItemEvent& item) {
         return "refused";
     case Outcome::NotBackedUp:
         return "not backed up";
+    case Outcome::Kept:
+        return "kept";
     case Outcome::Missing:
         break;
     }
@@ -34,6 +36,9 @@ std::string preview_line(const ItemEvent& item) {
     const std::string path = shown_path(item.target, item.key_root);
     if (item.outcome.outcome == Outcome::Previewed) {
         return std::string(words.would) + path;
+    }
+    if (item.outcome.outcome == Outcome::Kept) {
+        return "Would keep " + path + " (" + item.outcome.reason + ")";
     }
     return std::string(words.would_not) + path + " (" + item.outcome.reason + ")";
 }
@@ -129,6 +134,7 @@ int ConsoleReporter::finish(int exit_code, const RunReport& report, std::string_
             .add("previewed", report.previewed)
             .add("refused", report.refused)
             .add("missing", report.missing)
+            .add("kept", report.kept)
             .add("failures", report.trapped.size() + (report.uncovered ? 1u : 0u))
             .add_flag("stopped", report.stopped);
         add_path(summary, "log", report.log_path);

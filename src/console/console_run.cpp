@@ -83,9 +83,8 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
     reporter.set_left_out(run.left_out());
     CleaningLog log;
     std::optional<CleaningSession> session;
-    const SessionProfiles locked = request.run.scope == RunScope::EveryProfile
-                                       ? SessionProfiles::Each
-                                       : SessionProfiles::Own;
+    const SessionProfiles locked =
+        request.run.scope == RunScope::EveryProfile ? SessionProfiles::Each : SessionProfiles::Own;
     // A preview changes nothing and may look while a cleaning runs.
     if (request.run.changes() && !session.emplace(os.system, log, locked).held()) {
         reporter.error(kAnotherCleaningRuns);

@@ -4,6 +4,7 @@
 #include "engine/line_echo.h"
 #include "engine/marker.h"
 #include "engine/numbered_log.h"
+#include "engine/own_keep_list.h"
 
 namespace {
 
@@ -59,6 +60,9 @@ private:
             break;
         case Outcome::Missing:
             ++report_.missing;
+            break;
+        case Outcome::Kept:
+            ++report_.kept;
             break;
         }
     }
@@ -132,6 +136,10 @@ void end_pipeline(CleaningLog& log, RunReport& report) {
 
 void run_operations(Context& context, const CleaningOptions& options, const std::string& log_name,
                     std::optional<Scope> scope) {
+    // What is the machine's belongs to no profile: only the lists that cover everything hold.
+    context.state.keep.set_own(scope == Scope::Machine ? std::vector<std::string>{}
+                                                       : read_own_keep_list(context.os.registry),
+                               context.key_root);
     for (const OptionRow& row : kOptionTable) {
         if (options.*row.chosen && (!scope || row.scope == *scope)) {
             context.observer.operation_started(row.procedure);

@@ -34,11 +34,12 @@ struct RunReport {
     std::string log_name;
     std::string log_path;
     // Items by outcome: done (deleted, rights restored, or restored from a backup), previewed,
-    // refused (or left by a restore), found gone.
+    // refused (or left by a restore), found gone, kept for a keep list.
     std::size_t done = 0;
     std::size_t previewed = 0;
     std::size_t refused = 0;
     std::size_t missing = 0;
+    std::size_t kept = 0;
     std::vector<TrappedFailure> trapped;
     std::optional<UncoveredFailure> uncovered;
     std::string backup_folder; // where the deleted keys and settings files were backed up

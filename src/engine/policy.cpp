@@ -14,7 +14,6 @@ namespace {
 constexpr std::uint32_t kMostValues = 4096;
 
 std::string type_name(std::uint32_t type) {
-    constexpr std::uint32_t kRegMultiSz = 7;
     constexpr std::uint32_t kRegQword = 11;
     switch (type) {
     case platform::kRegSz:
@@ -25,7 +24,7 @@ std::string type_name(std::uint32_t type) {
         return "a REG_BINARY";
     case platform::kRegDword:
         return "a REG_DWORD";
-    case kRegMultiSz:
+    case platform::kRegMultiSz:
         return "a REG_MULTI_SZ";
     case kRegQword:
         return "a REG_QWORD";
@@ -92,6 +91,19 @@ PolicySetting* setting_named(Policy& policy, std::string_view name) {
 // that setting already.
 void take_value(Policy& policy, PolicySource source, const platform::ValueEntry& entry,
                 platform::System& system) {
+    // Unlike a setting, the keep lists of the machine and the user add up.
+    if (platform::iequals(entry.name, kKeepValue)) {
+        const auto patterns = platform::texts_of(entry.value);
+        if (!patterns) {
+            policy.ignored.push_back(
+                {source, entry.name, type_name(entry.value.type) + ", not a REG_MULTI_SZ"});
+            return;
+        }
+        for (const std::string& pattern : *patterns) {
+            policy.keep.push_back({source, pattern});
+        }
+        return;
+    }
     PolicySetting* setting = setting_named(policy, entry.name);
     if (setting == nullptr) {
         policy.ignored.push_back({source, entry.name, "not a setting of this program"});
@@ -164,6 +176,14 @@ Policy read_policy(platform::Registry& registry, platform::System& system) {
     read_source(policy, PolicySource::Machine, registry, system);
     read_source(policy, PolicySource::User, registry, system);
     return policy;
+}
+
+std::vector<std::string> Policy::keep_patterns() const {
+    std::vector<std::string> patterns;
+    for (const KeepEntry& entry : keep) {
+        patterns.push_back(entry.pattern);
+    }
+    return patterns;
 }
 
 std::string policy_key_of(PolicySource source) {

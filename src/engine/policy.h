@@ -15,6 +15,8 @@ inline constexpr std::string_view kPolicyKey = "Software\\Policies\\TOLM\\VESK C
 // The option values are named as the options' switches.
 inline constexpr std::string_view kPreviewOnlyValue = "PreviewOnly";
 inline constexpr std::string_view kBackupFolderValue = "BackupFolder";
+// Patterns of items no cleaning deletes (REG_MULTI_SZ); also the user's own list's value.
+inline constexpr std::string_view kKeepValue = "Keep";
 
 enum class PolicySource { Default, Machine, User };
 
@@ -34,6 +36,12 @@ struct IgnoredValue {
     std::string why;
 };
 
+// A pattern of the organisation's keep list, and which key set it.
+struct KeepEntry {
+    PolicySource source;
+    std::string pattern;
+};
+
 struct Policy {
     // Nothing set: every option allowed, cleaning allowed, backups beside the log.
     Policy();
@@ -45,7 +53,10 @@ struct Policy {
     std::vector<PolicySetting> options; // one a row, in the table's order
     PolicySetting preview_only;
     PolicySetting backup_folder;
+    std::vector<KeepEntry> keep; // the machine's, then the user's: both hold
     std::vector<IgnoredValue> ignored;
+
+    std::vector<std::string> keep_patterns() const;
 };
 
 // Reads both keys. A value of the wrong type, one that cannot be read, and a folder that is not a

@@ -133,6 +133,16 @@ std::string admx_text() {
           << "        <text id=\"" + folder + "\" valueName=\"" + folder +
                  "\" required=\"true\" expandable=\"true\" />"
           << "      </elements>"
+          << "    </policy>";
+    const std::string keep(kKeepValue);
+    lines << "    <policy name=\"" + keep + "\" class=\"Both\" displayName=\"$(string." + keep +
+                 ")\" explainText=\"$(string." + keep + "_Help)\" presentation=\"$(presentation." +
+                 keep + ")\" key=\"" + key_text() + "\">"
+          << "      <parentCategory ref=\"VeskCleaningWizard\" />"
+          << "      <supportedOn ref=\"" + std::string(kSupported) + "\" />"
+          << "      <elements>"
+          << "        <multiText id=\"" + keep + "\" valueName=\"" + keep + "\" />"
+          << "      </elements>"
           << "    </policy>"
           << "  </policies>"
           << "</policyDefinitions>";
@@ -181,12 +191,31 @@ std::string adml_text() {
                  "configured: the backups go beside the log.\n\nValue BackupFolder "
                  "(REG_EXPAND_SZ, a full path) in " +
                      std::string(kPolicyKey) + ". A computer's setting wins over a user's.");
+    const std::string keep(kKeepValue);
+    string_entry(lines, keep, "Keep these items on every cleaning");
+    string_entry(
+        lines, keep + "_Help",
+        "Enabled: no cleaning deletes or backs up an item whose full name, as the cleaning log "
+        "writes it, one of the patterns matches, nor an item with such an item inside (a key "
+        "with its subkeys, a project folder with its files). The log says \"Kept\" for it, "
+        "and keeping is no refusal. A pattern is matched in any letter case; ? stands for one "
+        "character and * for any run of characters, \\ included: *\\VeskFont.ini keeps that "
+        "file wherever it is, and HKEY_CURRENT_USER\\Software\\VB and VBA Program "
+        "Settings\\VeskMain that key of every user. The access rights are no deletion: the "
+        "list does not hold for them.\n\nThe patterns of the computer and of the user add up, "
+        "with each user's own list and VeskClean's /keep:.\n\nValue Keep (REG_MULTI_SZ, one "
+        "pattern a string) in " +
+            std::string(kPolicyKey) + ".");
     lines << "    </stringTable>"
           << "    <presentationTable>"
           << "      <presentation id=\"" + folder + "\">"
           << "        <textBox refId=\"" + folder + "\">"
           << "          <label>Folder (a full path, such as \\\\server\\share\\VESK):</label>"
           << "        </textBox>"
+          << "      </presentation>"
+          << "      <presentation id=\"" + keep + "\">"
+          << "        <multiTextBox refId=\"" + keep +
+                 "\">Patterns, one a line (such as *\\VeskFont.ini):</multiTextBox>"
           << "      </presentation>"
           << "    </presentationTable>"
           << "  </resources>"

@@ -61,8 +61,7 @@ std::optional<RunRefusal> refusal_by_rights(const RunRequest& request, platform:
     return std::nullopt;
 }
 
-BackupHome backups_of(const RunRequest& request, const Policy& policy,
-                      platform::System& system) {
+BackupHome backups_of(const RunRequest& request, const Policy& policy, platform::System& system) {
     if (!request.changes()) {
         return {};
     }
@@ -93,6 +92,10 @@ std::variant<AllowedRun, RunRefusal> check_run(const RunRequest& request, const 
             run.left_out_.push_back(row.switch_name);
         }
     }
+    if (request.kind != RunKind::Restore) {
+        run.keep_ = policy.keep_patterns();
+        run.keep_.insert(run.keep_.end(), request.keep.begin(), request.keep.end());
+    }
     try {
         run.backups_ = backups_of(request, policy, system);
     } catch (const platform::Failure& failure) {
@@ -104,6 +107,8 @@ std::variant<AllowedRun, RunRefusal> check_run(const RunRequest& request, const 
 RunReport carry_out(Context& context, const AllowedRun& run) {
     const RunRequest& request = run.request();
     context.state.backup_home = run.backups();
+    context.state.keep = KeepList();
+    context.state.keep.set_everywhere(run.keep());
     if (request.scope == RunScope::OwnProfile) {
         switch (request.kind) {
         case RunKind::Preview:

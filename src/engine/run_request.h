@@ -32,6 +32,9 @@ struct RunRequest {
     // Asked for one by one: an option among them that the policy forbids refuses the run.
     CleaningOptions named;
     int restore_number = 0; // a restore: the cleaning whose backup it puts back
+    // Patterns of items to leave alone, over every profile (the console's /keep:); a cleaning's
+    // or preview's, never a restore's.
+    std::vector<std::string> keep = {};
 
     bool changes() const { return kind == RunKind::Clean || kind == RunKind::Restore; }
 };
@@ -59,16 +62,19 @@ public:
     const std::vector<std::string_view>& left_out() const { return left_out_; }
     // Where a run that changes anything keeps its backups; empty: beside its log.
     const BackupHome& backups() const { return backups_; }
+    // The keep patterns that cover every item: the organisation's, then the request's. A
+    // restore keeps nothing.
+    const std::vector<std::string>& keep() const { return keep_; }
 
 private:
-    friend std::variant<AllowedRun, RunRefusal> check_run(const RunRequest& request,
-                                                          const Policy& policy,
-                                                          platform::System& system);
+    friend std::variant<AllowedRun, RunRefusal>
+    check_run(const RunRequest& request, const Policy& policy, platform::System& system);
     AllowedRun() = default;
 
     RunRequest request_;
     std::vector<std::string_view> left_out_;
     BackupHome backups_;
+    std::vector<std::string> keep_;
 };
 
 // Checks the request against the policy, then against the rights it needs. Refused are a

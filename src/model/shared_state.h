@@ -2,6 +2,8 @@
 // program has always used for it. Main owns one instance for the program's life.
 #pragma once
 
+#include "model/keep_list.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,4 +27,7 @@ struct SharedState {
     // (<BackupFolder>\<computer>\<user>), or a run over every profile keeps them for
     // administrators. An empty folder: beside the logs, in VeskPath.
     BackupHome backup_home;
+    // What the run leaves alone: the organisation's and the command line's patterns, which the
+    // run sets, and the list of the profile being cleaned, read as its cleaning starts.
+    KeepList keep;
 };

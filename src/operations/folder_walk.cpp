@@ -237,8 +237,21 @@ platform::OpenedFolder open_windows_folder(const Context& context, std::string_v
 }
 
 void hand_over_files(Context& context, platform::Folder& folder, std::string_view folder_path,
-                     const std::vector<std::string>& names, TargetKind kind,
+                     const std::vector<std::string>& all_names, TargetKind kind,
                      FilesHandedOver& handed) {
+    // Kept files are told first and never opened ahead: the rest go as they would without them.
+    std::vector<std::string> going;
+    const bool keeps = !context.state.keep.empty();
+    for (const std::string& name : keeps ? all_names : std::vector<std::string>{}) {
+        const Target target{kind, joined(folder_path, name), &folder, name};
+        if (on_keep_list(context, target)) {
+            ++handed.kept;
+            record(context, target, {Outcome::Kept, std::string(kOnAKeepList)});
+        } else {
+            going.push_back(name);
+        }
+    }
+    const std::vector<std::string>& names = keeps ? going : all_names;
     if (!context.action.deletes() || names.size() < kWorthAThread) {
         for (const std::string& name : names) {
             const Target target{kind, joined(folder_path, name), &folder, name};

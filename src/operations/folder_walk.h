@@ -21,6 +21,7 @@ platform::OpenedFolder open_windows_folder(const Context& context, std::string_v
 // What became of the files handed over from one folder.
 struct FilesHandedOver {
     std::size_t done = 0; // deleted, or whatever the run's action does
+    std::size_t kept = 0; // left alone for a keep list
     bool complete = true; // nothing refused
 };
 

@@ -8,28 +8,28 @@ namespace {
 
 // One row a kind, in the kinds' order: done, refused, not backed up, restored, not restored,
 // JSON kind, JSON outcomes (done, previewed), the preview's words (would, would not), the
-// detection's count (one, many).
+// detection's count (one, many), kept.
 // clang-format off
 constexpr std::array<KindWords, 8> kKindWords = {{
     {"Deleted Key:", "Could not delete Key:", "Could not back up Key:", "Restored Key:",
      "Not restored Key:", "key", "deleted", "would delete", "Would delete ", "Would not delete ",
-     "key", "keys"},
+     "key", "keys", "Kept Key:"},
     {"Deleted File:", "Could not delete File:", "Could not back up File:", "Restored File:",
      "Not restored File:", "settings file", "deleted", "would delete", "Would delete ",
-     "Would not delete ", "settings file", "settings files"},
+     "Would not delete ", "settings file", "settings files", "Kept File:"},
     {"Deleted File:", "Could not delete File:", {}, {}, {}, "file", "deleted", "would delete",
-     "Would delete ", "Would not delete ", "file", "files"},
+     "Would delete ", "Would not delete ", "file", "files", "Kept File:"},
     {"Deleted Directory:", "Could not delete Directory:", {}, {}, {}, "project folder", "deleted",
-     "would delete", "Would delete ", "Would not delete ", "project folder", "project folders"},
+     "would delete", "Would delete ", "Would not delete ", "project folder", "project folders", "Kept Directory:"},
     {"Deleted Directory:", "Could not delete Directory:", {}, {}, {}, "project link", "deleted",
-     "would delete", "Would delete ", "Would not delete ", "project link", "project links"},
+     "would delete", "Would delete ", "Would not delete ", "project link", "project links", "Kept Directory:"},
     {{}, "Could not delete File:", {}, {}, {}, "store file", "deleted", "would delete",
-     "Would delete ", "Would not delete ", "virtual-store file", "virtual-store files"},
+     "Would delete ", "Would not delete ", "virtual-store file", "virtual-store files", "Kept File:"},
     {{}, "Could not clean Directory:", {}, {}, {}, "store folder", "deleted", "would delete",
-     "Would delete ", "Would not clean ", "virtual-store folder", "virtual-store folders"},
+     "Would delete ", "Would not clean ", "virtual-store folder", "virtual-store folders", {}},
     {"Permissions Set For: ", "Permissions Not Set For: ", {}, {}, {}, "folder rights",
      "permissions set", "would set permissions", "Would set permissions for: ",
-     "Would not set permissions for: ", "folder's access rights", "folders' access rights"},
+     "Would not set permissions for: ", "folder's access rights", "folders' access rights", {}},
 }};
 // clang-format on
 static_assert(kKindWords.size() == static_cast<std::size_t>(TargetKind::FolderRights) + 1,
@@ -56,6 +56,9 @@ void write_log_line(CleaningLog& log, const Target& target, const ItemOutcome& o
         break;
     case Outcome::NotRestored:
         log.write_refusal(words.not_restored, path, outcome.reason);
+        break;
+    case Outcome::Kept:
+        log.write_refusal(words.kept, path, outcome.reason);
         break;
     case Outcome::Previewed:
     case Outcome::Missing:
@@ -96,6 +99,11 @@ void record(Context& context, const Target& target, const ItemOutcome& outcome) 
 }
 
 ItemOutcome hand_over(Context& context, const Target& target) {
+    if (on_keep_list(context, target)) {
+        const ItemOutcome kept{Outcome::Kept, std::string(kOnAKeepList)};
+        record(context, target, kept);
+        return kept;
+    }
     ItemOutcome outcome = context.action.apply(context, target);
     record(context, target, outcome);
     return outcome;

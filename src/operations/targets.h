@@ -51,13 +51,16 @@ struct KindWords {
     std::string_view would_not; // the preview's line for what would be refused, before the path
     std::string_view one;       // a detection's count of one, "1 key", and of more, "2 keys"
     std::string_view many;
+    std::string_view kept; // the log's label when a keep list kept it; empty for what no
+                           // cleaning deletes
 };
 const KindWords& words_of(TargetKind kind);
 
 // What became of one target. Previewed: the action would have done it, and did nothing.
 // NotBackedUp: its backup failed, so it was left as it was. Restored and NotRestored: what a
-// restore did with a key or settings file of a backup (put back, or left with the reason).
-enum class Outcome { Done, Previewed, Refused, NotBackedUp, Missing, Restored, NotRestored };
+// restore did with a key or settings file of a backup (put back, or left with the reason). Kept:
+// a keep list names it or something inside it; left alone, and no refusal.
+enum class Outcome { Done, Previewed, Refused, NotBackedUp, Missing, Restored, NotRestored, Kept };
 struct ItemOutcome {
     Outcome outcome = Outcome::Done;
     std::string reason; // the platform's words, for Refused and Missing
@@ -81,5 +84,9 @@ ItemOutcome outcome_of(const platform::RemovalResult& result);
 // Writes the outcome's log line, when a log is open (a preview has none), and tells the run's
 // observer. A target found gone at its turn gets no line.
 void record(Context& context, const Target& target, const ItemOutcome& outcome);
-// The run's action applied to the target, then recorded.
+// Whether the run's keep lists keep the target: a pattern matches its name, or for a key or a
+// project folder, the name of anything inside it. Access rights are no deletion: never kept.
+bool on_keep_list(const Context& context, const Target& target);
+// The run's action applied to the target, then recorded; a target on a keep list is recorded as
+// kept and never reaches the action.
 ItemOutcome hand_over(Context& context, const Target& target);

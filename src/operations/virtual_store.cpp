@@ -173,8 +173,9 @@ void MM_CleanVirtualStore(Context& context, const std::string& path) {
                 throw;
             }
         }
-        write_store_line(context,
-                         handed.complete ? "Path cleaned: " : "Path not fully cleaned: ", path);
+        write_store_line(
+            context, handed.complete ? "Path cleaned: " : "Path not fully cleaned: ",
+            handed.kept == 0 ? path : path + " (" + std::to_string(handed.kept) + " files kept)");
     });
 }
 

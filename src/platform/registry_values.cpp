@@ -16,6 +16,22 @@ std::string text_of(const RegistryValue& value) {
     return utf8_from_utf16(text);
 }
 
+std::optional<std::vector<std::string>> texts_of(const RegistryValue& value) {
+    if (value.type != kRegMultiSz) {
+        return std::nullopt;
+    }
+    std::vector<std::string> texts;
+    const std::u16string all = utf16_from_le_bytes(value.data);
+    for (std::size_t start = 0; start < all.size();) {
+        const std::size_t end = std::min(all.size(), all.find(u'\0', start));
+        if (end > start) {
+            texts.push_back(utf8_from_utf16(std::u16string_view(all).substr(start, end - start)));
+        }
+        start = end + 1;
+    }
+    return texts;
+}
+
 std::optional<std::uint32_t> dword_of(const RegistryValue& value) {
     if (value.type != kRegDword || value.data.size() != 4) {
         return std::nullopt;
@@ -43,6 +59,15 @@ RegistryValue dword_value(std::uint32_t number) {
     return {kRegDword,
             {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
              static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)}};
+}
+
+RegistryValue texts_value(const std::vector<std::string>& texts) {
+    std::u16string all;
+    for (const std::string& text : texts) {
+        all += utf16_from_utf8(text);
+        all += u'\0';
+    }
+    return {kRegMultiSz, string_data(all)};
 }
 
 } // namespace platform

@@ -188,6 +188,36 @@ EOF
     [ -f "$host/Cleaning2.log" ] || fail "the quiet run wrote no log"
 }
 
+# The user's own list, the organisation's and the command line's each keep an item; the log
+# says so, nothing kept is touched, and keeping is no refusal.
+case_keep() {
+    start_scratch
+    prepare_prefix
+    local host vesk_path
+    host=$(make_host_folder "$CASE")
+    vesk_path=$(windows_path "$host")
+    put "$host/a.\$\$\$"
+    put "$host/log1.txt"
+    put "$host/p.vk\$/Deep/Main.frm"
+    put "$host/q.vk\$/Old.frm"
+    set_host_key "$host"
+    wine_quiet reg add "HKCU\\$MARKER_KEY" /v Keep /t REG_MULTI_SZ /d '*\LOG1.TXT\0?:\nowhere' /f ||
+        fail "cannot write the user's keep list"
+    set_policy HKLM Keep REG_MULTI_SZ '*\a.$$$'
+
+    clean keep /standard '/keep:*\Deep\Main.frm'
+    expect_code keep 0
+    expect_log "$host/Cleaning1.log" <<EOF
+~ $KEPT_FILE$vesk_path\\a.\$\$\$ (on a keep list)
+~ $KEPT_FILE$vesk_path\\log1.txt (on a keep list)
+~ $KEPT_DIR$vesk_path\\p.vk\$ (on a keep list)
+~ $DELETED_DIR$vesk_path\\q.vk\$
+EOF
+    [ -f "$host/a.\$\$\$" ] && [ -f "$host/log1.txt" ] && [ -f "$host/p.vk\$/Deep/Main.frm" ] ||
+        fail "a kept item is gone: $(ls -R "$host")"
+    [ ! -e "$host/q.vk\$" ] || fail "the project folder nobody kept is still there"
+}
+
 case_exit_codes() {
     start_scratch
     prepare_prefix

@@ -10,8 +10,10 @@
 #include "engine/restore_run.h"
 #include "operation_world.h"
 #include "operations/registry_settings.h"
+#include "platform/registry_values.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -327,6 +329,44 @@ TEST_F(BackupTest, AKeyTreeIsReadWholeOrRefused) {
 
     fake.fail_enum_at = 0;
     EXPECT_EQ(std::get<std::string>(read()), "a subkey of Software\\Whole cannot be read");
+}
+
+// The user's own list keeps a key for a subkey deep inside it: neither backed up nor deleted,
+// and no refusal.
+TEST_F(BackupTest, AKeptItemIsNeitherBackedUpNorDeleted) {
+    fake.set_value(RegistryRoot::CurrentUser, "Software\\TOLM\\VESK Cleaning Wizard", "Keep",
+                   platform::texts_value({"hkey_current_user\\software\\vb and vba program "
+                                          "settings\\VESKTORP\\RECENT",
+                                          "*\\vesk30.INI", "?:\\Host\\a.$$?"}));
+    const std::vector<std::string> torp_before = [&] {
+        std::vector<std::string> lines;
+        for (const std::string& line : branch()) {
+            if (line.find("VeskTorp") != std::string::npos) {
+                lines.push_back(line);
+            }
+        }
+        return lines;
+    }();
+
+    const RunReport cleaned = clean(keys_and_settings());
+
+    EXPECT_EQ(cleaned.kept, 3u);
+    EXPECT_EQ(cleaned.refused, 1u) << "the read-only settings file alone";
+    const std::vector<std::string> after = branch();
+    for (const std::string& line : torp_before) {
+        EXPECT_NE(std::ranges::find(after, line), after.end()) << line;
+    }
+    EXPECT_EQ(fake.key(RegistryRoot::CurrentUser, kBranch + "\\vesk 4.1"), nullptr);
+    EXPECT_EQ(file(host("Vesk30.ini")), "[Window]\r\nLeft=10\r\n attributes 32");
+    EXPECT_TRUE(fake.exists(host("a.$$$")));
+    EXPECT_EQ(fake.content(backup("registry.reg")).find(utf16le_bytes(u"VeskTorp")),
+              std::string::npos);
+    EXPECT_FALSE(fake.exists(backup("Vesk30.ini")));
+    const std::vector<std::string> lines = lines_of(log_text());
+    EXPECT_NE(std::ranges::find(lines, pad_to_zone("Kept Key:") + std::string(kCurrentUserRoot) +
+                                           kBranch + "\\VeskTorp (on a keep list)"),
+              lines.end())
+        << log_text();
 }
 
 // A line break in a name would let the registry file say more than the key: the registry

@@ -7,8 +7,10 @@
 #include "engine/marker.h"
 #include "engine/policy.h"
 #include "engine/session.h"
+#include "log/cleaning_log.h"
 #include "operation_world.h"
 #include "operations/registry_settings.h"
+#include "platform/registry_values.h"
 #include "platform/text.h"
 #include "startup/host_discovery.h"
 
@@ -49,7 +51,8 @@ TEST(CommandLineTest, StandardIsTheWindowsFirstChoiceAndAllIsEveryOption) {
     EXPECT_TRUE(all.registry_settings && all.configuration_settings && all.temporary_files &&
                 all.project_folders && all.toolbar_settings && all.opengl_settings &&
                 all.access_rights && all.store_program_files && all.store_program_data);
-    const CleaningOptions stores = parse_command_line({"/store-PF", "/store-pd"}).request->run.options;
+    const CleaningOptions stores =
+        parse_command_line({"/store-PF", "/store-pd"}).request->run.options;
     EXPECT_TRUE(stores.store_program_files && stores.store_program_data);
 }
 
@@ -87,6 +90,18 @@ TEST(CommandLineTest, WrongLinesSayWhy) {
         EXPECT_FALSE(parsed.error.empty());
     }
     EXPECT_EQ(parse_command_line({"/all", "/?"}).request->mode, ConsoleMode::Help);
+}
+
+TEST(CommandLineTest, KeepPatternsAddUpAsWrittenAndGoWithCleaningsAndPreviewsOnly) {
+    const ParsedCommandLine parsed =
+        parse_command_line({"/temp", "-KEEP:*\\VeskFont.ini", "/keep:D:\\Mine\\*"});
+    ASSERT_TRUE(parsed.request) << parsed.error;
+    EXPECT_EQ(parsed.request->run.keep, (Lines{"*\\VeskFont.ini", "D:\\Mine\\*"}));
+    EXPECT_EQ(parse_command_line({"/detect", "/temp", "/keep:x"}).request->run.keep, Lines{"x"});
+    for (const Lines& line : {Lines{"/temp", "/keep:"}, Lines{"/restore:1", "/keep:x"},
+                              Lines{"/policy", "/keep:x"}, Lines{"/keep:x"}}) {
+        EXPECT_FALSE(parse_command_line(line).request) << testing::PrintToString(line);
+    }
 }
 
 TEST(JsonTest, QuotesBackslashesAndControlCharactersAreEscapedAndUtf8Kept) {
@@ -181,17 +196,19 @@ TEST_F(ConsoleTest, RefusalsAndTrappedFailuresEndWithOneAndGoToStandardError) {
 TEST_F(ConsoleTest, JsonGivesOneObjectAnItemAndASummary) {
     fake.entry(host("Main.tlb"))->attributes = platform::attr::kReadOnly;
     EXPECT_EQ(run({"/standard", "/toolbar", "/json"}), kExitSomethingLeft);
-    EXPECT_EQ(streams.output,
-              (Lines{"{\"type\":\"item\",\"outcome\":\"deleted\",\"kind\":\"file\",\"path\":\"D:"
-                     "\\\\Host\\\\a.$$$\"}",
-                     "{\"type\":\"item\",\"outcome\":\"deleted\",\"kind\":\"file\",\"path\":\"D:"
-                     "\\\\Host\\\\Данные.$$$\"}",
-                     "{\"type\":\"item\",\"outcome\":\"refused\",\"kind\":\"file\",\"path\":\"D:"
-                     "\\\\Host\\\\Main.tlb\",\"reason\":\"Access is denied.\"}",
-                     "{\"type\":\"summary\",\"mode\":\"clean\",\"done\":2,\"previewed\":0,"
-                     "\"refused\":1,\"missing\":0,\"failures\":0,\"stopped\":false,\"log\":\"D:"
-                     "\\\\Host\\\\Cleaning1."
-                     "log\",\"backup\":null,\"exit_code\":1}"}));
+    EXPECT_EQ(
+        streams.output,
+        (Lines{
+            "{\"type\":\"item\",\"outcome\":\"deleted\",\"kind\":\"file\",\"path\":\"D:"
+            "\\\\Host\\\\a.$$$\"}",
+            "{\"type\":\"item\",\"outcome\":\"deleted\",\"kind\":\"file\",\"path\":\"D:"
+            "\\\\Host\\\\Данные.$$$\"}",
+            "{\"type\":\"item\",\"outcome\":\"refused\",\"kind\":\"file\",\"path\":\"D:"
+            "\\\\Host\\\\Main.tlb\",\"reason\":\"Access is denied.\"}",
+            "{\"type\":\"summary\",\"mode\":\"clean\",\"done\":2,\"previewed\":0,"
+            "\"refused\":1,\"missing\":0,\"kept\":0,\"failures\":0,\"stopped\":false,\"log\":\"D:"
+            "\\\\Host\\\\Cleaning1."
+            "log\",\"backup\":null,\"exit_code\":1}"}));
 }
 
 TEST_F(ConsoleTest, QuietPrintsNothingButErrors) {
@@ -326,7 +343,8 @@ TEST_F(ConsoleTest, AStopEndsACleaningOrARestoreAfterTheItemInHandWithSeven) {
     EXPECT_EQ(run({"/temp", "/toolbar", "/json"}), kExitStopped);
     EXPECT_EQ(streams.output.back(),
               "{\"type\":\"summary\",\"mode\":\"clean\",\"done\":1,\"previewed\":0,"
-              "\"refused\":0,\"missing\":0,\"failures\":0,\"stopped\":true,\"log\":\"D:\\\\Host"
+              "\"refused\":0,\"missing\":0,\"kept\":0,\"failures\":0,\"stopped\":true,\"log\":\"D:"
+              "\\\\Host"
               "\\\\Cleaning1.log\",\"backup\":null,\"exit_code\":7}");
     EXPECT_EQ(lines_of(log_text()),
               (Lines{"Deleted File: " + host("a.$$$"), "Cleaning stopped by the user."}));
@@ -468,6 +486,9 @@ TEST_F(ConsolePolicyTest, PolicyShowsEachSettingWhereItComesFromAndWhatItIgnored
     set_policy(RegistryRoot::CurrentUser, "toolbar", fake::reg_dword(1));
     set_policy(RegistryRoot::CurrentUser, "rights", fake::reg_dword(0));
     set_policy(RegistryRoot::CurrentUser, "PreviewOnly", fake::reg_sz("1"));
+    // The keep lists of both add up.
+    set_policy(RegistryRoot::LocalMachine, "Keep", platform::texts_value({"*\\VeskFont.ini"}));
+    set_policy(RegistryRoot::CurrentUser, "keep", platform::texts_value({"D:\\Mine\\*"}));
 
     EXPECT_EQ(run({"/POLICY"}), kExitDone);
 
@@ -485,6 +506,7 @@ TEST_F(ConsolePolicyTest, PolicyShowsEachSettingWhereItComesFromAndWhatItIgnored
                "store-pd      default  allowed", "PreviewOnly   default  off: cleaning allowed",
                "BackupFolder  machine  \\\\srv\\vesk (this user's backups: "
                "\\\\srv\\vesk\\PC1\\alice)",
+               "Keep          machine  *\\VeskFont.ini", "Keep          user     D:\\Mine\\*",
                "Taken as absent: PreviewOnly in " + user + " (a REG_SZ, not a REG_DWORD)"}));
     EXPECT_TRUE(streams.errors.empty());
 
@@ -512,11 +534,14 @@ TEST_F(ConsolePolicyTest, PolicyShowsEachSettingWhereItComesFromAndWhatItIgnored
                      setting("PreviewOnly", "null", "default", "\"previews_only\":false"),
                      setting("BackupFolder", "\"\\\\\\\\srv\\\\vesk\"", "machine",
                              "\"backups\":\"\\\\\\\\srv\\\\vesk\\\\PC1\\\\alice\""),
+                     "{\"type\":\"keep\",\"pattern\":\"*\\\\VeskFont.ini\",\"source\":\"machine\"}",
+                     "{\"type\":\"keep\",\"pattern\":\"D:\\\\Mine\\\\*\",\"source\":\"user\"}",
                      "{\"type\":\"ignored\",\"name\":\"PreviewOnly\",\"source\":\"user\","
                      "\"taken\":false,\"why\":\"a REG_SZ, not a REG_DWORD\"}"}));
 
-    for (const Lines& wrong : {Lines{"/policy", "/temp"}, Lines{"/policy", "/quiet"},
-                               Lines{"/policy", "/allusers"}, Lines{"/policy", "/detect"}}) {
+    for (const Lines& wrong :
+         {Lines{"/policy", "/temp"}, Lines{"/policy", "/quiet"}, Lines{"/policy", "/allusers"},
+          Lines{"/policy", "/detect"}, Lines{"/policy", "/keep:x"}}) {
         EXPECT_EQ(run(wrong), kExitWrongCommandLine) << wrong[1];
     }
 }
@@ -636,6 +661,50 @@ TEST_F(ConsolePolicyTest, DetectSaysInOneLineWhatWouldBeCleanedAndExitsOneUntilN
     EXPECT_EQ(run({"/detect", "/temp", "/quiet"}), kExitDone);
     EXPECT_EQ(streams.output.size(), 1u);
     EXPECT_TRUE(streams.errors.empty());
+}
+
+// What the organisation's list and the command line's name is kept: a project folder for a file
+// deep inside it. The preview, the JSON and the log say so; /detect counts only what goes, and
+// keeping is no refusal.
+TEST_F(ConsolePolicyTest, KeptItemsAreSaidEverywhereCountedByNoneAndRefuseNothing) {
+    set_policy(RegistryRoot::LocalMachine, "Keep", platform::texts_value({"*\\MAIN.tlb"}));
+    fake.add_file(host("proj.vk$\\sub\\keep.txt"), "mine");
+    fake.add_file(host("other.vk$\\x.txt"), "old");
+    const Lines options = {"/temp", "/toolbar", "/projects", "/keep:*\\Keep.txt"};
+    const auto with = [&](Lines first) {
+        first.insert(first.end(), options.begin(), options.end());
+        return first;
+    };
+
+    EXPECT_EQ(run(with({"/preview"})), kExitDone);
+    for (const std::string& line :
+         {"Would keep " + host("Main.tlb") + " (on a keep list)",
+          "Would keep " + host("proj.vk$") + " (on a keep list)",
+          "Would delete " + host("other.vk$"),
+          std::string("3 items would be cleaned and 2 kept; nothing was changed.")}) {
+        EXPECT_NE(std::ranges::find(streams.output, line), streams.output.end()) << line;
+    }
+    streams = {};
+    EXPECT_EQ(run(with({"/detect"})), kExitSomethingLeft);
+    EXPECT_EQ(streams.output, Lines{"3 items would be cleaned: 2 files, 1 project folder."});
+    streams = {};
+    EXPECT_EQ(run({"/preview", "/toolbar", "/json"}), kExitDone);
+    EXPECT_EQ(streams.output.front(),
+              "{\"type\":\"item\",\"outcome\":\"kept\",\"kind\":\"file\",\"path\":\"D:\\\\Host\\\\"
+              "Main.tlb\",\"reason\":\"on a keep list\"}");
+
+    EXPECT_EQ(run(with({"/quiet"})), kExitDone);
+    const Lines logged = lines_of(log_text());
+    for (const std::string& line :
+         {pad_to_zone("Kept File:") + host("Main.tlb") + " (on a keep list)",
+          pad_to_zone("Kept Directory:") + host("proj.vk$") + " (on a keep list)",
+          pad_to_zone("Deleted Directory:") + host("other.vk$")}) {
+        EXPECT_NE(std::ranges::find(logged, line), logged.end()) << line << "\n" << log_text();
+    }
+    EXPECT_TRUE(fake.exists(host("Main.tlb")));
+    EXPECT_TRUE(fake.exists(host("proj.vk$\\sub\\keep.txt")));
+    EXPECT_FALSE(fake.exists(host("other.vk$")));
+    EXPECT_FALSE(fake.exists(host("a.$$$")));
 }
 
 // A detection tool takes anything on standard error for its own failure and reads at most

@@ -3,8 +3,10 @@
 #include "console/console_run.h"
 #include "engine/profiles.h"
 #include "engine/session.h"
+#include "log/cleaning_log.h"
 #include "log_lines.h"
 #include "operation_world.h"
+#include "platform/registry_values.h"
 #include "platform/text.h"
 #include "startup/host_discovery.h"
 
@@ -170,6 +172,47 @@ TEST_F(EveryProfileTest, CleansEachUsersKeysAndStoresAndTheHostFolderOnceThenRes
     EXPECT_EQ(bob_key()->values.at(U"bob").second.data, fake::reg_sz("3").data);
     EXPECT_TRUE(fake.loaded_hives().empty());
     EXPECT_EQ(lines_of(log_text(2))[1], "Restored Key: " + own_key);
+}
+
+// A profile's own keep list holds for its items alone, written as its user sees their keys; the
+// command line's holds for everyone, and the host folder is no profile's.
+TEST_F(EveryProfileTest, EachProfilesOwnKeepListCoversItsItemsAndTheCommandLinesEveryonesItems) {
+    fake.set_value(
+        RegistryRoot::Users, std::string(kLoggedOnSid) + "\\Software\\TOLM\\VESK Cleaning Wizard",
+        "Keep",
+        platform::texts_value({"HKEY_CURRENT_USER\\" + settings_key("vesk 4.*"), "*\\x.dat"}));
+    // The host folder is no profile's: the running user's own list does not hold for it.
+    fake.set_value(RegistryRoot::CurrentUser, "Software\\TOLM\\VESK Cleaning Wizard", "Keep",
+                   platform::texts_value({"*\\a.$$$"}));
+
+    ASSERT_EQ(run({"/allusers", "/registry", "/temp", "/store-pd", "/keep:*\\VESK 4.1"}), kExitDone)
+        << log_text();
+
+    const Lines logged = lines_of(log_text());
+    const std::string ann_key =
+        "HKEY_USERS\\" + std::string(kLoggedOnSid) + "\\" + settings_key("VESK 4.2");
+    const std::string bob_key_shown =
+        "HKEY_USERS\\" + std::string(kLoggedOffSid) + "\\" + settings_key("VESK 4.1");
+    for (const std::string& line :
+         {"Deleted File: " + std::string(kHostFolder) + "\\a.$$$",
+          "Deleted Key:  HKEY_USERS\\" + std::string(kOwnSid) + "\\" + settings_key("VESK 4.0"),
+          "Path cleaned: " + folder_of("me") + kStore,
+          pad_to_zone("Kept Key:") + ann_key + " (on a keep list)",
+          pad_to_zone("Kept File:") + folder_of("ann") + kStore + "\\Data\\x.dat (on a keep list)",
+          "Path cleaned: " + folder_of("ann") + kStore + " (1 files kept)",
+          pad_to_zone("Kept Key:") + bob_key_shown + " (on a keep list)",
+          "Path cleaned: " + folder_of("bob") + kStore}) {
+        EXPECT_TRUE(has_line(logged, line)) << line << "\n" << log_text();
+    }
+    EXPECT_TRUE(
+        fake.key(RegistryRoot::Users, std::string(kLoggedOnSid) + "\\" + kBranch + "\\VESK 4.2"));
+    EXPECT_TRUE(fake.exists(folder_of("ann") + kStore + "\\Data\\x.dat"));
+    EXPECT_TRUE(bob_key());
+    EXPECT_FALSE(fake.exists(folder_of("me") + kStore + "\\Data\\x.dat"));
+    // A kept key is not backed up: only the one deleted is.
+    const std::string backup = kAdministratorsBackups + "\\Cleaning1.backup\\";
+    EXPECT_TRUE(fake.exists(backup + kOwnSid + "\\registry.reg"));
+    EXPECT_FALSE(fake.exists(backup + kLoggedOnSid + "\\registry.reg"));
 }
 
 TEST_F(EveryProfileTest, OnlyAnAdministratorOrTheSystemAccountRunsItAndAPreviewChangesNothing) {

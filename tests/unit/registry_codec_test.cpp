@@ -11,8 +11,6 @@ namespace {
 using platform::RegistryValue;
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::uint32_t kRegMultiSz = 7;
-
 TEST(RegistryCodecTest, TextEndsAtItsFirstNulOrRunsWhole) {
     struct Case {
         const char* what;
@@ -32,7 +30,10 @@ TEST(RegistryCodecTest, TextEndsAtItsFirstNulOrRunsWhole) {
          {platform::kRegSz, {0x3D, 0xD8, 0x00, 0xDE, 0, 0}},
          "\xF0\x9F\x98\x80",
          true},
-        {"several strings", {kRegMultiSz, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}}, "a", false},
+        {"several strings",
+         {platform::kRegMultiSz, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}},
+         "a",
+         false},
         {"a number", {platform::kRegDword, {'x', 0, 0, 0}}, "x", false},
         {"bytes", {platform::kRegBinary, {'y', 0}}, "y", false},
     };
@@ -62,6 +63,35 @@ TEST(RegistryCodecTest, ANumberIsAFourByteDwordOnly) {
     for (const Case& c : cases) {
         EXPECT_EQ(platform::dword_of(c.value), c.number) << c.what;
     }
+}
+
+TEST(RegistryCodecTest, AListOfTextsIsItsNonEmptyStrings) {
+    struct Case {
+        const char* what;
+        RegistryValue value;
+        std::optional<std::vector<std::string>> texts;
+    };
+    using Texts = std::vector<std::string>;
+    const Case cases[] = {
+        {"two, as stored",
+         {platform::kRegMultiSz, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}},
+         Texts{"a", "b"}},
+        {"without the list's end",
+         {platform::kRegMultiSz, {'a', 0, 0, 0, 'b', 0}},
+         Texts{"a", "b"}},
+        {"an empty line between",
+         {platform::kRegMultiSz, {'a', 0, 0, 0, 0, 0, 'b', 0, 0, 0}},
+         Texts{"a", "b"}},
+        {"empty", {platform::kRegMultiSz, {}}, Texts{}},
+        {"an odd last byte", {platform::kRegMultiSz, {'a', 0, 'b'}}, Texts{"a"}},
+        {"one text", {platform::kRegSz, {'a', 0, 0, 0}}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(platform::texts_of(c.value), c.texts) << c.what;
+    }
+    const Texts written{"*\\VeskFont.ini", "Dätä"};
+    EXPECT_EQ(platform::texts_of(platform::texts_value(written)), written);
+    EXPECT_EQ(platform::texts_value({"a"}).data, (Bytes{'a', 0, 0, 0, 0, 0}));
 }
 
 TEST(RegistryCodecTest, WrittenValuesAreStoredAsTheSystemStoresThemAndReadBack) {

@@ -1,0 +1,101 @@
+// The keep lists' side of handing a target over: whether the run leaves it alone.
+#include "operations/context.h"
+#include "operations/targets.h"
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Finds a subkey whose name a keep list matches; whatever cannot be entered or listed is judged
+// by its name alone.
+class KeptBelow final : public platform::KeyTreeVisitor {
+public:
+    KeptBelow(const KeepList& keep, std::string_view key_root, std::string_view top)
+        : keep_(keep), key_root_(key_root), top_(top) {}
+
+    std::optional<std::string> reached(platform::RegistryKey&, const std::string& path) override {
+        return path == top_ ? std::nullopt : kept(path);
+    }
+    std::optional<std::string> not_entered(const std::string& path,
+                                           const platform::OpenedKey&) override {
+        return kept(path);
+    }
+    std::optional<std::string> unlisted(const std::string&) override { return std::nullopt; }
+
+private:
+    std::optional<std::string> kept(const std::string& path) const {
+        if (keep_.keeps(std::string(key_root_) + path)) {
+            return std::string(kOnAKeepList);
+        }
+        return std::nullopt;
+    }
+
+    const KeepList& keep_;
+    std::string_view key_root_;
+    std::string_view top_;
+};
+
+bool keeps_a_subkey(const Context& context, const Target& target) {
+    const platform::OpenedKey opened = context.os.registry.open_unlinked(
+        platform::RegistryRoot::CurrentUser, target.path, platform::RegistryAccess::Default);
+    if (!opened.key) {
+        return false;
+    }
+    KeptBelow search(context.state.keep, context.key_root, target.path);
+    return platform::walk_key_tree(*opened.key, target.path, search).has_value();
+}
+
+// Looks through the folder's tree, each folder opened through the one above it and links never
+// entered, for an entry whose name a keep list matches.
+bool keeps_an_entry(const Context& context, const Target& target) {
+    const KeepList& keep = context.state.keep;
+    platform::OpenedFolder top = target.folder->open_folder(target.name, platform::Use::Read);
+    if (!top.folder) {
+        return false;
+    }
+    std::vector<std::pair<std::unique_ptr<platform::Folder>, std::string>> pending;
+    pending.emplace_back(std::move(top.folder), target.path);
+    while (!pending.empty()) {
+        auto [folder, path] = std::move(pending.back());
+        pending.pop_back();
+        for (const platform::DirEntry& entry : folder->list()) {
+            const std::string inside = path + "\\" + entry.name;
+            if (keep.keeps(inside)) {
+                return true;
+            }
+            const bool enters = (entry.attributes & platform::attr::kDirectory) != 0 &&
+                                !platform::is_link(entry) && keep.may_keep_below(inside);
+            if (!enters) {
+                continue;
+            }
+            platform::OpenedFolder below = folder->open_folder(entry.name, platform::Use::Read);
+            if (below.folder) {
+                pending.emplace_back(std::move(below.folder), inside);
+            }
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool on_keep_list(const Context& context, const Target& target) {
+    const KeepList& keep = context.state.keep;
+    if (keep.empty() || words_of(target.kind).kept.empty()) {
+        return false;
+    }
+    const std::string name = shown_path(target, context.key_root);
+    if (keep.keeps(name)) {
+        return true;
+    }
+    if (!keep.may_keep_below(name)) {
+        return false;
+    }
+    if (target.kind == TargetKind::Key) {
+        return keeps_a_subkey(context, target);
+    }
+    return target.kind == TargetKind::ProjectFolder && target.folder &&
+           keeps_an_entry(context, target);
+}
