@@ -43,6 +43,9 @@ public:
     std::uint32_t attributes() override {
         return tallied(tallies_.others, [&] { return inner_->attributes(); });
     }
+    platform::FileStamp stamp() override {
+        return tallied(tallies_.others, [&] { return inner_->stamp(); });
+    }
     std::string read_all() override {
         return tallied(tallies_.others, [&] { return inner_->read_all(); });
     }

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "backup/reg_file.h"
-#include "backup/sha256.h"
+#include "platform/sha256.h"
 #include "operations/context.h"
 
 #include <memory>

@@ -2,7 +2,7 @@
 
 #include "backup/backup_action.h"
 #include "backup/backup_contents.h"
-#include "backup/sha256.h"
+#include "platform/sha256.h"
 #include "model/name_tables.h"
 #include "operations/folder_walk.h"
 #include "operations/profile.h"

@@ -18,6 +18,17 @@ std::string lower_ascii(std::string_view text) {
 
 constexpr std::string_view kRestore = "restore:";
 constexpr std::string_view kKeep = "keep:";
+constexpr std::string_view kPlan = "plan:";
+constexpr std::string_view kApply = "apply:";
+constexpr std::string_view kExpect = "expect:";
+
+// The switches that carry a text of the user's, as written: a pattern, a file, a digest.
+struct TextSwitch {
+    std::string_view prefix;
+    std::string_view what; // what the text names, for the line that says it is missing
+};
+constexpr TextSwitch kTextSwitches[] = {
+    {kKeep, "nothing to keep"}, {kPlan, "no file"}, {kApply, "no file"}, {kExpect, "no digest"}};
 
 // The N of "restore:N": a log's number, 1 to 32767, in plain decimal digits; 0 when it is not.
 int restore_number_of(std::string_view name) {
@@ -90,7 +101,8 @@ std::optional<std::string> settle(Switches& switches) {
     RunRequest& run = request.run;
     if (switches.show_policy) {
         if (switches.detect || request.quiet || switches.all_users || any_chosen(run.options) ||
-            switches.preview || run.restore_number != 0 || !run.keep.empty()) {
+            switches.preview || run.restore_number != 0 || !run.keep.empty() ||
+            !request.plan_out.empty() || !request.plan_in.empty() || !request.expect.empty()) {
             return "/policy takes no other switch than /json";
         }
         request.mode = ConsoleMode::Policy;
@@ -99,10 +111,26 @@ std::optional<std::string> settle(Switches& switches) {
     if (switches.detect && (switches.preview || run.restore_number != 0)) {
         return "/detect takes no /preview and no /restore";
     }
+    if (!request.expect.empty() && request.plan_in.empty()) {
+        return "/expect: goes with /apply:";
+    }
+    if (!request.plan_in.empty()) {
+        if (any_chosen(run.options) || switches.preview || switches.detect || switches.all_users ||
+            run.restore_number != 0 || !request.plan_out.empty()) {
+            return "/apply: takes its options and profiles from the plan: only /keep:, /expect:, "
+                   "/json and /quiet go with it";
+        }
+        run.kind = RunKind::Clean;
+        return std::nullopt;
+    }
+    if (!request.plan_out.empty() && (!switches.preview || switches.detect)) {
+        return "/plan: goes with /preview";
+    }
     run.scope = switches.all_users ? RunScope::EveryProfile : RunScope::OwnProfile;
     if (run.restore_number != 0) {
-        if (any_chosen(run.options) || switches.preview || !run.keep.empty()) {
-            return "a restore takes no option, no /preview and no /keep";
+        if (any_chosen(run.options) || switches.preview || !run.keep.empty() ||
+            !request.plan_out.empty()) {
+            return "a restore takes no option, no /preview, no /keep and no /plan";
         }
         run.kind = RunKind::Restore;
         return std::nullopt;
@@ -113,6 +141,29 @@ std::optional<std::string> settle(Switches& switches) {
     run.kind = switches.detect    ? RunKind::Detect
                : switches.preview ? RunKind::Preview
                                   : RunKind::Clean;
+    return std::nullopt;
+}
+
+// Takes the text of a switch that carries one, as written: it is the user's, not a switch's
+// name. A file or digest given twice would leave one of them unsaid.
+std::optional<std::string> take_text(const TextSwitch& text_switch, const std::string& argument,
+                                     Switches& switches) {
+    std::string text = argument.substr(1 + text_switch.prefix.size());
+    if (text.empty()) {
+        return "\"" + argument + "\" names " + std::string(text_switch.what);
+    }
+    ConsoleRequest& request = switches.request;
+    if (text_switch.prefix == kKeep) {
+        request.run.keep.push_back(std::move(text));
+        return std::nullopt;
+    }
+    std::string& slot = text_switch.prefix == kPlan    ? request.plan_out
+                        : text_switch.prefix == kApply ? request.plan_in
+                                                       : request.expect;
+    if (!slot.empty()) {
+        return "\"" + argument + "\" is given twice";
+    }
+    slot = std::move(text);
     return std::nullopt;
 }
 
@@ -143,13 +194,13 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments) 
                                       "\" after /restore:" + std::to_string(restore_number) +
                                       ": a restore puts back one cleaning"};
         }
-        if (name.starts_with(kKeep)) {
-            // As written: the pattern is the user's, not a switch's name.
-            const std::string pattern = argument.substr(1 + kKeep.size());
-            if (pattern.empty()) {
-                return {std::nullopt, "\"" + argument + "\" names nothing to keep"};
+        if (const auto text = std::ranges::find_if(
+                kTextSwitches,
+                [&](const TextSwitch& each) { return name.starts_with(each.prefix); });
+            text != std::end(kTextSwitches)) {
+            if (auto wrong = take_text(*text, argument, switches)) {
+                return {std::nullopt, *wrong};
             }
-            switches.run().keep.push_back(pattern);
             continue;
         }
         if (!apply_switch(name, switches)) {
@@ -176,6 +227,8 @@ std::vector<std::string> usage_lines() {
         "",
         "VeskClean [/preview] OPTION... [/keep:PATTERN]... [/allusers] [/json] [/quiet]",
         "VeskClean /detect OPTION... [/keep:PATTERN]... [/allusers] [/json] [/quiet]",
+        "VeskClean /preview OPTION... /plan:FILE [/keep:PATTERN]... [/allusers] [/json]",
+        "VeskClean /apply:FILE [/expect:SHA256] [/keep:PATTERN]... [/json] [/quiet]",
         "VeskClean /restore:N [/allusers] [/json] [/quiet]",
         "VeskClean /policy [/json]",
         "VeskClean /?",
@@ -210,6 +263,11 @@ std::vector<std::string> usage_lines() {
             "/keep:PATTERN leaves alone every item whose full name, as the log writes it, the",
             "         pattern matches (? one character, * any run; letter case does not matter),",
             "         and every item with such an item inside. May be given more than once.",
+            "/plan:FILE with /preview writes what the preview found into FILE (a full path to a",
+            "         new file) and prints the plan's SHA-256.",
+            "/apply:FILE cleans by the plan: only the items it lists, and only as they were;",
+            "         what appeared, changed or went since is left. /expect:SHA256 refuses a plan",
+            "         with another digest.",
             "/json    prints one JSON object a line: each item, then a summary.",
             "/quiet   prints nothing on standard output; errors still go to standard error.",
             "/allusers cleans (previews, restores) every user profile of the machine: the",

@@ -17,8 +17,11 @@ enum class ConsoleMode {
 struct ConsoleRequest {
     ConsoleMode mode = ConsoleMode::Run;
     RunRequest run;
-    bool json = false;  // one JSON object a line instead of text
-    bool quiet = false; // nothing on standard output
+    bool json = false;    // one JSON object a line instead of text
+    bool quiet = false;   // nothing on standard output
+    std::string plan_out; // /plan:FILE, with /preview: where the plan of what it found goes
+    std::string plan_in;  // /apply:FILE: the plan to clean by, which gives the run's options
+    std::string expect;   // /expect:SHA256, with /apply: the digest the plan must have
 };
 
 // The request, or why the command line is wrong. Switches begin with "/" or "-", in any case.

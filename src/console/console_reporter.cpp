@@ -111,6 +111,13 @@ void ConsoleReporter::say(std::string_view line) {
     }
 }
 
+void ConsoleReporter::tell_plan(std::string path, std::string sha256) {
+    say("Plan written to: " + path);
+    say("Its SHA-256: " + sha256);
+    plan_path_ = std::move(path);
+    plan_sha256_ = std::move(sha256);
+}
+
 void ConsoleReporter::say_left_out() {
     if (!left_out_.empty()) {
         say(left_out_text(left_out_));
@@ -173,6 +180,9 @@ void ConsoleReporter::out(std::string_view line) {
 void ConsoleReporter::finish_summary(JsonObject& summary, int exit_code, std::string_view error) {
     if (!left_out_.empty()) {
         summary.add_list("left_out_by_policy", left_out_);
+    }
+    if (!plan_path_.empty()) {
+        summary.add("plan", plan_path_).add("plan_sha256", plan_sha256_);
     }
     if (!error.empty()) {
         summary.add("error", error);

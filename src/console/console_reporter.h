@@ -30,6 +30,8 @@ public:
     // The options the policy took out of /all or /standard, told before the closing lines.
     void set_left_out(std::vector<std::string_view> switches) { left_out_ = std::move(switches); }
     void say_left_out();
+    // The plan a preview wrote, told in the text and named in the JSON summary.
+    void tell_plan(std::string path, std::string sha256);
     std::string left_out_note() const;
     void error(std::string_view line) { streams_.err(line); }
     // The JSON output's last object; returns the exit code.
@@ -53,4 +55,6 @@ private:
     std::optional<Profile> profile_; // the profile whose items come now, in a run over all
     DetectionTally detection_;
     std::vector<std::string_view> left_out_;
+    std::string plan_path_;
+    std::string plan_sha256_;
 };

@@ -2,6 +2,7 @@
 
 #include "console/command_line.h"
 #include "console/console_outcome.h"
+#include "console/console_plan.h"
 #include "console/console_policy.h"
 #include "engine/session.h"
 #include "operations/delete_action.h"
@@ -70,8 +71,32 @@ int refused(ConsoleReporter& reporter, const RunRefusal& refusal) {
     return reporter.finish_early(exit_code_of(refusal.reason), text);
 }
 
+// A plan refused: nothing was done.
+int plan_refused(ConsoleReporter& reporter, std::string_view what, const std::string& why) {
+    const std::string text =
+        "VeskClean: the plan cannot be " + std::string(what) + ": " + why + ". Nothing was done.";
+    reporter.error(text);
+    return reporter.finish_early(kExitWrongCommandLine, text);
+}
+
+// The preview's end when it wrote a plan: the plan's file, or why there is none.
+int after_planned_preview(ConsoleReporter& reporter, const ConsoleRequest& request,
+                          const platform::Platform& os, const RunReport& report,
+                          const SharedState& state, platform::UserInterface& ui) {
+    if (!report.stopped && !report.uncovered) {
+        WrittenPlan written = write_plan(*request.run.plan, request.plan_out, os.files);
+        if (!written.error.empty()) {
+            const std::string text = "VeskClean: no plan was written: " + written.error;
+            reporter.error(text);
+            return reporter.finish(kExitSomethingLeft, report, text);
+        }
+        reporter.tell_plan(request.plan_out, std::move(written.sha256));
+    }
+    return after_run(reporter, request.run.kind, state, report, ui);
+}
+
 // One pass: the engine's answer to the request, the locks, start-up, the run, its end.
-int run_request(const ConsoleRequest& request, const platform::Platform& os,
+int run_checked(const ConsoleRequest& request, const platform::Platform& os,
                 ConsoleStreams& streams, const std::atomic<bool>& stop) {
     ConsoleReporter reporter(request, streams, stop);
     ConsoleUserInterface ui(streams);
@@ -98,9 +123,44 @@ int run_request(const ConsoleRequest& request, const platform::Platform& os,
         }
         return reporter.finish_early(kExitNoHostFolder, "the host folder was not found");
     }
+    const bool planned = !request.plan_out.empty();
+    if (planned) {
+        request.run.plan->header = plan_header(run.request(), state, os.system);
+    } else if (request.run.plan) {
+        if (auto wrong = host_refusal(*request.run.plan, state)) {
+            return plan_refused(reporter, "applied", *wrong);
+        }
+    }
     DeleteAction deletion;
     Context context{state, os, log, deletion, reporter};
-    return after_run(reporter, request.run.kind, state, carry_out(context, run), ui);
+    const RunReport report = carry_out(context, run);
+    if (planned) {
+        return after_planned_preview(reporter, request, os, report, state, ui);
+    }
+    return after_run(reporter, request.run.kind, state, report, ui);
+}
+
+// A plan to apply gives the request its options; a plan to write is checked for its place.
+int run_request(const ConsoleRequest& asked, const platform::Platform& os, ConsoleStreams& streams,
+                const std::atomic<bool>& stop) {
+    if (!asked.plan_in.empty()) {
+        auto applied = request_from_plan(asked, os);
+        if (const auto* wrong = std::get_if<std::string>(&applied)) {
+            ConsoleReporter reporter(asked, streams, stop);
+            return plan_refused(reporter, "applied", *wrong);
+        }
+        return run_checked(std::get<ConsoleRequest>(applied), os, streams, stop);
+    }
+    if (!asked.plan_out.empty()) {
+        if (auto wrong = plan_file_refusal(asked.plan_out, os.files)) {
+            ConsoleReporter reporter(asked, streams, stop);
+            return plan_refused(reporter, "written", *wrong);
+        }
+        ConsoleRequest planning = asked;
+        planning.run.plan = std::make_shared<Plan>();
+        return run_checked(planning, os, streams, stop);
+    }
+    return run_checked(asked, os, streams, stop);
 }
 
 // What the program would print, and even that the line is wrong, on one line of standard

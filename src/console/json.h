@@ -1,10 +1,13 @@
 // Just enough JSON for the console program's output: objects of strings, numbers, objects and
-// lists of strings, one a line.
+// lists of strings, one a line; and for reading back the flat objects it writes.
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 // The text as a JSON string, quotes included. UTF-8 passes through; quotes, backslashes and
@@ -27,3 +30,10 @@ private:
     void name(std::string_view member);
     std::string body_ = "{";
 };
+
+// A member's value in a flat object: text, a whole number, a flag, or a list of texts.
+using JsonValue = std::variant<std::string, std::uint64_t, bool, std::vector<std::string>>;
+using JsonFields = std::map<std::string, JsonValue, std::less<>>;
+// The members of one object as JsonObject writes it: nothing but blanks around it, no member
+// named twice, no nested object, numbers whole and unsigned. nullopt for anything else.
+std::optional<JsonFields> parse_json_object(std::string_view text);

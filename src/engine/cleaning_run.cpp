@@ -176,6 +176,7 @@ RunReport run_backed_up_cleaning(Context& context, const CleaningBody& body) {
             backup.set_folder(backup_folder_of(backups_folder(counted.state), log_name),
                               counted.state.backup_home);
             body(counted, backup, log_name);
+            record_plan_leftovers(counted);
         },
         [&](RunReport& report) {
             if (backup.holds_items()) {

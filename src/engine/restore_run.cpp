@@ -3,7 +3,7 @@
 #include "backup/backup_action.h"
 #include "backup/backup_contents.h"
 #include "backup/backup_reader.h"
-#include "backup/sha256.h"
+#include "platform/sha256.h"
 #include "engine/every_profile.h"
 #include "engine/profiles.h"
 #include "model/name_tables.h"

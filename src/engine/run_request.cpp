@@ -109,6 +109,8 @@ RunReport carry_out(Context& context, const AllowedRun& run) {
     context.state.backup_home = run.backups();
     context.state.keep = KeepList();
     context.state.keep.set_everywhere(run.keep());
+    context.state.plan_made = request.kind == RunKind::Preview ? request.plan : nullptr;
+    context.state.plan_applied = request.kind == RunKind::Clean ? request.plan : nullptr;
     if (request.scope == RunScope::OwnProfile) {
         switch (request.kind) {
         case RunKind::Preview:

@@ -5,7 +5,9 @@
 
 #include "engine/cleaning_run.h"
 #include "engine/policy.h"
+#include "model/plan.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -35,6 +37,9 @@ struct RunRequest {
     // Patterns of items to leave alone, over every profile (the console's /keep:); a cleaning's
     // or preview's, never a restore's.
     std::vector<std::string> keep = {};
+    // A preview fills it as the plan of what it found; a cleaning takes only what it lists, as
+    // it was then (the options and scope being the plan's).
+    std::shared_ptr<Plan> plan = {};
 
     bool changes() const { return kind == RunKind::Clean || kind == RunKind::Restore; }
 };

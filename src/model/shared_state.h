@@ -3,8 +3,10 @@
 #pragma once
 
 #include "model/keep_list.h"
+#include "model/plan.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,4 +32,8 @@ struct SharedState {
     // What the run leaves alone: the organisation's and the command line's patterns, which the
     // run sets, and the list of the profile being cleaned, read as its cleaning starts.
     KeepList keep;
+    // A preview that writes a plan fills plan_made; a cleaning that applies a plan takes only
+    // what plan_applied lists, as it was. Shared by the copies a run over every profile makes.
+    std::shared_ptr<Plan> plan_made;
+    std::shared_ptr<Plan> plan_applied;
 };

@@ -241,12 +241,12 @@ void hand_over_files(Context& context, platform::Folder& folder, std::string_vie
                      FilesHandedOver& handed) {
     // Kept files are told first and never opened ahead: the rest go as they would without them.
     std::vector<std::string> going;
-    const bool keeps = !context.state.keep.empty();
+    const bool keeps = !context.state.keep.empty() || context.state.plan_applied;
     for (const std::string& name : keeps ? all_names : std::vector<std::string>{}) {
         const Target target{kind, joined(folder_path, name), &folder, name};
-        if (on_keep_list(context, target)) {
+        if (auto reason = left_alone(context, target)) {
             ++handed.kept;
-            record(context, target, {Outcome::Kept, std::string(kOnAKeepList)});
+            record(context, target, {Outcome::Kept, std::move(*reason)});
         } else {
             going.push_back(name);
         }
@@ -255,7 +255,9 @@ void hand_over_files(Context& context, platform::Folder& folder, std::string_vie
     if (!context.action.deletes() || names.size() < kWorthAThread) {
         for (const std::string& name : names) {
             const Target target{kind, joined(folder_path, name), &folder, name};
-            count_and_record(context, target, context.action.apply(context, target), handed);
+            const ItemOutcome outcome = context.action.apply(context, target);
+            add_to_plan(context, target, outcome);
+            count_and_record(context, target, outcome, handed);
         }
         return;
     }

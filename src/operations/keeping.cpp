@@ -1,5 +1,6 @@
-// The keep lists' side of handing a target over: whether the run leaves it alone.
+// Whether the run leaves a target alone: the keep lists, and the plan it applies or makes.
 #include "operations/context.h"
+#include "operations/identity.h"
 #include "operations/targets.h"
 
 #include <memory>
@@ -79,11 +80,9 @@ bool keeps_an_entry(const Context& context, const Target& target) {
     return false;
 }
 
-} // namespace
-
 bool on_keep_list(const Context& context, const Target& target) {
     const KeepList& keep = context.state.keep;
-    if (keep.empty() || words_of(target.kind).kept.empty()) {
+    if (keep.empty()) {
         return false;
     }
     const std::string name = shown_path(target, context.key_root);
@@ -98,4 +97,62 @@ bool on_keep_list(const Context& context, const Target& target) {
     }
     return target.kind == TargetKind::ProjectFolder && target.folder &&
            keeps_an_entry(context, target);
+}
+
+} // namespace
+
+std::optional<std::string> left_alone(const Context& context, const Target& target) {
+    if (words_of(target.kind).kept.empty()) {
+        return std::nullopt;
+    }
+    if (on_keep_list(context, target)) {
+        return std::string(kOnAKeepList);
+    }
+    Plan* plan = context.state.plan_applied.get();
+    if (!plan) {
+        return std::nullopt;
+    }
+    const std::optional<std::string> identity = identity_of(context, target);
+    switch (plan->judge(words_of(target.kind).json, shown_path(target, context.key_root),
+                        identity.value_or(std::string()))) {
+    case PlanVerdict::Goes:
+        return identity ? std::nullopt : std::optional<std::string>(kChangedSincePreview);
+    case PlanVerdict::Changed:
+        return std::string(kChangedSincePreview);
+    case PlanVerdict::NotListed:
+        break;
+    }
+    return std::string(kNotInThePlan);
+}
+
+void add_to_plan(const Context& context, const Target& target, const ItemOutcome& outcome) {
+    Plan* plan = context.state.plan_made.get();
+    if (!plan || outcome.outcome != Outcome::Previewed) {
+        return;
+    }
+    // What cannot be read whole now could not be told unchanged later: it stays out.
+    if (auto identity = identity_of(context, target)) {
+        plan->add(std::string(words_of(target.kind).json), shown_path(target, context.key_root),
+                  std::move(*identity));
+    }
+}
+
+void record_plan_leftovers(Context& context) {
+    Plan* plan = context.state.plan_applied.get();
+    if (!plan) {
+        return;
+    }
+    for (const PlanItem& item : plan->items()) {
+        const std::optional<TargetKind> kind = kind_named(item.kind);
+        if (item.met || !kind) {
+            continue;
+        }
+        // The plan holds full names: keys with their root already.
+        const Target target{*kind, item.path};
+        const ItemOutcome gone{Outcome::Missing, std::string(kGoneSincePreview)};
+        if (context.log.is_open()) {
+            context.log.write_refusal(words_of(*kind).not_found, item.path, gone.reason);
+        }
+        context.observer.item_handled({target, gone, ""});
+    }
 }

@@ -8,28 +8,28 @@ namespace {
 
 // One row a kind, in the kinds' order: done, refused, not backed up, restored, not restored,
 // JSON kind, JSON outcomes (done, previewed), the preview's words (would, would not), the
-// detection's count (one, many), kept.
+// detection's count (one, many), kept, not found by a cleaning that applies a plan.
 // clang-format off
 constexpr std::array<KindWords, 8> kKindWords = {{
     {"Deleted Key:", "Could not delete Key:", "Could not back up Key:", "Restored Key:",
      "Not restored Key:", "key", "deleted", "would delete", "Would delete ", "Would not delete ",
-     "key", "keys", "Kept Key:"},
+     "key", "keys", "Kept Key:", "Not found Key:"},
     {"Deleted File:", "Could not delete File:", "Could not back up File:", "Restored File:",
      "Not restored File:", "settings file", "deleted", "would delete", "Would delete ",
-     "Would not delete ", "settings file", "settings files", "Kept File:"},
+     "Would not delete ", "settings file", "settings files", "Kept File:", "Not found File:"},
     {"Deleted File:", "Could not delete File:", {}, {}, {}, "file", "deleted", "would delete",
-     "Would delete ", "Would not delete ", "file", "files", "Kept File:"},
+     "Would delete ", "Would not delete ", "file", "files", "Kept File:", "Not found File:"},
     {"Deleted Directory:", "Could not delete Directory:", {}, {}, {}, "project folder", "deleted",
-     "would delete", "Would delete ", "Would not delete ", "project folder", "project folders", "Kept Directory:"},
+     "would delete", "Would delete ", "Would not delete ", "project folder", "project folders", "Kept Directory:", "Not found Directory:"},
     {"Deleted Directory:", "Could not delete Directory:", {}, {}, {}, "project link", "deleted",
-     "would delete", "Would delete ", "Would not delete ", "project link", "project links", "Kept Directory:"},
+     "would delete", "Would delete ", "Would not delete ", "project link", "project links", "Kept Directory:", "Not found Directory:"},
     {{}, "Could not delete File:", {}, {}, {}, "store file", "deleted", "would delete",
-     "Would delete ", "Would not delete ", "virtual-store file", "virtual-store files", "Kept File:"},
+     "Would delete ", "Would not delete ", "virtual-store file", "virtual-store files", "Kept File:", "Not found File:"},
     {{}, "Could not clean Directory:", {}, {}, {}, "store folder", "deleted", "would delete",
-     "Would delete ", "Would not clean ", "virtual-store folder", "virtual-store folders", {}},
+     "Would delete ", "Would not clean ", "virtual-store folder", "virtual-store folders", {}, {}},
     {"Permissions Set For: ", "Permissions Not Set For: ", {}, {}, {}, "folder rights",
      "permissions set", "would set permissions", "Would set permissions for: ",
-     "Would not set permissions for: ", "folder's access rights", "folders' access rights", {}},
+     "Would not set permissions for: ", "folder's access rights", "folders' access rights", {}, {}},
 }};
 // clang-format on
 static_assert(kKindWords.size() == static_cast<std::size_t>(TargetKind::FolderRights) + 1,
@@ -80,6 +80,15 @@ ItemOutcome outcome_of(const platform::RemovalResult& result) {
     return {Outcome::Missing, result.reason};
 }
 
+std::optional<TargetKind> kind_named(std::string_view json) {
+    for (std::size_t kind = 0; kind < kKindWords.size(); ++kind) {
+        if (kKindWords[kind].json == json) {
+            return static_cast<TargetKind>(kind);
+        }
+    }
+    return std::nullopt;
+}
+
 const KindWords& words_of(TargetKind kind) {
     return kKindWords[static_cast<std::size_t>(kind)];
 }
@@ -99,12 +108,13 @@ void record(Context& context, const Target& target, const ItemOutcome& outcome) 
 }
 
 ItemOutcome hand_over(Context& context, const Target& target) {
-    if (on_keep_list(context, target)) {
-        const ItemOutcome kept{Outcome::Kept, std::string(kOnAKeepList)};
+    if (auto reason = left_alone(context, target)) {
+        const ItemOutcome kept{Outcome::Kept, std::move(*reason)};
         record(context, target, kept);
         return kept;
     }
     ItemOutcome outcome = context.action.apply(context, target);
+    add_to_plan(context, target, outcome);
     record(context, target, outcome);
     return outcome;
 }

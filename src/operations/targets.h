@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -51,9 +52,12 @@ struct KindWords {
     std::string_view would_not; // the preview's line for what would be refused, before the path
     std::string_view one;       // a detection's count of one, "1 key", and of more, "2 keys"
     std::string_view many;
-    std::string_view kept; // the log's label when a keep list kept it; empty for what no
-                           // cleaning deletes
+    std::string_view kept;      // the log's label when a keep list kept it; empty for what no
+                                // cleaning deletes
+    std::string_view not_found; // the log's label for a plan's item that is gone
 };
+// The kind that the JSON output names so; nullopt for none.
+std::optional<TargetKind> kind_named(std::string_view json);
 const KindWords& words_of(TargetKind kind);
 
 // What became of one target. Previewed: the action would have done it, and did nothing.
@@ -84,9 +88,16 @@ ItemOutcome outcome_of(const platform::RemovalResult& result);
 // Writes the outcome's log line, when a log is open (a preview has none), and tells the run's
 // observer. A target found gone at its turn gets no line.
 void record(Context& context, const Target& target, const ItemOutcome& outcome);
-// Whether the run's keep lists keep the target: a pattern matches its name, or for a key or a
-// project folder, the name of anything inside it. Access rights are no deletion: never kept.
-bool on_keep_list(const Context& context, const Target& target);
-// The run's action applied to the target, then recorded; a target on a keep list is recorded as
+// Why the run leaves the target alone, or nullopt when it goes to the action: a keep list names
+// it (its name, or for a key or a project folder the name of anything inside it), or the plan
+// the run applies does not list it, or lists it as it was before it changed. Access rights are
+// no deletion: a keep list never holds them.
+std::optional<std::string> left_alone(const Context& context, const Target& target);
+// Adds the target to the plan a preview makes, when it makes one and the target would go.
+void add_to_plan(const Context& context, const Target& target, const ItemOutcome& outcome);
+// Logs and reports each item of the plan being applied that the cleaning did not meet: gone
+// since the preview.
+void record_plan_leftovers(Context& context);
+// The run's action applied to the target, then recorded; a target left alone is recorded as
 // kept and never reaches the action.
 ItemOutcome hand_over(Context& context, const Target& target);

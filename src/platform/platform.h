@@ -314,12 +314,21 @@ enum class Use {
     Hold,         // and keeping others from renaming or deleting it while it is open
 };
 
+// What tells one state of a file's contents from another without reading them.
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::uint64_t written = 0; // the last write, in the system's 100-nanosecond ticks
+    bool operator==(const FileStamp&) const = default;
+};
+
 // A file opened through its folder; closed when the object goes.
 class File {
 public:
     virtual ~File() = default;
     // Its attributes, asked through the handle. Throws Failure.
     virtual std::uint32_t attributes() = 0;
+    // Its size and last write, asked through the handle. Throws Failure.
+    virtual FileStamp stamp() = 0;
     // Every byte, read through the handle. Throws Failure.
     virtual std::string read_all() = 0;
     // Deletes it through the handle (opened for Delete), which is spent either way: Deleted

@@ -218,6 +218,43 @@ EOF
     [ ! -e "$host/q.vk\$" ] || fail "the project folder nobody kept is still there"
 }
 
+# A plan written by a preview, a file written to since, and the plan applied with its digest:
+# only what it lists goes, the changed file stays, and a wrong digest does nothing.
+case_plan() {
+    start_scratch
+    prepare_prefix
+    local host vesk_path plan
+    host=$(make_host_folder "$CASE")
+    vesk_path=$(windows_path "$host")
+    put "$host/a.\$\$\$"
+    put "$host/b.\$\$\$"
+    set_host_key "$host"
+    plan="$SCRATCH/vesk.plan"
+    rm -f "$plan"
+
+    clean preview /preview /temp "/plan:$(windows_path "$plan")"
+    expect_code preview 0
+    local digest
+    digest=$(out_lines preview | sed -n 's/^Its SHA-256: //p')
+    [ "${#digest}" = 64 ] || fail "no digest printed: $(out_lines preview)"
+    touch -d '2001-01-01' "$host/b.\$\$\$"
+    put "$host/new.\$\$\$"
+
+    clean wrong "/apply:$(windows_path "$plan")" "/expect:$(printf '%064d' 0)"
+    expect_code wrong 4
+    [ -f "$host/a.\$\$\$" ] || fail "a refused plan deleted something"
+
+    clean apply "/apply:$(windows_path "$plan")" "/expect:$digest"
+    expect_code apply 0
+    expect_log "$host/Cleaning1.log" <<EOF
+~ $DELETED_FILE$vesk_path\\a.\$\$\$
+~ ${KEPT_FILE}$vesk_path\\b.\$\$\$ (changed since the preview)
+~ ${KEPT_FILE}$vesk_path\\new.\$\$\$ (not in the plan)
+EOF
+    [ ! -e "$host/a.\$\$\$" ] && [ -f "$host/b.\$\$\$" ] && [ -f "$host/new.\$\$\$" ] ||
+        fail "the plan did not take exactly its unchanged items: $(ls "$host")"
+}
+
 case_exit_codes() {
     start_scratch
     prepare_prefix

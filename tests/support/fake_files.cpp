@@ -106,6 +106,12 @@ public:
         return entry("attributes").attributes;
     }
 
+    platform::FileStamp stamp() override {
+        const auto held = owner_.lock();
+        const FileEntry& file = entry("stamp");
+        return {file.content.size(), file.written};
+    }
+
     std::string read_all() override {
         const auto held = owner_.lock();
         FileEntry& file = entry("read_all");

@@ -39,6 +39,7 @@ struct FileEntry {
     bool users_full_control = false; // the rights the folder-rights walk grants
     bool others_may_write = true;    // false for a folder made for administrators only
     std::uint64_t id = 0;            // the entry itself, whatever its path becomes
+    std::uint64_t written = 0;       // its last write, as a tick count of the test's choosing
 };
 
 struct RegKey {

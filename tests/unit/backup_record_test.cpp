@@ -1,7 +1,7 @@
 // The record a backup keeps of its contents: the digest it rests on, and the reader that takes
 // only whole lines of digest, size and name.
 #include "backup/backup_contents.h"
-#include "backup/sha256.h"
+#include "platform/sha256.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -5,7 +5,7 @@
 #include "backup/backup_action.h"
 #include "backup/backup_contents.h"
 #include "backup/reg_file.h"
-#include "backup/sha256.h"
+#include "platform/sha256.h"
 #include "engine/cleaning_run.h"
 #include "engine/restore_run.h"
 #include "operation_world.h"

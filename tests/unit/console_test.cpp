@@ -12,6 +12,7 @@
 #include "operations/registry_settings.h"
 #include "platform/registry_values.h"
 #include "platform/text.h"
+#include "recording_streams.h"
 #include "startup/host_discovery.h"
 
 #include <algorithm>
@@ -130,13 +131,6 @@ bool is_utf8(std::string_view text) {
     }
     return true;
 }
-
-struct RecordingStreams final : ConsoleStreams {
-    void out(std::string_view line) override { output.emplace_back(line); }
-    void err(std::string_view line) override { errors.emplace_back(line); }
-    Lines output;
-    Lines errors;
-};
 
 class ConsoleTest : public testing::Test, protected InterposedWorld {
 protected:

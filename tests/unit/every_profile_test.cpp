@@ -8,6 +8,7 @@
 #include "operation_world.h"
 #include "platform/registry_values.h"
 #include "platform/text.h"
+#include "recording_streams.h"
 #include "startup/host_discovery.h"
 
 #include <algorithm>
@@ -30,13 +31,6 @@ constexpr const char* kStore = "\\AppData\\Local\\VirtualStore\\ProgramData\\TOL
 // Bob's hive as this run loads it: named by the fake's process.
 constexpr const char* kOurHive = "VESK Cleaning Wizard S-1-5-21-1-2-3-1003 4242.133600000000000000";
 constexpr const char* kAnotherRunsIt = ": another cleaning or restore of this profile is running";
-
-struct RecordingStreams final : ConsoleStreams {
-    void out(std::string_view line) override { output.emplace_back(line); }
-    void err(std::string_view line) override { errors.emplace_back(line); }
-    Lines output;
-    Lines errors;
-};
 
 std::string folder_of(const std::string& name) {
     return "C:\\Users\\" + name;

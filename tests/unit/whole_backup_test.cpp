@@ -2,7 +2,7 @@
 // record names, each exactly as recorded, nothing in it a link, and its folder one that only
 // administrators may change; what a restore writes are the bytes it checked.
 #include "backup/backup_contents.h"
-#include "backup/sha256.h"
+#include "platform/sha256.h"
 #include "console/console_run.h"
 #include "engine/profiles.h"
 #include "log_lines.h"

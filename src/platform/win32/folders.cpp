@@ -209,6 +209,16 @@ public:
         return information->dwFileAttributes;
     }
 
+    platform::FileStamp stamp() override {
+        const auto information = information_of(file_.get());
+        if (!information) {
+            throw platform::Failure(error_text(GetLastError()));
+        }
+        return {(std::uint64_t{information->nFileSizeHigh} << 32) | information->nFileSizeLow,
+                (std::uint64_t{information->ftLastWriteTime.dwHighDateTime} << 32) |
+                    information->ftLastWriteTime.dwLowDateTime};
+    }
+
     std::string read_all() override { return read_to_end(file_.get()); }
 
     platform::RemovalResult delete_now() override {

@@ -1,4 +1,4 @@
-#include "backup/sha256.h"
+#include "platform/sha256.h"
 
 namespace {
 
