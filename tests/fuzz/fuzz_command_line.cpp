@@ -1,7 +1,8 @@
 // The console program's command line: any arguments (the input split at NUL bytes) give either
 // a request or a reason, never both; a request always says what to clean, unless it asks for
-// help, for the policy (which stands alone), or to restore a cleaning, which names the cleaning
-// and nothing to clean; and each switch's letter case and prefix do not matter.
+// help, for the policy (which stands alone), to restore a cleaning, which names the cleaning
+// and nothing to clean, or to apply a plan, which brings its own options; and each switch's letter
+// case and prefix do not matter.
 #include "console/command_line.h"
 #include "fuzz_check.h"
 
@@ -67,8 +68,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(!any(parsed.request->run.options));
         FUZZ_CHECK(parsed.request->run.restore_number >= 1 &&
                    parsed.request->run.restore_number <= 32767);
+    } else if (runs && !parsed.request->plan_in.empty()) {
+        // A plan brings its own options.
+        FUZZ_CHECK(!any(parsed.request->run.options) && parsed.request->plan_out.empty() &&
+                   parsed.request->run.kind == RunKind::Clean);
     } else if (runs) {
         FUZZ_CHECK(any(parsed.request->run.options) && parsed.request->run.restore_number == 0);
+        FUZZ_CHECK(parsed.request->expect.empty());
+        FUZZ_CHECK(parsed.request->plan_out.empty() ||
+                   parsed.request->run.kind == RunKind::Preview);
     } else if (parsed.request && parsed.request->mode == ConsoleMode::Policy) {
         FUZZ_CHECK(!any(parsed.request->run.options) && !parsed.request->quiet);
     }
