@@ -263,7 +263,7 @@ case_exit_codes() {
 
     clean help /?
     expect_code help 0
-    grep -q '^VeskClean \[/preview\] OPTION\.\.\. \[/allusers\] \[/json\] \[/quiet\]' <(out_lines help) ||
+    grep -q '^VeskClean \[/preview\] OPTION\.\.\. \[/keep:PATTERN\]\.\.\. \[/allusers\] \[/json\] \[/quiet\]' <(out_lines help) ||
         fail "/? printed no usage"
     # The fault and where to learn more, in lines that a default console window keeps in sight.
     clean wrong /prevew /temp
@@ -915,7 +915,7 @@ PYTHON
             <(out_lines policy) || fail "$(cat "$SCRATCH/policy.out")"
     # The settings /policy lists, one a line after the first, are what the templates write.
     python3 "$VESK_SCRIPTS/../tests/release/check_policy_templates.py" "$VESK_SCRIPTS/../policy" \
-        $(out_lines policy | sed -n '2,12p' | cut -d' ' -f1) >&2 ||
+        $(out_lines policy | sed -n '2,13p' | cut -d' ' -f1) >&2 ||
         fail "the templates and the program's settings differ"
 
     set_policy HKCU PreviewOnly REG_DWORD 1
