@@ -27,6 +27,10 @@ struct PlanItem {
 inline constexpr std::string_view kChangedSincePreview = "changed since the preview";
 inline constexpr std::string_view kNotInThePlan = "not in the plan";
 inline constexpr std::string_view kGoneSincePreview = "gone since the preview";
+// Over every profile, a profile skipped (its hive would not load, another run held it) is not
+// looked into: its items are not met either.
+inline constexpr std::string_view kGoneOrNotCleaned =
+    "gone since the preview, or its profile was not cleaned";
 
 // What a cleaning that applies the plan makes of an item it reaches.
 enum class PlanVerdict { Goes, NotListed, Changed };

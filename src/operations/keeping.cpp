@@ -149,7 +149,9 @@ void record_plan_leftovers(Context& context) {
         }
         // The plan holds full names: keys with their root already.
         const Target target{*kind, item.path};
-        const ItemOutcome gone{Outcome::Missing, std::string(kGoneSincePreview)};
+        const ItemOutcome gone{
+            Outcome::Missing,
+            std::string(plan->header.every_profile ? kGoneOrNotCleaned : kGoneSincePreview)};
         if (context.log.is_open()) {
             context.log.write_refusal(words_of(*kind).not_found, item.path, gone.reason);
         }

@@ -209,6 +209,31 @@ TEST_F(EveryProfileTest, EachProfilesOwnKeepListCoversItsItemsAndTheCommandLines
     EXPECT_FALSE(fake.exists(backup + kLoggedOnSid + "\\registry.reg"));
 }
 
+// A plan over every profile names each profile's keys under HKEY_USERS and binds them all.
+TEST_F(EveryProfileTest, APlanOverEveryProfileTakesEachProfilesItemsAsTheyWere) {
+    fake.add_dir("D:\\Plans");
+    ASSERT_EQ(run({"/allusers", "/preview", "/registry", "/plan:D:\\Plans\\all.plan"}), kExitDone)
+        << testing::PrintToString(streams.errors);
+    fake.set_value(RegistryRoot::Users, std::string(kLoggedOnSid) + "\\" + settings_key("VESK 4.2"),
+                   "Ann", fake::reg_sz("changed"));
+    fake.key(RegistryRoot::CurrentUser, kBranch)->subkeys.erase(platform::fold_case("VESK 4.0"));
+
+    ASSERT_EQ(run({"/apply:D:\\Plans\\all.plan"}), kExitDone)
+        << testing::PrintToString(streams.errors) << log_text();
+    EXPECT_FALSE(bob_key());
+    EXPECT_TRUE(
+        fake.key(RegistryRoot::Users, std::string(kLoggedOnSid) + "\\" + kBranch + "\\VESK 4.2"));
+    const Lines logged = lines_of(log_text());
+    const std::string users = "HKEY_USERS\\";
+    for (const std::string& line :
+         {pad_to_zone("Kept Key:") + users + kLoggedOnSid + "\\" + settings_key("VESK 4.2") +
+              " (changed since the preview)",
+          pad_to_zone("Not found Key:") + users + kOwnSid + "\\" + settings_key("VESK 4.0") +
+              " (gone since the preview, or its profile was not cleaned)"}) {
+        EXPECT_TRUE(has_line(logged, line)) << line << "\n" << log_text();
+    }
+}
+
 TEST_F(EveryProfileTest, OnlyAnAdministratorOrTheSystemAccountRunsItAndAPreviewChangesNothing) {
     fake.administrator = false;
     const Lines before = fake.whole_world();
