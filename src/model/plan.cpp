@@ -11,12 +11,25 @@ void Plan::add(std::string kind, std::string path, std::string identity) {
     items_.push_back({std::move(kind), std::move(path), std::move(identity), false});
 }
 
-PlanVerdict Plan::judge(std::string_view kind, std::string_view path, std::string_view identity) {
+PlanItem* Plan::unmet(std::string_view kind, std::string_view path) {
     const auto found = index_.find(key_of(kind, path));
     if (found == index_.end() || items_[found->second].met) {
+        return nullptr;
+    }
+    return &items_[found->second];
+}
+
+PlanVerdict Plan::judge(std::string_view kind, std::string_view path, std::string_view identity) {
+    PlanItem* item = unmet(kind, path);
+    if (!item) {
         return PlanVerdict::NotListed;
     }
-    PlanItem& item = items_[found->second];
-    item.met = true;
-    return item.identity == identity ? PlanVerdict::Goes : PlanVerdict::Changed;
+    item->met = true;
+    return item->identity == identity ? PlanVerdict::Goes : PlanVerdict::Changed;
+}
+
+void Plan::meet(std::string_view kind, std::string_view path) {
+    if (PlanItem* item = unmet(kind, path)) {
+        item->met = true;
+    }
 }

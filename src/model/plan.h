@@ -45,9 +45,12 @@ public:
     // Finds the item (kind and full name, the name in any letter case) and marks it met; Goes
     // when it is as the plan says.
     PlanVerdict judge(std::string_view kind, std::string_view path, std::string_view identity);
+    // Marks the item met without judging it: the run leaves it for another reason.
+    void meet(std::string_view kind, std::string_view path);
 
 private:
     static std::u32string key_of(std::string_view kind, std::string_view path);
+    PlanItem* unmet(std::string_view kind, std::string_view path);
 
     std::vector<PlanItem> items_;
     std::unordered_map<std::u32string, std::size_t> index_; // by kind and folded name

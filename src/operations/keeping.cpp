@@ -105,10 +105,14 @@ std::optional<std::string> left_alone(const Context& context, const Target& targ
     if (words_of(target.kind).kept.empty()) {
         return std::nullopt;
     }
+    Plan* plan = context.state.plan_applied.get();
     if (on_keep_list(context, target)) {
+        // Found, and kept: the plan's item is not gone.
+        if (plan) {
+            plan->meet(words_of(target.kind).json, shown_path(target, context.key_root));
+        }
         return std::string(kOnAKeepList);
     }
-    Plan* plan = context.state.plan_applied.get();
     if (!plan) {
         return std::nullopt;
     }

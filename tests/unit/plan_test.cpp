@@ -26,7 +26,7 @@ protected:
         fake.set_value(RegistryRoot::LocalMachine, kHostKey, "AppData Path",
                        fake::reg_sz(kHostFolder), platform::RegistryView::Wow64_32);
         fake.add_dir("D:\\Plans");
-        for (const char* name : {"a.$$$", "b.$$$", "c.$$$"}) {
+        for (const char* name : {"a.$$$", "b.$$$", "c.$$$", "d.$$$"}) {
             fake.add_file(host(name), name);
         }
         fake.set_value(RegistryRoot::CurrentUser, key("VeskMain\\Recent\\Deep"), "File",
@@ -74,7 +74,9 @@ TEST_F(PlanTest, AnAppliedPlanTakesWhatItListsAsItWasAndNothingElse) {
     fake.set_value(RegistryRoot::CurrentUser, key("VeskMain\\Recent\\Deep"), "File",
                    fake::reg_sz("y"));
 
-    ASSERT_EQ(run({"/apply:" + std::string(kPlanFile), "/EXPECT:" + digest}), kExitDone)
+    // A keep list still holds for what the plan lists.
+    ASSERT_EQ(run({"/apply:" + std::string(kPlanFile), "/EXPECT:" + digest, "/keep:*\\d.$$$"}),
+              kExitDone)
         << testing::PrintToString(streams.errors) << log_text();
     EXPECT_FALSE(fake.exists(host("a.$$$")));
     EXPECT_FALSE(fake.key(RegistryRoot::CurrentUser, key("VESK 4.1")));
@@ -86,6 +88,8 @@ TEST_F(PlanTest, AnAppliedPlanTakesWhatItListsAsItWasAndNothingElse) {
     EXPECT_TRUE(
         logged("Kept Key:", "HKEY_CURRENT_USER\\" + key("VeskMain"), "changed since the preview"));
     EXPECT_TRUE(logged("Not found File:", host("c.$$$"), "gone since the preview"));
+    EXPECT_TRUE(logged("Kept File:", host("d.$$$"), "on a keep list"));
+    EXPECT_FALSE(logged("Not found File:", host("d.$$$"), "gone since the preview"));
     EXPECT_TRUE(fake.exists(host("Cleaning1.backup\\registry.reg"))) << "backed up as ever";
 }
 
