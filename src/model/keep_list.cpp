@@ -9,7 +9,8 @@ namespace {
 constexpr std::string_view kCurrentUser = "HKEY_CURRENT_USER\\";
 
 // The pattern's positions reachable after reading the whole text, each position the count of
-// pattern characters used up; a "*" may use up any run of characters, or none.
+// pattern characters used up; a "*" may use up any run of characters, or none. Some position is
+// reachable exactly when some text that begins with this one matches.
 std::vector<bool> reachable(const std::u32string& pattern, const std::u32string& text) {
     std::vector<bool> at(pattern.size() + 1, false);
     const auto close_over_stars = [&] {
@@ -53,8 +54,8 @@ bool starts_with_folded(std::string_view text, std::string_view prefix) {
 } // namespace
 
 bool keep_pattern_matches(std::string_view pattern, std::string_view name) {
-    const std::u32string folded = platform::fold_case(pattern);
-    return reachable(folded, platform::fold_case(name)).back();
+    // The file names' matcher: the same two wildcards, in any letter case, "*" over anything.
+    return platform::wildcard_match(pattern, name);
 }
 
 bool keep_pattern_reaches_below(std::string_view pattern, std::string_view name) {
