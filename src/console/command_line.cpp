@@ -22,13 +22,17 @@ constexpr std::string_view kPlan = "plan:";
 constexpr std::string_view kApply = "apply:";
 constexpr std::string_view kExpect = "expect:";
 
-// The switches that carry a text of the user's, as written: a pattern, a file, a digest.
+// The switches that carry a text of the user's, as written: a pattern, a file, a digest. Each
+// text but a pattern is given once: a second would leave one of them unsaid.
 struct TextSwitch {
     std::string_view prefix;
-    std::string_view what; // what the text names, for the line that says it is missing
+    std::string_view what;             // what the text names, for the line that it is missing
+    std::string ConsoleRequest::*slot; // where it goes; null for a keep pattern, which adds up
 };
-constexpr TextSwitch kTextSwitches[] = {
-    {kKeep, "nothing to keep"}, {kPlan, "no file"}, {kApply, "no file"}, {kExpect, "no digest"}};
+constexpr TextSwitch kTextSwitches[] = {{kKeep, "nothing to keep", nullptr},
+                                        {kPlan, "no file", &ConsoleRequest::plan_out},
+                                        {kApply, "no file", &ConsoleRequest::plan_in},
+                                        {kExpect, "no digest", &ConsoleRequest::expect}};
 
 // The N of "restore:N": a log's number, 1 to 32767, in plain decimal digits; 0 when it is not.
 int restore_number_of(std::string_view name) {
@@ -145,7 +149,7 @@ std::optional<std::string> settle(Switches& switches) {
 }
 
 // Takes the text of a switch that carries one, as written: it is the user's, not a switch's
-// name. A file or digest given twice would leave one of them unsaid.
+// name.
 std::optional<std::string> take_text(const TextSwitch& text_switch, const std::string& argument,
                                      Switches& switches) {
     std::string text = argument.substr(1 + text_switch.prefix.size());
@@ -153,13 +157,11 @@ std::optional<std::string> take_text(const TextSwitch& text_switch, const std::s
         return "\"" + argument + "\" names " + std::string(text_switch.what);
     }
     ConsoleRequest& request = switches.request;
-    if (text_switch.prefix == kKeep) {
+    if (!text_switch.slot) {
         request.run.keep.push_back(std::move(text));
         return std::nullopt;
     }
-    std::string& slot = text_switch.prefix == kPlan    ? request.plan_out
-                        : text_switch.prefix == kApply ? request.plan_in
-                                                       : request.expect;
+    std::string& slot = request.*text_switch.slot;
     if (!slot.empty()) {
         return "\"" + argument + "\" is given twice";
     }

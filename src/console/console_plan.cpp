@@ -85,7 +85,7 @@ PlanHeader plan_header(const RunRequest& run, const SharedState& state, platform
 }
 
 WrittenPlan write_plan(const Plan& plan, const std::string& path, platform::FileSystem& files) {
-    const std::string text = plan_file_text(plan);
+    const PlanText text = plan_file_text(plan);
     const PlacedFile file = placed(path);
     try {
         platform::OpenedFolder folder =
@@ -97,11 +97,11 @@ WrittenPlan write_plan(const Plan& plan, const std::string& path, platform::File
         if (!created.file) {
             return {{}, path + " cannot be made (" + created.reason + ")"};
         }
-        created.file->write(text);
+        created.file->write(text.text);
     } catch (const platform::Failure& failure) {
         return {{}, path + " cannot be written (" + failure.what() + ")"};
     }
-    return {std::get<PlanFile>(read_plan_file(text)).sha256, {}};
+    return {text.sha256, {}};
 }
 
 std::variant<ConsoleRequest, std::string> request_from_plan(const ConsoleRequest& request,

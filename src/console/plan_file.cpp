@@ -70,7 +70,7 @@ std::variant<PlanHeader, std::string> header_of(std::string_view line) {
 
 } // namespace
 
-std::string plan_file_text(const Plan& plan) {
+PlanText plan_file_text(const Plan& plan) {
     std::string text = header_line(plan.header) + std::string(kLineEnd);
     for (const PlanItem& item : plan.items()) {
         text += JsonObject()
@@ -81,14 +81,14 @@ std::string plan_file_text(const Plan& plan) {
                     .text();
         text += kLineEnd;
     }
-    const std::string digest = sha256_hex(text);
-    return text +
-           JsonObject()
-               .add("type", "end")
-               .add("items", std::uint64_t{plan.items().size()})
-               .add("sha256", digest)
-               .text() +
-           std::string(kLineEnd);
+    std::string digest = sha256_hex(text);
+    text += JsonObject()
+                .add("type", "end")
+                .add("items", std::uint64_t{plan.items().size()})
+                .add("sha256", digest)
+                .text() +
+            std::string(kLineEnd);
+    return {std::move(text), std::move(digest)};
 }
 
 std::variant<PlanFile, std::string> read_plan_file(std::string_view bytes) {

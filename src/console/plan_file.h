@@ -10,7 +10,12 @@
 #include <string_view>
 #include <variant>
 
-std::string plan_file_text(const Plan& plan);
+// The plan's text, and its SHA-256 as its end holds it.
+struct PlanText {
+    std::string text;
+    std::string sha256;
+};
+PlanText plan_file_text(const Plan& plan);
 
 struct PlanFile {
     Plan plan;

@@ -241,12 +241,10 @@ void hand_over_files(Context& context, platform::Folder& folder, std::string_vie
                      FilesHandedOver& handed) {
     // Kept files are told first and never opened ahead: the rest go as they would without them.
     std::vector<std::string> going;
-    const bool keeps = !context.state.keep.empty() || context.state.plan_applied;
+    const bool keeps = leaves_any_alone(context);
     for (const std::string& name : keeps ? all_names : std::vector<std::string>{}) {
-        const Target target{kind, joined(folder_path, name), &folder, name};
-        if (auto reason = left_alone(context, target)) {
+        if (set_aside(context, {kind, joined(folder_path, name), &folder, name})) {
             ++handed.kept;
-            record(context, target, {Outcome::Kept, std::move(*reason)});
         } else {
             going.push_back(name);
         }
@@ -274,6 +272,39 @@ void hand_over_files(Context& context, platform::Folder& folder, std::string_vie
         ahead.opened.file.reset();
         count_and_record(context, target, outcome, handed);
     }
+}
+
+bool look_through_tree(platform::Folder& parent, std::string_view name, std::string_view path,
+                       const StepFunction& step,
+                       const std::function<bool(const std::string&)>& unopened) {
+    platform::OpenedFolder top = parent.open_folder(name, platform::Use::Read);
+    if (!top.folder) {
+        return unopened(std::string(path));
+    }
+    // An explicit stack: a tree can be nested deeper than any thread's stack would allow.
+    std::vector<std::pair<std::unique_ptr<platform::Folder>, std::string>> pending;
+    pending.emplace_back(std::move(top.folder), std::string(path));
+    while (!pending.empty()) {
+        auto [folder, at] = std::move(pending.back());
+        pending.pop_back();
+        for (const platform::DirEntry& entry : folder->list()) {
+            const std::string inside = joined(at, entry.name);
+            const Step next = step(entry, *folder, inside);
+            if (next == Step::Stop) {
+                return true;
+            }
+            if (next != Step::Enter || !is_folder(entry) || platform::is_link(entry)) {
+                continue;
+            }
+            platform::OpenedFolder below = folder->open_folder(entry.name, platform::Use::Read);
+            if (below.folder) {
+                pending.emplace_back(std::move(below.folder), inside);
+            } else if (unopened(inside)) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 platform::RemovalResult delete_folder_tree(platform::Folder& parent, std::string_view name,

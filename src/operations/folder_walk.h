@@ -6,6 +6,7 @@
 #include "operations/context.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,19 @@ struct FilesHandedOver {
 void hand_over_files(Context& context, platform::Folder& folder, std::string_view folder_path,
                      const std::vector<std::string>& names, TargetKind kind,
                      FilesHandedOver& handed);
+
+// What a look through a folder's tree does after an entry.
+enum class Step { Next, Enter, Stop };
+// Looks through the tree of the folder name of parent (whose path is path), each folder opened
+// for reading through the one above it: step is told each entry, with the folder that holds it
+// and the entry's path, and says whether to go on, to enter it (a folder; a link is never
+// entered) or to stop. A folder that will not open, the top one included, is handed to
+// unopened, which says whether to stop. True when the look stopped.
+using StepFunction =
+    std::function<Step(const platform::DirEntry&, platform::Folder&, const std::string&)>;
+bool look_through_tree(platform::Folder& parent, std::string_view name, std::string_view path,
+                       const StepFunction& step,
+                       const std::function<bool(const std::string&)>& unopened);
 
 // Deletes the folder name of parent with everything in it, through the walk: each folder opened
 // through the one above it, links removed by themselves and never followed, each file deleted

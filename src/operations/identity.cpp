@@ -1,10 +1,7 @@
 #include "operations/identity.h"
 
+#include "operations/folder_walk.h"
 #include "platform/sha256.h"
-
-#include <memory>
-#include <utility>
-#include <vector>
 
 namespace {
 
@@ -77,41 +74,34 @@ std::optional<std::string> key_identity(const Context& context, const Target& ta
     return "tree " + digest.hex();
 }
 
-// The folder's tree, each folder opened through the one above it and links never entered.
+// The folder's tree: each entry's name and attributes, and each file's stamp.
 std::optional<std::string> folder_identity(const Target& target) {
     if (!target.folder) {
         return std::nullopt;
     }
-    platform::OpenedFolder top = target.folder->open_folder(target.name, platform::Use::Read);
-    if (!top.folder) {
-        return std::nullopt;
-    }
     Sha256 digest;
-    std::vector<std::pair<std::unique_ptr<platform::Folder>, std::string>> pending;
-    pending.emplace_back(std::move(top.folder), std::string());
-    while (!pending.empty()) {
-        auto [folder, path] = std::move(pending.back());
-        pending.pop_back();
-        for (const platform::DirEntry& entry : folder->list()) {
-            const std::string inside = path + "\\" + entry.name;
-            add_piece(digest, inside + " " + std::to_string(entry.attributes));
-            if (platform::is_link(entry)) {
-                continue;
+    bool whole = true;
+    look_through_tree(
+        *target.folder, target.name, std::string_view(),
+        [&](const platform::DirEntry& entry, platform::Folder& folder, const std::string& path) {
+            add_piece(digest, path + " " + std::to_string(entry.attributes));
+            if (platform::is_link(entry) || (entry.attributes & platform::attr::kDirectory) != 0) {
+                return Step::Enter;
             }
-            if ((entry.attributes & platform::attr::kDirectory) != 0) {
-                platform::OpenedFolder below = folder->open_folder(entry.name, platform::Use::Read);
-                if (!below.folder) {
-                    return std::nullopt;
-                }
-                pending.emplace_back(std::move(below.folder), inside);
-                continue;
-            }
-            const platform::OpenedFile file = folder->open_file(entry.name, platform::Use::Read);
+            const platform::OpenedFile file = folder.open_file(entry.name, platform::Use::Read);
             if (!file.file) {
-                return std::nullopt;
+                whole = false;
+                return Step::Stop;
             }
             add_piece(digest, stamp_text(file.file->stamp()));
-        }
+            return Step::Next;
+        },
+        [&](const std::string&) {
+            whole = false;
+            return true;
+        });
+    if (!whole) {
+        return std::nullopt;
     }
     return "tree " + digest.hex_digest();
 }

@@ -1,11 +1,10 @@
 // Whether the run leaves a target alone: the keep lists, and the plan it applies or makes.
 #include "operations/context.h"
+#include "operations/folder_walk.h"
 #include "operations/identity.h"
 #include "operations/targets.h"
 
-#include <memory>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -48,36 +47,19 @@ bool keeps_a_subkey(const Context& context, const Target& target) {
     return platform::walk_key_tree(*opened.key, target.path, search).has_value();
 }
 
-// Looks through the folder's tree, each folder opened through the one above it and links never
-// entered, for an entry whose name a keep list matches.
+// Looks through the folder's tree for an entry whose name a keep list matches, entering only a
+// folder below which a pattern could match.
 bool keeps_an_entry(const Context& context, const Target& target) {
     const KeepList& keep = context.state.keep;
-    platform::OpenedFolder top = target.folder->open_folder(target.name, platform::Use::Read);
-    if (!top.folder) {
-        return false;
-    }
-    std::vector<std::pair<std::unique_ptr<platform::Folder>, std::string>> pending;
-    pending.emplace_back(std::move(top.folder), target.path);
-    while (!pending.empty()) {
-        auto [folder, path] = std::move(pending.back());
-        pending.pop_back();
-        for (const platform::DirEntry& entry : folder->list()) {
-            const std::string inside = path + "\\" + entry.name;
-            if (keep.keeps(inside)) {
-                return true;
+    return look_through_tree(
+        *target.folder, target.name, target.path,
+        [&](const platform::DirEntry&, platform::Folder&, const std::string& path) {
+            if (keep.keeps(path)) {
+                return Step::Stop;
             }
-            const bool enters = (entry.attributes & platform::attr::kDirectory) != 0 &&
-                                !platform::is_link(entry) && keep.may_keep_below(inside);
-            if (!enters) {
-                continue;
-            }
-            platform::OpenedFolder below = folder->open_folder(entry.name, platform::Use::Read);
-            if (below.folder) {
-                pending.emplace_back(std::move(below.folder), inside);
-            }
-        }
-    }
-    return false;
+            return keep.may_keep_below(path) ? Step::Enter : Step::Next;
+        },
+        [](const std::string&) { return false; });
 }
 
 bool on_keep_list(const Context& context, const Target& target) {
@@ -120,6 +102,7 @@ std::optional<std::string> left_alone(const Context& context, const Target& targ
     switch (plan->judge(words_of(target.kind).json, shown_path(target, context.key_root),
                         identity.value_or(std::string()))) {
     case PlanVerdict::Goes:
+        // A plan file may hold an empty identity: what cannot be read now never goes.
         return identity ? std::nullopt : std::optional<std::string>(kChangedSincePreview);
     case PlanVerdict::Changed:
         return std::string(kChangedSincePreview);
@@ -127,6 +110,20 @@ std::optional<std::string> left_alone(const Context& context, const Target& targ
         break;
     }
     return std::string(kNotInThePlan);
+}
+
+bool leaves_any_alone(const Context& context) {
+    return !context.state.keep.empty() || context.state.plan_applied;
+}
+
+std::optional<ItemOutcome> set_aside(Context& context, const Target& target) {
+    auto reason = left_alone(context, target);
+    if (!reason) {
+        return std::nullopt;
+    }
+    const ItemOutcome kept{Outcome::Kept, std::move(*reason)};
+    record(context, target, kept);
+    return kept;
 }
 
 void add_to_plan(const Context& context, const Target& target, const ItemOutcome& outcome) {

@@ -108,10 +108,8 @@ void record(Context& context, const Target& target, const ItemOutcome& outcome) 
 }
 
 ItemOutcome hand_over(Context& context, const Target& target) {
-    if (auto reason = left_alone(context, target)) {
-        const ItemOutcome kept{Outcome::Kept, std::move(*reason)};
-        record(context, target, kept);
-        return kept;
+    if (auto kept = set_aside(context, target)) {
+        return *kept;
     }
     ItemOutcome outcome = context.action.apply(context, target);
     add_to_plan(context, target, outcome);

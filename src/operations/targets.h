@@ -93,6 +93,10 @@ void record(Context& context, const Target& target, const ItemOutcome& outcome);
 // the run applies does not list it, or lists it as it was before it changed. Access rights are
 // no deletion: a keep list never holds them.
 std::optional<std::string> left_alone(const Context& context, const Target& target);
+// Whether the run leaves anything alone at all: a keep list, or a plan it applies.
+bool leaves_any_alone(const Context& context);
+// The target recorded as kept when the run leaves it alone; nullopt when it goes to the action.
+std::optional<ItemOutcome> set_aside(Context& context, const Target& target);
 // Adds the target to the plan a preview makes, when it makes one and the target would go.
 void add_to_plan(const Context& context, const Target& target, const ItemOutcome& outcome);
 // Logs and reports each item of the plan being applied that the cleaning did not meet: gone

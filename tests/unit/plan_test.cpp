@@ -138,10 +138,11 @@ TEST(PlanFileTest, OnlyAWholeUnchangedPlanIsRead) {
     plan.header = {"PC1", "alice", "D:\\Host \"x\"", true, {"temp", "registry"}};
     plan.add("file", "D:\\Host\\a.$$$", "size 1, written 2");
     plan.add("key", "HKEY_USERS\\S-1-5-21-1\\Software\\K", "tree 00");
-    const std::string text = plan_file_text(plan);
+    const std::string text = plan_file_text(plan).text;
     const auto read = read_plan_file(text);
     ASSERT_TRUE(std::holds_alternative<PlanFile>(read)) << std::get<std::string>(read);
     const PlanFile& file = std::get<PlanFile>(read);
+    EXPECT_EQ(file.sha256, plan_file_text(plan).sha256);
     EXPECT_EQ(file.plan.header.host, plan.header.host);
     EXPECT_TRUE(file.plan.header.every_profile);
     EXPECT_EQ(file.plan.header.options, plan.header.options);
