@@ -168,10 +168,10 @@ RunReport run_logged(Context& context, TargetAction& action, MarkedRun marked,
     return report;
 }
 
-RunReport run_backed_up_cleaning(Context& context, const CleaningBody& body) {
+RunReport run_backed_up_cleaning(Context& context, const CleaningBody& body, MarkedRun marked) {
     BackupAction backup(context.action);
     return run_logged(
-        context, backup, MarkedRun::Cleaning, {},
+        context, backup, marked, {},
         [&](Context& counted, const std::string& log_name) {
             backup.set_folder(backup_folder_of(backups_folder(counted.state), log_name),
                               counted.state.backup_home);

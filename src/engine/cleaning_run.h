@@ -51,8 +51,9 @@ struct RunReport {
 };
 
 // A cleaning and a restore keep values of their own in the marker, so that a rule for "cleaned"
-// is never met by a restore.
-enum class MarkedRun { Cleaning, Restore };
+// is never met by a restore. A cleaning over every profile is marked as a cleaning, but its backup
+// is no user's own.
+enum class MarkedRun { Cleaning, EveryProfileCleaning, Restore };
 
 using LoggedBody = std::function<void(Context& counted, const std::string& log_name)>;
 // The frame of every run that keeps a log, a cleaning, one over every profile and a restore
@@ -75,7 +76,8 @@ using CleaningBody =
     std::function<void(Context& counted, BackupAction& backup, const std::string& log_name)>;
 // run_cleaning's frame around any body: a new log, the backup folder beside it (or in the
 // organisation's), the backup's closing line, the marker, the end of the pipeline.
-RunReport run_backed_up_cleaning(Context& context, const CleaningBody& body);
+RunReport run_backed_up_cleaning(Context& context, const CleaningBody& body,
+                                 MarkedRun marked = MarkedRun::Cleaning);
 // preview_cleaning's frame around any body: a copy of the state, no log, nothing changed.
 RunReport run_preview(Context& context, const std::function<void(Context& counted)>& body);
 

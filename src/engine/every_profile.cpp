@@ -107,7 +107,8 @@ void in_each_profile(Context& counted, const MachineProfiles& machine, ProfileAc
 RunReport run_cleaning_every_profile(Context& context, const CleaningOptions& options,
                                      const MachineProfiles& machine) {
     return run_backed_up_cleaning(
-        context, [&](Context& counted, BackupAction& backup, const std::string& log_name) {
+        context,
+        [&](Context& counted, BackupAction& backup, const std::string& log_name) {
             run_operations(counted, options, log_name, Scope::Machine);
             in_each_profile(counted, machine, ProfileAccess::LockEach,
                             [&](Context& inside, const Profile& profile) {
@@ -117,7 +118,8 @@ RunReport run_cleaning_every_profile(Context& context, const CleaningOptions& op
                                                 own,          inside.observer, inside.key_root};
                                 run_operations(backing, options, log_name, Scope::User);
                             });
-        });
+        },
+        MarkedRun::EveryProfileCleaning);
 }
 
 RunReport preview_every_profile(Context& context, const CleaningOptions& options,

@@ -1,5 +1,7 @@
 #include "engine/marker.h"
 
+#include "engine/own_backups.h"
+#include "log/cleaning_log.h"
 #include "platform/registry_values.h"
 
 namespace {
@@ -23,7 +25,7 @@ std::optional<std::string> write_marker(Context& context, const RunReport& repor
     if (!created.key) {
         return created.reason;
     }
-    const std::string last = run == MarkedRun::Cleaning ? "LastCleaning" : "LastRestore";
+    const std::string last = run == MarkedRun::Restore ? "LastRestore" : "LastCleaning";
     const std::pair<std::string, platform::RegistryValue> values[] = {
         {last + "Time", platform::text_value(iso_8601(context.os.system.utc_now()))},
         {last + "ExitCode", platform::dword_value(exit_code_of(report))},
@@ -33,6 +35,14 @@ std::optional<std::string> write_marker(Context& context, const RunReport& repor
     for (const auto& [name, value] : values) {
         if (auto failed = created.key->set_value(name, value)) {
             return name + ": " + *failed;
+        }
+    }
+    // The window's undo lists the user's own backups; a run over every profile's are the
+    // administrators'.
+    const int number = log_number_of(report.log_name);
+    if (run == MarkedRun::Cleaning && !report.backup_folder.empty() && number > 0) {
+        if (auto failed = note_own_backup(*created.key, number)) {
+            return std::string(kBackupsValue) + ": " + *failed;
         }
     }
     return std::nullopt;

@@ -17,6 +17,8 @@ std::uint32_t exit_code_of(const RunReport& report);
 
 // Writes LastCleaningTime (ISO 8601, UTC), LastCleaningExitCode and LastCleaningLog for a
 // cleaning, LastRestoreTime, LastRestoreExitCode and LastRestoreLog for a restore, and Version
-// for both, for a run whose log was opened, before the log's last line. A marker that cannot be
-// written gets a line in the log and changes nothing else: not the run's outcome, not its report.
+// for both, for a run whose log was opened, before the log's last line; a cleaning of the user's
+// own that made a backup also adds its number to Backups (see own_backups.h). A marker that cannot
+// be written gets a line in the log and changes nothing else: not the run's outcome, not its
+// report.
 void mark_run(Context& context, const RunReport& report, MarkedRun run);

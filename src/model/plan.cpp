@@ -33,3 +33,8 @@ void Plan::meet(std::string_view kind, std::string_view path) {
         item->met = true;
     }
 }
+
+const PlanItem* Plan::find(std::string_view kind, std::string_view path) const {
+    const auto found = index_.find(key_of(kind, path));
+    return found == index_.end() ? nullptr : &items_[found->second];
+}

@@ -47,6 +47,8 @@ public:
     PlanVerdict judge(std::string_view kind, std::string_view path, std::string_view identity);
     // Marks the item met without judging it: the run leaves it for another reason.
     void meet(std::string_view kind, std::string_view path);
+    // The item of that kind and full name (in any letter case); null when the plan has none.
+    const PlanItem* find(std::string_view kind, std::string_view path) const;
 
 private:
     static std::u32string key_of(std::string_view kind, std::string_view path);

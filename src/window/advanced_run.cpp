@@ -114,6 +114,10 @@ void Form1::Command2_Click() {
             return;
         }
     }
+    after_advanced_run();
+}
+
+void Form1::after_advanced_run() {
     untick_every_box();
     set_caption(ControlId::Command2, kDone);
 }

@@ -124,11 +124,12 @@ std::string handler_name(const Control& control) {
 
 } // namespace
 
-Form1::Form1(Context context, platform::UserInterface& ui)
-    : context_(context), ui_(ui), controls_(stored_controls()) {}
+Form1::Form1(Context context, platform::UserInterface& ui, WindowDialogs& dialogs)
+    : context_(context), ui_(ui), dialogs_(dialogs), controls_(stored_controls()) {}
 
-Form1::Form1(Context context, platform::UserInterface& ui, RunExecutor& executor)
-    : Form1(context, ui) {
+Form1::Form1(Context context, platform::UserInterface& ui, WindowDialogs& dialogs,
+             RunExecutor& executor)
+    : Form1(context, ui, dialogs) {
     executor_ = &executor;
 }
 
@@ -261,6 +262,8 @@ void Form1::raise_click(ControlId id) {
         {"Command1", [](Form1& form, int) { form.Command1_Click(); }},
         {"Command2", [](Form1& form, int) { form.Command2_Click(); }},
         {"Command3", [](Form1& form, int) { form.Command3_Click(); }},
+        {"Command4", [](Form1& form, int) { form.Command4_Click(); }},
+        {"Command5", [](Form1& form, int) { form.Command5_Click(); }},
     };
     const Control& target = control(id);
     const auto found = std::ranges::find(kHandlers, target.name, &Handler::control);
@@ -293,8 +296,10 @@ void Form1::apply_policy() {
         control(named("Check4")).enabled || control(named("Check5")).enabled;
 }
 
-std::optional<AllowedRun> Form1::allowed_cleaning(const CleaningOptions& options) {
-    const RunRequest request{RunKind::Clean, RunScope::OwnProfile, options, options};
+std::optional<AllowedRun> Form1::allowed_cleaning(const CleaningOptions& options,
+                                                  std::shared_ptr<Plan> plan) {
+    const RunRequest request{RunKind::Clean, RunScope::OwnProfile, options, options, 0, {},
+                             std::move(plan)};
     auto checked = check_run(request, policy_, context_.os.system);
     if (const auto* refusal = std::get_if<RunRefusal>(&checked)) {
         ui_.message_box(refusal->text, platform::kMbInformation);
@@ -327,6 +332,10 @@ void Form1::Command3_Click() {
     }
 }
 
+Panel Form1::shown_panel() const {
+    return control(ControlId::Frame2).visible ? Panel::Advanced : Panel::Standard;
+}
+
 void Form1::Form_QueryUnload() {
     set_mouse_pointer(platform::kPointerDefault);
     context_.log.close();
@@ -342,6 +351,11 @@ std::unique_ptr<CleaningSession> Form1::claim_cleaning() {
 }
 
 bool Form1::clean_and_tell(const AllowedRun& run, std::string_view handler, ControlId panel) {
+    return work_and_tell(run, handler, panel, &Form1::tell_outcome);
+}
+
+bool Form1::work_and_tell(const AllowedRun& run, std::string_view handler, ControlId panel,
+                          void (Form1::*tell)(const RunReport&)) {
     set_mouse_pointer(platform::kPointerHourglass);
     const RunReport report = run_showing_progress(run, panel);
     if (report.uncovered) {
@@ -351,7 +365,7 @@ bool Form1::clean_and_tell(const AllowedRun& run, std::string_view handler, Cont
     }
     if (!report.stopped) {
         set_mouse_pointer(platform::kPointerDefault);
-        tell_outcome(report);
+        (this->*tell)(report);
     }
     context_.log.close();
     if (close_requested_) {

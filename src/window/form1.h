@@ -7,6 +7,8 @@
 #include "engine/policy.h"
 #include "engine/session.h"
 #include "operations/context.h"
+#include "window/dialogs.h"
+#include "window/preview_list.h"
 #include "window/run_executor.h"
 #include "window/stored_layout.h"
 
@@ -40,9 +42,11 @@ class Form1 {
 public:
     // The runs are worked inline, on the caller's thread. The boxes and the pointer go to ui,
     // which only the window's thread calls; the runs are handed the context, which has none.
-    Form1(Context context, platform::UserInterface& ui);
+    // The preview and the undo ask the user through dialogs.
+    Form1(Context context, platform::UserInterface& ui, WindowDialogs& dialogs);
     // The runs go to executor.
-    Form1(Context context, platform::UserInterface& ui, RunExecutor& executor);
+    Form1(Context context, platform::UserInterface& ui, WindowDialogs& dialogs,
+          RunExecutor& executor);
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
 
@@ -97,12 +101,42 @@ private:
     void apply_policy();
     // The engine's answer to a cleaning with the options: the run it allows, or nullopt once the
     // user has been told why not (under PreviewOnly, why nothing can be cleaned).
-    std::optional<AllowedRun> allowed_cleaning(const CleaningOptions& options);
+    std::optional<AllowedRun> allowed_cleaning(const CleaningOptions& options,
+                                               std::shared_ptr<Plan> plan = nullptr);
     void Check1_Click(int index);
     void UpdateCommand1Caption();
     void UpdateCommand2Caption();
     void Command3_Click();
     void Form_QueryUnload();
+    // The panel in view and its frame.
+    Panel shown_panel() const;
+    ControlId frame_of(Panel panel) const {
+        return panel == Panel::Standard ? ControlId::Frame1 : ControlId::Frame2;
+    }
+    // After a panel's run: its boxes unticked, its action button "Done".
+    void after_standard_run();
+    void after_advanced_run();
+
+    // The preview of the panel in view, and the cleaning of what the user left ticked in it.
+    void Command4_Click();
+    // The preview's items, or nullopt once the user has been told why there are none to show.
+    std::optional<std::vector<FoundItem>> previewed_items(const CleaningOptions& options,
+                                                          const std::shared_ptr<Plan>& made);
+    std::vector<PreviewRow> rows_of(const std::vector<FoundItem>& found, const Plan& made);
+    // The user's keep list, with the items named added: false once the user has been told it
+    // could not be written.
+    bool keep_always(const std::vector<std::string>& names);
+    void edit_keep_list();
+    void clean_as_previewed(Panel panel, const CleaningOptions& options, Plan plan);
+    // The panel's usual question: true for a Yes.
+    bool confirmed(Panel panel);
+
+    // The undo: the user's cleanings with a backup, and the restore of the one chosen.
+    void Command5_Click();
+    // The engine's answer to a restore of the cleaning: the run it allows, or nullopt once the
+    // user has been told why not.
+    std::optional<AllowedRun> allowed_restore(int number);
+    void tell_restore_outcome(const RunReport& report);
 
     // The standard run.
     void Command1_Click();
@@ -130,6 +164,9 @@ private:
     // or after the user closed the window during the run (then without the closing message if
     // the run was stopped); handler names a failure that claimed no procedure.
     bool clean_and_tell(const AllowedRun& run, std::string_view handler, ControlId panel);
+    // The same for any run the engine allowed, its outcome told by tell.
+    bool work_and_tell(const AllowedRun& run, std::string_view handler, ControlId panel,
+                       void (Form1::*tell)(const RunReport&));
     // The executor's run, with its progress shown in the caption of panel, which gets its
     // stored caption back however the run ends.
     RunReport run_showing_progress(const AllowedRun& run, ControlId panel);
@@ -140,6 +177,7 @@ private:
 
     Context context_;
     platform::UserInterface& ui_;
+    WindowDialogs& dialogs_;
     InlineExecutor inline_executor_;
     RunExecutor* executor_ = &inline_executor_;
     std::vector<Control> controls_;

@@ -18,6 +18,10 @@ void Form1::Command1_Click() {
     if (!session || !clean_and_tell(*run, "Command1_Click", ControlId::Frame1)) {
         return;
     }
+    after_standard_run();
+}
+
+void Form1::after_standard_run() {
     for (const OptionRow& row : kOptionTable) {
         if (row.panel == Panel::Standard) {
             set_value(box_of(row), 0);

@@ -27,7 +27,10 @@ constexpr StoredControl box(bool CleaningOptions::*option, std::string_view name
 
 constexpr StoredControl kControls[] = {
     // The window's own children. Check1 indexes 1 to 4 lie on the window itself, over Frame1, so
-    // that all six boxes line up; Frame2, shown, covers them. Command3 lies below both frames.
+    // that all six boxes line up; Frame2, shown, covers them. Command3 lies below both frames,
+    // and the preview's and the undo's buttons beside it, seen in both views.
+    own(Id::Command5, "Command5", -1, Kind::Button, kWindow, {4080, 4920, 1335, 255}, "Undo..."),
+    own(Id::Command4, "Command4", -1, Kind::Button, kWindow, {2640, 4920, 1335, 255}, "Preview..."),
     own(Id::Command3, "Command3", -1, Kind::Button, kWindow, {240, 4920, 2295, 255},
         "Advanced Options"),
     own(Id::Frame2, "Frame2", -1, Kind::Frame, kWindow, {240, 240, 5175, 4455},

@@ -23,6 +23,8 @@ enum class ControlId : int {
     Check3,
     Label4,
     Command3,
+    Command4, // "Preview..."
+    Command5, // "Undo..."
     FirstOptionBox,
 };
 

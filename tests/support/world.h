@@ -6,6 +6,7 @@
 #include "log/cleaning_log.h"
 #include "model/name_tables.h"
 #include "operations/delete_action.h"
+#include "scripted_dialogs.h"
 #include "window/form1.h"
 #include "window/message_box_observer.h"
 
@@ -16,8 +17,8 @@ inline constexpr const char* kHostFolder = "D:\\Host";
 // A cleaning of the user's own profile with the options, as the engine allows it where no policy
 // is set.
 inline AllowedRun allowed_cleaning(const CleaningOptions& options, platform::System& system) {
-    return std::get<AllowedRun>(check_run({RunKind::Clean, RunScope::OwnProfile, options, options},
-                                          Policy{}, system));
+    return std::get<AllowedRun>(
+        check_run({RunKind::Clean, RunScope::OwnProfile, options, options}, Policy{}, system));
 }
 
 struct World {
@@ -49,5 +50,6 @@ struct World {
 // The world with the window loaded, as the user first sees it.
 struct FormWorld : World {
     FormWorld() { form.Form_Load(); }
-    Form1 form{context, fake};
+    ScriptedDialogs dialogs;
+    Form1 form{context, fake, dialogs};
 };

@@ -53,7 +53,8 @@ struct AdvancedWorld : InterposedWorld {
         fake.add_file(kPfStore + "\\Vesk.ini");
         fake.add_file(kPdStore + "\\Sub\\Toolbar.tlb");
     }
-    Form1 form{interposed, fake};
+    ScriptedDialogs dialogs;
+    Form1 form{interposed, fake, dialogs};
 };
 
 class BoxCouplingTest : public testing::Test, protected AdvancedWorld {};

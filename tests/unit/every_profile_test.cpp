@@ -1,6 +1,7 @@
 // VeskClean /allusers on a shared machine: the running user's profile, a second user's that is
 // logged on, a third's whose hive lies on disk, and ProfileList entries that are nobody's.
 #include "console/console_run.h"
+#include "engine/marker.h"
 #include "engine/profiles.h"
 #include "engine/session.h"
 #include "log/cleaning_log.h"
@@ -145,6 +146,9 @@ TEST_F(EveryProfileTest, CleansEachUsersKeysAndStoresAndTheHostFolderOnceThenRes
         EXPECT_TRUE(fake.exists(backup + sid + "\\registry.reg")) << sid;
         EXPECT_TRUE(fake.exists(backup + sid + "\\contents.sha256")) << sid;
     }
+    // Nor is it the running user's own to undo from the window.
+    EXPECT_EQ(fake.value_of(RegistryRoot::CurrentUser, kMarkerKey, "Backups"), "");
+    EXPECT_NE(fake.value_of(RegistryRoot::CurrentUser, kMarkerKey, "LastCleaningLog"), "");
 
     // Alone, a user restores none of it: an administrator does.
     streams = {};

@@ -84,7 +84,8 @@ protected:
         return made;
     }
 
-    Form1 form{context, fake};
+    ScriptedDialogs dialogs;
+    Form1 form{context, fake, dialogs};
 };
 
 TEST_P(NoLogFaultTest, NothingChangesAndTheUserIsTold) {

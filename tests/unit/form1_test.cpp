@@ -24,7 +24,8 @@ struct WindowWorld : InterposedWorld {
         }
         return ticks;
     }
-    Form1 form{interposed, fake};
+    ScriptedDialogs dialogs;
+    Form1 form{interposed, fake, dialogs};
 };
 
 class Form1Test : public testing::Test, protected WindowWorld {};
@@ -244,7 +245,8 @@ struct PolicyWindowWorld : InterposedWorld {
         }
         form.Form_Load();
     }
-    Form1 form{interposed, fake};
+    ScriptedDialogs dialogs;
+    Form1 form{interposed, fake, dialogs};
 };
 
 TEST(Form1PolicyTest, AForbiddenOptionsBoxIsGreyedUntickedAndItsPanelSaysWhy) {

@@ -43,7 +43,8 @@ TEST(OptionTableTest, EveryRowReachesTheConsoleTheWindowAndTheRun) {
         const ParsedCommandLine parsed = parse_command_line({"/" + name});
         ASSERT_TRUE(parsed.request) << parsed.error;
         for (const OptionRow& other : kOptionTable) {
-            EXPECT_EQ(parsed.request->run.options.*other.chosen, &other == &row) << other.switch_name;
+            EXPECT_EQ(parsed.request->run.options.*other.chosen, &other == &row)
+                << other.switch_name;
         }
         EXPECT_TRUE(std::ranges::any_of(usage, [&](const std::string& line) {
             return line.find("/" + name + " ") != std::string::npos;
@@ -102,7 +103,8 @@ struct QuestionWorld : World {
             }
         }
     }
-    Form1 form{context, fake};
+    ScriptedDialogs dialogs;
+    Form1 form{context, fake, dialogs};
 };
 
 // A row's box lies in its panel, among the panel's controls in tab order, and alone makes the
@@ -186,7 +188,8 @@ TEST(OptionTableTest, EachRowsSwitchNamesThePolicyValueThatForbidsIt) {
         World world;
         world.fake.set_value(platform::RegistryRoot::LocalMachine, kPolicyKey, name,
                              fake::reg_dword(0));
-        Form1 form{world.context, world.fake};
+        ScriptedDialogs dialogs;
+        Form1 form{world.context, world.fake, dialogs};
         form.Form_Load();
         const Policy policy = read_policy(world.fake, world.fake);
         const auto all = check_run(parse_command_line({"/all"}).request->run, policy, world.fake);
@@ -197,7 +200,8 @@ TEST(OptionTableTest, EachRowsSwitchNamesThePolicyValueThatForbidsIt) {
             EXPECT_EQ(std::get<AllowedRun>(all).request().options.*other.chosen, &other != &row)
                 << other.switch_name;
         }
-        const auto named = check_run(parse_command_line({"/" + name}).request->run, policy, world.fake);
+        const auto named =
+            check_run(parse_command_line({"/" + name}).request->run, policy, world.fake);
         ASSERT_TRUE(std::holds_alternative<RunRefusal>(named));
         EXPECT_EQ(std::get<RunRefusal>(named).reason, RefusalReason::Policy);
     }

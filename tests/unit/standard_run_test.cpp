@@ -60,7 +60,8 @@ struct StandardWorld : InterposedWorld {
         return ticks;
     }
     std::string caption(Id id) const { return form.control(id).caption; }
-    Form1 form{interposed, fake};
+    ScriptedDialogs dialogs;
+    Form1 form{interposed, fake, dialogs};
 };
 
 class StandardRunTest : public testing::Test, protected StandardWorld {};
@@ -145,7 +146,7 @@ TEST_F(StandardRunTest, AllSixBoxesRunInTheirFixedOrderIntoANewLog) {
                   "set_value " + marker + " LastCleaningTime",
                   "set_value " + marker + " LastCleaningExitCode",
                   "set_value " + marker + " LastCleaningLog", "set_value " + marker + " Version",
-                  fake.calls.back()}));
+                  "set_value " + marker + " Backups", fake.calls.back()}));
     const std::vector<std::string> expected_log = {
         "Deleted Key:  HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\VeskTorp",
         "Deleted Key:  HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\VESK 4.0",

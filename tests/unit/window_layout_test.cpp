@@ -56,11 +56,15 @@ const std::vector<Stored> kTabOrder = {
     {"Command2", K::Button, "Frame2", 3840, 3720, 975, 495, "Done"},
     {"Label4", K::Label, "Frame2", 720, 3840, 3000, 255, kGreyed, false, false},
     {"Command3", K::Button, "", 240, 4920, 2295, 255, "Advanced Options"},
+    {"Command4", K::Button, "", 2640, 4920, 1335, 255, "Preview..."},
+    {"Command5", K::Button, "", 4080, 4920, 1335, 255, "Undo..."},
 };
 
 // Front to back among the children of each holder.
 const std::map<std::string, std::vector<std::string>> kStacking = {
-    {"", {"Command3", "Frame2", "Check1(4)", "Check1(3)", "Check1(2)", "Check1(1)", "Frame1"}},
+    {"",
+     {"Command5", "Command4", "Command3", "Frame2", "Check1(4)", "Check1(3)", "Check1(2)",
+      "Check1(1)", "Frame1"}},
     {"Frame1", {"Command1", "Check1(0)", "Check1(5)", "Label1", "Label3"}},
     {"Frame2",
      {"Command2", "Check2(0)", "Label2(0)", "Label2(1)", "Check3", "Check4", "Check5", "Label4"}},
@@ -87,7 +91,8 @@ struct LayoutWorld : World {
         std::ranges::sort(found, {}, key);
         return found;
     }
-    Form1 form{context, fake};
+    ScriptedDialogs dialogs;
+    Form1 form{context, fake, dialogs};
 };
 
 class WindowLayoutTest : public testing::Test, protected LayoutWorld {};

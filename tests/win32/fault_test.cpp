@@ -10,6 +10,7 @@
 #include "platform/win32/registry.h"
 #include "platform/win32/system.h"
 #include "platform/win32/text.h"
+#include "scripted_dialogs.h"
 #include "startup/host_discovery.h"
 #include "startup/main.h"
 #include "win32_support.h"
@@ -134,7 +135,8 @@ TEST_F(FaultTest, AHostFolderGoneBeforeTheRunCleansNothingAndSaysSo) {
     write_file(scratch_ / L"Sibling" / L"b.$$$", "x");
     write_file(scratch_ / L"Sibling" / L"VeskMain.ini", "x");
     write_file(opengl_, "x");
-    Form1 form(context, ui);
+    ScriptedDialogs dialogs;
+    Form1 form(context, ui, dialogs);
     form.Form_Load();
     for (int index = 1; index <= 5; ++index) {
         form.set_value(Form1::Check1(index), 1);
@@ -168,7 +170,8 @@ TEST_F(FaultTest, AHostFolderThatTakesNoNewFileEndsTheRunBeforeAnyDeletion) {
     create_key(kSettingsBranchW + L"\\Vesk 4.0 Pro");
     write_file(opengl_, "x");
     write_file(scratch_ / L"Other" / L"a.$$$", "x");
-    Form1 form(context, ui);
+    ScriptedDialogs dialogs;
+    Form1 form(context, ui, dialogs);
     form.Form_Load();
     for (int index = 0; index <= 5; ++index) {
         form.set_value(Form1::Check1(index), 1);
@@ -242,7 +245,8 @@ TEST_F(FaultTest, NamesOutsideTheAnsiCodePageEverywhere) {
     write_file(store / L"Sub Δ" / L"日本.dat", "x");
     const auto host_before = tree_of(scratch_);
     const auto store_before = tree_of(store);
-    Form1 form(context, ui);
+    ScriptedDialogs dialogs;
+    Form1 form(context, ui, dialogs);
     form.Form_Load();
     for (const int index : {0, 1, 2, 3, 4}) {
         form.set_value(Form1::Check1(index), 1);
