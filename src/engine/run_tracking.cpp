@@ -70,7 +70,11 @@ RunProgress RunTracker::progress() const {
 void count_items(const SharedState& state, const platform::Platform& os,
                  const CleaningOptions& options, RunTracker& tracker) {
     CountObserver observer(tracker);
-    const RunReport preview = preview_cleaning(state, os, observer, options);
+    // A plan is a run's own: the count, beside the run, neither fills one nor marks one met.
+    SharedState unplanned = state;
+    unplanned.plan_made = nullptr;
+    unplanned.plan_applied = nullptr;
+    const RunReport preview = preview_cleaning(unplanned, os, observer, options);
     if (!preview.stopped && !preview.uncovered) {
         tracker.set_total(preview.previewed + preview.refused + preview.missing);
     }

@@ -57,9 +57,15 @@ protected:
 
 TEST_F(CountTest, TheCountIsWhatTheCleaningThenHandlesAndChangesNothing) {
     const std::vector<std::string> before = fake.whole_world();
+    // The plans of the runs beside it are theirs alone.
+    state.plan_made = std::make_shared<Plan>();
+    state.plan_applied = std::make_shared<Plan>();
+    state.plan_applied->add("file", host("a.$$$"), "0");
 
     count_items(state, interposed.os, options, tracker);
 
+    EXPECT_TRUE(state.plan_made->items().empty());
+    EXPECT_FALSE(state.plan_applied->items().at(0).met);
     EXPECT_EQ(fake.whole_world(), before);
     EXPECT_TRUE(fake.starts.empty());
     EXPECT_TRUE(fake.boxes.empty());
