@@ -31,9 +31,10 @@ HWND wait_for_dialog(const wchar_t* title) {
     return nullptr;
 }
 
-// Presses the keys on the dialog's list; closes the dialog should they not end it, so that a
-// failing case fails instead of hanging.
-void answer_with_keys(const wchar_t* title, const std::vector<UINT>& keys, Seen& seen) {
+// Presses the keys on the dialog's list (a list view, or the list box of window_class); closes
+// the dialog should they not end it, so that a failing case fails instead of hanging.
+void answer_with_keys(const wchar_t* title, const std::vector<UINT>& keys, Seen& seen,
+                      const wchar_t* list_class = WC_LISTVIEWW) {
     const HWND dialog = wait_for_dialog(title);
     if (!dialog) {
         return;
@@ -42,7 +43,7 @@ void answer_with_keys(const wchar_t* title, const std::vector<UINT>& keys, Seen&
     DWORD_PTR default_id = 0;
     SendMessageTimeoutW(dialog, DM_GETDEFID, 0, 0, SMTO_NORMAL, 5000, &default_id);
     seen.default_id = LOWORD(default_id);
-    const HWND list = FindWindowExW(dialog, nullptr, WC_LISTVIEWW, nullptr);
+    const HWND list = FindWindowExW(dialog, nullptr, list_class, nullptr);
     for (const UINT key : keys) {
         PostMessageW(list, WM_KEYDOWN, key, 1);
         PostMessageW(list, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
@@ -131,6 +132,24 @@ TEST_F(DialogsTest, TheCleaningToUndoIsTheRowChosenWithEnter) {
         Seen seen;
         std::jthread user([&] { answer_with_keys(L"Undo a Cleaning", keys, seen); });
         EXPECT_EQ(dialogs.choose_cleaning_to_undo(rows), chosen);
+        user.join();
+        EXPECT_TRUE(seen.ended_by_keys);
+    }
+}
+
+TEST_F(DialogsTest, DeleteRemovesTheSelectedPatternsAndOnlyOkWithARemovalChangesTheKeepList) {
+    const std::vector<std::string> patterns{"*.tmp", "Vesk30.ini", "C:\\keep\\*"};
+    const std::vector<std::pair<std::vector<UINT>, std::optional<std::vector<std::string>>>> cases{
+        {{VK_DELETE, VK_RETURN}, std::vector<std::string>{"Vesk30.ini", "C:\\keep\\*"}},
+        // The entry that takes a removed one's place is selected in turn.
+        {{VK_DOWN, VK_DELETE, VK_DELETE, VK_RETURN}, std::vector<std::string>{"*.tmp"}},
+        {{VK_DELETE, VK_ESCAPE}, std::nullopt},
+        {{VK_RETURN}, std::nullopt},
+    };
+    for (const auto& [keys, kept] : cases) {
+        Seen seen;
+        std::jthread user([&] { answer_with_keys(L"Your Keep List", keys, seen, WC_LISTBOXW); });
+        EXPECT_EQ(dialogs.edit_keep_list(patterns), kept);
         user.join();
         EXPECT_TRUE(seen.ended_by_keys);
     }
