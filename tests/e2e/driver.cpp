@@ -1,9 +1,10 @@
 // Drives the wizard's window from outside, as a user would: finds its controls by caption,
 // tells which of them can be seen, clicks them, reads ticks and captions, answers its message
-// boxes, and times how soon the window answers during a run. The test scripts call one
-// subcommand per step; exit status 0 means the step held, 1 that it did not (with the reason on
-// stderr), 2 a usage error. Clicks and keys are posted: the scripts look for their effect with a
-// retry.
+// boxes and its dialogs, and times how soon the window answers during a run. The test scripts call
+// one subcommand per step; exit status 0 means the step held, 1 that it did not (with the reason on
+// stderr), 2 a usage error. Clicks and keys are posted (a click in a dialog is sent): the scripts
+// look for their effect with a retry. "in TITLE" before a command points it at the program's
+// dialog with that title instead of the window.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -14,6 +15,8 @@
 #include <thread>
 #include <vector>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <commctrl.h>
 
 namespace {
 
@@ -89,11 +92,21 @@ HWND message_box() {
     return FindWindowW(kBoxClass, kBoxTitle);
 }
 
+// The program's dialog with this title, once it shows.
+HWND dialog_titled(const std::wstring& title) {
+    const HWND dialog = FindWindowW(kBoxClass, title.c_str());
+    return dialog && IsWindowVisible(dialog) ? dialog : nullptr;
+}
+
 // What a user would call the control.
 std::string kind_of(HWND control) {
     const std::wstring window_class = class_of(control);
     if (lstrcmpiW(window_class.c_str(), L"Static") == 0) {
         return "label";
+    }
+    if (lstrcmpiW(window_class.c_str(), WC_LISTVIEWW) == 0 ||
+        lstrcmpiW(window_class.c_str(), L"ListBox") == 0) {
+        return "list";
     }
     if (lstrcmpiW(window_class.c_str(), L"Button") != 0) {
         return "panel";
@@ -210,9 +223,13 @@ int press_key(HWND window, const std::string& key) {
                       : key == "space"  ? VK_SPACE
                       : key == "enter"  ? VK_RETURN
                       : key == "escape" ? VK_ESCAPE
+                      : key == "down"   ? VK_DOWN
+                      : key == "up"     ? VK_UP
+                      : key == "home"   ? VK_HOME
+                      : key == "delete" ? VK_DELETE
                                         : 0;
     if (code == 0) {
-        return fail("key takes tab, space, enter or escape");
+        return fail("key takes tab, space, enter, escape, down, up, home or delete");
     }
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
@@ -264,6 +281,94 @@ int default_button(HWND window) {
             (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
             std::printf("%s\n", utf8(text_of(control)).c_str());
         }
+    }
+    return 0;
+}
+
+LRESULT ask(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kSendTimeoutMs, &answer);
+    return static_cast<LRESULT>(answer);
+}
+
+// Memory in the program's process: a list view writes an item's text only into its own
+// process's memory.
+class RemoteBuffer {
+public:
+    RemoteBuffer(HWND window, std::size_t size) : size_(size) {
+        DWORD process_id = 0;
+        GetWindowThreadProcessId(window, &process_id);
+        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                               process_id);
+        address_ = process_ ? VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE,
+                                             PAGE_READWRITE)
+                            : nullptr;
+    }
+    ~RemoteBuffer() {
+        if (address_) {
+            VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        }
+        if (process_) {
+            CloseHandle(process_);
+        }
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+    char* address() const { return static_cast<char*>(address_); }
+    bool write(const void* bytes, std::size_t size) const {
+        return size <= size_ && WriteProcessMemory(process_, address_, bytes, size, nullptr);
+    }
+    bool read(std::size_t offset, void* bytes, std::size_t size) const {
+        return offset + size <= size_ &&
+               ReadProcessMemory(process_, address() + offset, bytes, size, nullptr);
+    }
+
+private:
+    std::size_t size_;
+    HANDLE process_ = nullptr;
+    void* address_ = nullptr;
+};
+
+// The text of one cell, read through the buffer: an LVITEMW and the text after it.
+std::wstring cell_text(HWND list, const RemoteBuffer& buffer, int row, int column) {
+    constexpr int kTextChars = 1024;
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = reinterpret_cast<wchar_t*>(buffer.address() + sizeof item);
+    item.cchTextMax = kTextChars;
+    if (!buffer.write(&item, sizeof item)) {
+        return {};
+    }
+    const auto length =
+        static_cast<std::size_t>(ask(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                                     reinterpret_cast<LPARAM>(buffer.address())));
+    std::wstring text(std::min<std::size_t>(length, kTextChars - 1), L'\0');
+    return buffer.read(sizeof item, text.data(), text.size() * sizeof(wchar_t)) ? text
+                                                                                : std::wstring();
+}
+
+// The window's first list view, a row a line: "CHECK<TAB>first column<TAB>last column", CHECK
+// being 1 or 0 for its tick, or - where the list has no check boxes.
+int rows(HWND window) {
+    const HWND list = FindWindowExW(window, nullptr, WC_LISTVIEWW, nullptr);
+    if (!list) {
+        return fail("the window has no list view");
+    }
+    const RemoteBuffer buffer(list, sizeof(LVITEMW) + 1024 * sizeof(wchar_t));
+    if (!buffer.address()) {
+        return fail("no memory in the program's process to read the list through");
+    }
+    const auto columns = static_cast<int>(
+        ask(reinterpret_cast<HWND>(ask(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0));
+    const bool checks = (ask(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_CHECKBOXES) != 0;
+    const auto count = static_cast<int>(ask(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) {
+        const auto state = static_cast<UINT>(
+            ask(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK));
+        const std::string check = !checks ? "-" : (state >> 12) == 2 ? "1" : "0";
+        std::printf("%s\t%s\t%s\n", check.c_str(), utf8(cell_text(list, buffer, row, 0)).c_str(),
+                    utf8(cell_text(list, buffer, row, std::max(columns - 1, 0))).c_str());
     }
     return 0;
 }
@@ -387,10 +492,14 @@ int usage() {
     std::fputs("usage: driver wait-window [seconds] | wait-gone [seconds] | list\n"
                "       | seen CAPTION | click CAPTION | checked CAPTION | enabled CAPTION\n"
                "       | focused | rect | close\n"
-               "       | key tab|space|enter|escape | names | default-button\n"
+               "       | key KEY | names | default-button\n"
                "       | wait-box [seconds] | press-box yes|no|ok | no-box | park-pointer\n"
                "       | sample-run FILE [interval-ms] | end-session\n"
-               "       | save-hive HKCU-PATH FILE\n",
+               "       | save-hive HKCU-PATH FILE\n"
+               "       | wait-dialog TITLE [seconds] | no-dialog TITLE\n"
+               "       | in TITLE list|names|default-button|focused|rows|key KEY\n"
+               "       | in TITLE seen|click|checked CAPTION\n"
+               "  KEY: tab|space|enter|escape|down|up|home|delete\n",
                stderr);
     return 2;
 }
@@ -398,6 +507,8 @@ int usage() {
 double seconds_arg(int argc, char** argv) {
     return argc > 2 ? std::atof(argv[2]) : kDefaultWaitSeconds;
 }
+
+int act_on(HWND window, bool dialog, int argc, char** argv);
 
 int run(int argc, char** argv) {
     if (argc < 2) {
@@ -441,9 +552,33 @@ int run(int argc, char** argv) {
     if (command == "no-box") {
         return message_box() ? fail("a message box is open") : 0;
     }
+    if (command == "wait-dialog" && argc >= 3) {
+        const double seconds = argc > 3 ? std::atof(argv[3]) : kDefaultWaitSeconds;
+        return wait_for(seconds, [title = wide(argv[2])] { return dialog_titled(title); })
+                   ? 0
+                   : fail("no dialog titled \"" + std::string(argv[2]) + "\" appeared");
+    }
+    if (command == "no-dialog" && argc == 3) {
+        return dialog_titled(wide(argv[2]))
+                   ? fail("a dialog titled \"" + std::string(argv[2]) + "\" is open")
+                   : 0;
+    }
+    if (command == "in" && argc >= 4) {
+        const HWND dialog = dialog_titled(wide(argv[2]));
+        if (!dialog) {
+            return fail("no dialog titled \"" + std::string(argv[2]) + "\" is open");
+        }
+        return act_on(dialog, true, argc - 2, argv + 2);
+    }
     const HWND window = require_window();
-    if (!window) {
-        return 1;
+    return window ? act_on(window, false, argc, argv) : 1;
+}
+
+// A command on the main window or on one of the program's dialogs; argv[1] is the command.
+int act_on(HWND window, bool dialog, int argc, char** argv) {
+    const std::string command = argv[1];
+    if (command == "rows") {
+        return rows(window);
     }
     if (command == "list") {
         return list(window);
@@ -465,7 +600,12 @@ int run(int argc, char** argv) {
         GUITHREADINFO info{};
         info.cbSize = sizeof info;
         GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
-        std::printf("%s\n", info.hwndFocus ? utf8(text_of(info.hwndFocus)).c_str() : "");
+        // A list has no text of its own: it goes by the name its label gives it.
+        const std::wstring focused = !info.hwndFocus ? std::wstring()
+                                     : text_of(info.hwndFocus).empty()
+                                         ? accessible_name(info.hwndFocus)
+                                         : text_of(info.hwndFocus);
+        std::printf("%s\n", utf8(focused).c_str());
         return 0;
     }
     if (command == "close") {
@@ -507,6 +647,12 @@ int run(int argc, char** argv) {
     if (command == "click") {
         if (!seen(control)) {
             return fail("\"" + std::string(argv[2]) + "\" cannot be seen, so not clicked");
+        }
+        if (dialog) {
+            // A dialog's button only ends its dialog; a click posted to it is lost under Wine,
+            // as on a message box's buttons.
+            ask(control, BM_CLICK, 0, 0);
+            return 0;
         }
         // Posted: the click may open a modal box, which would hold a sent message.
         PostMessageW(control, BM_CLICK, 0, 0);
