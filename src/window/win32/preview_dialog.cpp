@@ -17,21 +17,21 @@ constexpr WORD kAlwaysKeepId = 101;
 constexpr WORD kKeepListId = 102;
 
 DialogTemplate preview_template(bool can_clean) {
-    DialogTemplate shape(L"Preview of the Cleaning", 400, 240);
+    DialogTemplate shape(L"Preview of the Cleaning", 520, 260);
     shape.add(WC_STATICW, L"Ticked items go. Untick an item to keep it:", SS_LEFT | SS_NOPREFIX,
-              {7, 7, 386, 8});
+              {7, 7, 506, 8});
     shape.add(WC_LISTVIEWW, L"",
               WS_GROUP | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
-              {7, 18, 386, 174}, kListId, WS_EX_CLIENTEDGE);
+              {7, 18, 506, 194}, kListId, WS_EX_CLIENTEDGE);
     shape.add(WC_BUTTONW, L"Always keep the items I untick",
-              WS_GROUP | WS_TABSTOP | BS_AUTOCHECKBOX, {7, 198, 386, 10}, kAlwaysKeepId);
-    shape.add(WC_BUTTONW, L"Keep list...", WS_GROUP | WS_TABSTOP | BS_PUSHBUTTON, {7, 219, 60, 14},
+              WS_GROUP | WS_TABSTOP | BS_AUTOCHECKBOX, {7, 218, 506, 10}, kAlwaysKeepId);
+    shape.add(WC_BUTTONW, L"Keep list...", WS_GROUP | WS_TABSTOP | BS_PUSHBUTTON, {7, 239, 60, 14},
               kKeepListId);
     if (can_clean) {
-        shape.add(WC_BUTTONW, L"Clean", WS_TABSTOP | BS_DEFPUSHBUTTON, {289, 219, 50, 14}, IDOK);
+        shape.add(WC_BUTTONW, L"Clean", WS_TABSTOP | BS_DEFPUSHBUTTON, {409, 239, 50, 14}, IDOK);
     }
     shape.add(WC_BUTTONW, L"Close", WS_TABSTOP | (can_clean ? BS_PUSHBUTTON : BS_DEFPUSHBUTTON),
-              {343, 219, 50, 14}, IDCANCEL);
+              {463, 239, 50, 14}, IDCANCEL);
     return shape;
 }
 
@@ -61,7 +61,6 @@ private:
         const HWND list = GetDlgItem(dialog, kListId);
         const DWORD extended = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT;
         ListView_SetExtendedListViewStyleEx(list, extended, extended);
-        add_columns(list, {{L"Item", 60}, {L"Kind", 12}, {L"Note", 28}});
         std::vector<std::wstring> groups;
         std::vector<int> group_of;
         for (const PreviewRow& row : rows_) {
@@ -72,10 +71,13 @@ private:
             }
             group_of.push_back(static_cast<int>(at - groups.begin()) + 1);
         }
+        // Each row names its option too: a list may take the groups and not draw them (Wine's).
         const bool grouped = show_groups(list, groups);
+        add_columns(list, {{L"Item", 40}, {L"Option", 26}, {L"Kind", 12}, {L"Note", 22}});
         filling_ = true;
         for (std::size_t i = 0; i < rows_.size(); ++i) {
-            add_row(list, {wide(rows_[i].path), wide(rows_[i].kind), wide(rows_[i].note)},
+            const PreviewRow& row = rows_[i];
+            add_row(list, {wide(row.path), wide(row.group), wide(row.kind), wide(row.note)},
                     grouped ? group_of[i] : 0);
             set_checked(list, static_cast<int>(i), rows_[i].ticked);
         }
