@@ -13,6 +13,7 @@
 #include "startup/main.h"
 #include "window/form1.h"
 #include "window/message_box_observer.h"
+#include "window/win32/dialogs.h"
 #include "window/win32/form_view.h"
 #include "window/win32/run_worker.h"
 
@@ -33,7 +34,7 @@ void show_window(Form1& form, win32::UserInterface& ui, win32::RunWorker& worker
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     app::restrict_library_search();
     const win32::ComScope com;
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
 
     win32::Registry registry;
@@ -53,7 +54,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     }
     DeleteAction deletion;
     MessageBoxObserver observer(ui);
-    Form1 form(Context{state, os, log, deletion, observer}, ui, worker);
+    win32::Dialogs dialogs(ui, instance);
+    Form1 form(Context{state, os, log, deletion, observer}, ui, dialogs, worker);
     form.Form_Load();
     if (form.ended()) {
         return 0;

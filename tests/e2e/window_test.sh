@@ -4,6 +4,7 @@
 # Usage: window_test.sh CASE [DPI]
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/worlds.sh"
 run_under_xvfb "$@"
 
 readonly STANDARD_BOXES="Delete Temporary VESK Files
@@ -32,7 +33,7 @@ views() {
     eventually focused_is "Go!"
     [ "$(seen_captions checkbox)" = "$STANDARD_BOXES" ] ||
         fail "standard view shows boxes: $(seen_captions checkbox)"
-    [ "$(seen_captions button)" = $'Advanced Options\nGo!' ] ||
+    [ "$(seen_captions button)" = $'Advanced Options\nGo!\nPreview...\nUndo...' ] ||
         fail "standard view shows buttons: $(seen_captions button)"
     [ "$(seen_captions label)" = "$NOTE" ] || fail "standard view shows labels: $(seen_captions label)"
     [ "$(seen_captions frame)" = "Cleaning Options" ] || fail "Frame1 not seen"
@@ -44,7 +45,7 @@ views() {
     eventually driver seen "Hide Advanced Options"
     [ "$(seen_captions checkbox)" = "$ADVANCED_BOXES" ] ||
         fail "advanced view shows boxes: $(seen_captions checkbox)"
-    [ "$(seen_captions button)" = $'Done\nHide Advanced Options' ] ||
+    [ "$(seen_captions button)" = $'Done\nHide Advanced Options\nPreview...\nUndo...' ] ||
         fail "advanced view shows buttons: $(seen_captions button)"
     [ "$(seen_captions label | grep -c .)" = 2 ] || fail "advanced view shows labels: $(seen_captions label)"
     [ "$(seen_captions frame)" = "Advanced Cleaning Options" ] || fail "Frame2 not seen"
@@ -101,10 +102,10 @@ case_keyboard() {
     local SCRATCH_BOX="$VESK_E2E_DIR/keyboard-confirmation.txt"
     start_on_host
     eventually focused_is "Go!"
-    tab_through "Advanced Options" "Delete VESK Registry VB Program Settings" \
+    tab_through "Advanced Options" "Preview..." "Undo..." "Delete VESK Registry VB Program Settings" \
         "Delete VESK Configuration Settings" "Delete Temporary VESK Files" \
         "Delete Temporary VESK Project Folders" "Delete VESK Toolbar Settings" \
-        "Delete VESK OpenGL Settings" "Go!" "Advanced Options" \
+        "Delete VESK OpenGL Settings" "Go!" "Advanced Options" "Preview..." "Undo..." \
         "Delete VESK Registry VB Program Settings" "Delete VESK Configuration Settings"
     driver key space
     eventually tick_is "Delete VESK Configuration Settings" 1
@@ -120,9 +121,9 @@ case_keyboard() {
     driver key space
     eventually driver seen "Hide Advanced Options"
     [ "$(driver default-button | tr -d '\r')" = "Done" ] || fail "Done is not the default"
-    tab_through "Restore VESK Folder Access Rights" "Delete VESK Settings from Virtual Store" \
-        "Program Files" "Program Data" "Done" "Hide Advanced Options" \
-        "Restore VESK Folder Access Rights"
+    tab_through "Preview..." "Undo..." "Restore VESK Folder Access Rights" \
+        "Delete VESK Settings from Virtual Store" "Program Files" "Program Data" "Done" \
+        "Hide Advanced Options" "Preview..." "Undo..." "Restore VESK Folder Access Rights"
     driver key enter
     wait_wizard_end
     driver no-box >/dev/null || fail "a box opened on Done"
@@ -148,6 +149,8 @@ case_accessible() {
     standard=$(driver names | tr -d '\r' | sort)
     [ "$standard" = "$(sort <<<"button	Advanced Options
 button	Go!
+button	Preview...
+button	Undo...
 frame	Cleaning Options
 label	$NOTE
 $(sed 's/^/checkbox	/' <<<"$STANDARD_BOXES")")" ] || fail "standard panel's names: $standard"
@@ -157,6 +160,8 @@ $(sed 's/^/checkbox	/' <<<"$STANDARD_BOXES")")" ] || fail "standard panel's name
     advanced=$(driver names | tr -d '\r' | sort)
     [ "$advanced" = "$(sort <<<"button	Done
 button	Hide Advanced Options
+button	Preview...
+button	Undo...
 frame	Advanced Cleaning Options
 label	$NOTE
 label	Access rights need an administrator.
@@ -244,6 +249,95 @@ may be cleaned or restored (PreviewOnly = 1 in HKEY_CURRENT_USER\\$POLICY_KEY)."
     driver no-box >/dev/null || fail "a second box followed"
     [ -f "$host/a.\$\$\$" ] && [ -z "$(ls "$host" | grep -i '^cleaning')" ] ||
         fail "something was cleaned under PreviewOnly"
+    driver close
+    wait_wizard_end
+}
+
+readonly PREVIEW='Preview of the Cleaning'
+readonly UNDO='Undo a Cleaning'
+
+# The preview's rows of items ("1<TAB>path<TAB>note"), with Linux line ends.
+preview_rows() {
+    driver in "$PREVIEW" rows | tr -d '\r'
+}
+
+# The keyboard alone through the preview: Down to an item, Space unticks it, Tab to "Always keep
+# the items I untick", Space ticks it, Enter cleans after the usual question. The unticked item
+# stays, the log says it was kept, the user's keep list holds it, and everything else is gone.
+case_preview_keyboard() {
+    prepare_prefix
+    local host
+    host=$(make_host_folder "$CASE")
+    set_host_key "$host"
+    printf x >"$host/a.\$\$\$"
+    printf x >"$host/b.\$\$\$"
+    printf x >"$host/log.txt"
+    start_wizard
+    driver wait-window >/dev/null || fail "the window did not open"
+    driver click "Preview..."
+    driver wait-dialog "$PREVIEW" >/dev/null || fail "the preview did not open"
+    local kept
+    kept="$(windows_path "$host")\\b.\$\$\$"
+    [ "$(preview_rows | cut -f1 | sort -u)" = 1 ] || fail "not every item ticked: $(preview_rows)"
+    local row
+    row=$(preview_rows | cut -f2 | grep -nxF "$kept" | cut -d: -f1)
+    [ -n "$row" ] || fail "the preview does not list $kept: $(preview_rows)"
+    for ((i = 1; i < row; i++)); do driver in "$PREVIEW" key down; done
+    driver in "$PREVIEW" key space
+    eventually grep -qxF "0	$kept	" <(preview_rows)
+    [ "$(preview_rows | cut -f1 | grep -c 0)" = 1 ] || fail "more than one item unticked"
+    driver in "$PREVIEW" key tab
+    eventually [ "$(driver in "$PREVIEW" focused | tr -d '\r')" = "Always keep the items I untick" ]
+    driver in "$PREVIEW" key space
+    eventually [ "$(driver in "$PREVIEW" checked "Always keep the items I untick" | tr -d '\r')" = 1 ]
+    driver in "$PREVIEW" key enter
+    grep -q '^Do you really want to delele' <(driver wait-box) || fail "no usual question"
+    driver press-box yes >/dev/null || fail "cannot answer Yes"
+    grep -q "^$CLOSING" <(driver wait-box 60) || fail "no closing message"
+    driver press-box ok >/dev/null
+    [ -f "$host/b.\$\$\$" ] || fail "the unticked item was deleted"
+    [ ! -e "$host/a.\$\$\$" ] && [ ! -e "$host/log.txt" ] || fail "a ticked item stayed"
+    grep -qxF "$KEPT_FILE$kept (on a keep list)" <(tr -d '\r' <"$host/Cleaning1.log") ||
+        fail "the log does not say it was kept: $(cat "$host/Cleaning1.log")"
+    wine reg query "HKCU\\$MARKER_KEY" /v Keep | tr -d '\r' | grep -qF "$kept" ||
+        fail "the keep list does not hold it"
+    driver close
+    wait_wizard_end
+}
+
+# "Undo..." lists the cleaning and restores its keys and files, naming the restore's log.
+case_undo() {
+    prepare_prefix
+    local host
+    host=$(make_host_folder "$CASE")
+    set_host_key "$host"
+    printf '[Window]\r\n' >"$host/Vesk30.ini"
+    wine_quiet reg delete "$SETTINGS_BRANCH" /f || true
+    wine_quiet reg add "$SETTINGS_BRANCH\\VeskMain" /v Window /d Main /f || fail "no key"
+    start_wizard
+    driver wait-window >/dev/null || fail "the window did not open"
+    driver click "Delete VESK Registry VB Program Settings"
+    driver click "Delete VESK Configuration Settings"
+    eventually tick_is "Delete VESK Configuration Settings" 1
+    driver click "Go!"
+    driver wait-box >/dev/null && driver press-box yes >/dev/null || fail "no question"
+    grep -q "^$CLOSING" <(driver wait-box 60) || fail "no closing message"
+    driver press-box ok >/dev/null
+    [ ! -e "$host/Vesk30.ini" ] || fail "the settings file was not cleaned"
+    ! wine_quiet reg query "$SETTINGS_BRANCH\\VeskMain" || fail "the key was not cleaned"
+
+    driver click "Undo..."
+    driver wait-dialog "$UNDO" >/dev/null || fail "the undo did not open"
+    driver in "$UNDO" rows | tr -d '\r' | grep -q '^-	1	1 key, 1 file (Vesk30.ini)$' ||
+        fail "the undo lists: $(driver in "$UNDO" rows)"
+    driver in "$UNDO" key enter
+    local box="$VESK_E2E_DIR/undo-box.txt"
+    read_box "$box" 60
+    [ "$(cat "$box")" = $'Restore finished. Log file has been written to:\r\n'"$(windows_path "$host")\\Cleaning2.log" ] ||
+        fail "the restore's message: $(cat "$box")"
+    driver press-box ok >/dev/null
+    [ "$(cat "$host/Vesk30.ini")" = $'[Window]\r' ] || fail "the settings file is not back"
+    wine_quiet reg query "$SETTINGS_BRANCH\\VeskMain" /v Window || fail "the key is not back"
     driver close
     wait_wizard_end
 }
