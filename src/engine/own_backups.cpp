@@ -35,7 +35,8 @@ std::vector<int> numbers_in(const std::optional<platform::RegistryValue>& value)
 }
 
 std::string two_digits(unsigned number) {
-    return (number < 10 ? "0" : "") + std::to_string(number);
+    std::string digits = std::to_string(number);
+    return digits.size() < 2 ? digits.insert(0, 1, '0') : digits;
 }
 
 // The backup's folder, when it is there at all.

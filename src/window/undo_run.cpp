@@ -19,7 +19,8 @@ std::string holdings(const OwnBackup& backup) {
     if (!backup.files.empty()) {
         text += " (";
         for (std::size_t i = 0; i < backup.files.size(); ++i) {
-            text += (i ? ", " : "") + backup.files[i];
+            text += i ? ", " : "";
+            text += backup.files[i];
         }
         text += ")";
     }

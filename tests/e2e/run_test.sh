@@ -103,7 +103,7 @@ case_standard() {
 EOF
 
     eventually driver seen "Done"
-    expect_reset $'Advanced Options\nDone\nDone'
+    expect_reset $'Advanced Options\nDone\nDone\nPreview...\nUndo...'
 
     # Every key and settings file deleted was backed up first; the read-only one was backed up
     # too, though its deletion was refused.
@@ -210,7 +210,7 @@ ${CRLF}${pd_store}${CRLF}This Virtual Store does not exist, no action will be ta
 EOF
 
     eventually driver seen "Done"
-    expect_reset $'Done\nDone\nHide Advanced Options'
+    expect_reset $'Done\nDone\nHide Advanced Options\nPreview...\nUndo...'
 
     local left
     left=$(find "$store" -type f)
