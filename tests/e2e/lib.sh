@@ -46,7 +46,10 @@ prepare_prefix() {
     local dpi=${1:-96}
     export WINEPREFIX="$VESK_E2E_DIR/prefix-$dpi"
     if [ -f "$WINEPREFIX/system.reg" ]; then
+        # The kill returns before the server has gone: a "wine reg" started meanwhile may reach
+        # the dying server and fail.
         wineserver -k 2>/dev/null || true
+        wineserver -w 2>/dev/null || true
     fi
     "$VESK_SCRIPTS/wine-prefix" "$WINEPREFIX"
     trap 'stop_wizard; wineserver -k 2>/dev/null || true' EXIT
