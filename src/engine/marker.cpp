@@ -3,20 +3,9 @@
 #include "engine/own_backups.h"
 #include "log/cleaning_log.h"
 #include "platform/registry_values.h"
+#include "platform/utc_time.h"
 
 namespace {
-
-std::string two_digits(int number) {
-    std::string digits = std::to_string(number);
-    return digits.size() < 2 ? digits.insert(0, 1, '0') : digits;
-}
-
-// "2024-05-01T12:34:56Z"
-std::string iso_8601(const platform::UtcTime& time) {
-    return std::to_string(time.year) + "-" + two_digits(time.month) + "-" + two_digits(time.day) +
-           "T" + two_digits(time.hour) + ":" + two_digits(time.minute) + ":" +
-           two_digits(time.second) + "Z";
-}
 
 // The reason the marker could not be written, or nullopt once it is.
 std::optional<std::string> write_marker(Context& context, const RunReport& report, MarkedRun run) {
@@ -27,7 +16,7 @@ std::optional<std::string> write_marker(Context& context, const RunReport& repor
     }
     const std::string last = run == MarkedRun::Restore ? "LastRestore" : "LastCleaning";
     const std::pair<std::string, platform::RegistryValue> values[] = {
-        {last + "Time", platform::text_value(iso_8601(context.os.system.utc_now()))},
+        {last + "Time", platform::text_value(platform::iso_8601(context.os.system.utc_now()))},
         {last + "ExitCode", platform::dword_value(exit_code_of(report))},
         {last + "Log", platform::text_value(report.log_path)},
         {"Version", platform::text_value(kVersion)},

@@ -34,11 +34,6 @@ std::vector<int> numbers_in(const std::optional<platform::RegistryValue>& value)
     return numbers;
 }
 
-std::string two_digits(unsigned number) {
-    std::string digits = std::to_string(number);
-    return digits.size() < 2 ? digits.insert(0, 1, '0') : digits;
-}
-
 // The backup's folder, when it is there at all.
 std::unique_ptr<platform::Folder> backup_folder(const Context& context, int number) {
     const std::string path =
@@ -106,26 +101,4 @@ std::vector<OwnBackup> own_backups(const Context& context) {
         }
     }
     return found;
-}
-
-std::string utc_text(std::uint64_t ticks) {
-    constexpr std::uint64_t kTicksPerSecond = 10'000'000;
-    constexpr std::int64_t kDaysFrom1601To1970 = 134'774;
-    const std::uint64_t seconds = ticks / kTicksPerSecond;
-    const auto minutes_of_day = static_cast<unsigned>(seconds % 86'400 / 60);
-    // Days since 1970-01-01 to a civil date (Howard Hinnant's algorithm).
-    const std::int64_t days =
-        static_cast<std::int64_t>(seconds / 86'400) - kDaysFrom1601To1970 + 719'468;
-    const std::int64_t era = (days >= 0 ? days : days - 146'096) / 146'097;
-    const auto day_of_era = static_cast<unsigned>(days - era * 146'097);
-    const unsigned year_of_era =
-        (day_of_era - day_of_era / 1'460 + day_of_era / 36'524 - day_of_era / 146'096) / 365;
-    const unsigned day_of_year =
-        day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-    const unsigned shifted_month = (5 * day_of_year + 2) / 153;
-    const unsigned day = day_of_year - (153 * shifted_month + 2) / 5 + 1;
-    const unsigned month = shifted_month < 10 ? shifted_month + 3 : shifted_month - 9;
-    const std::int64_t year = static_cast<std::int64_t>(year_of_era) + era * 400 + (month <= 2);
-    return std::to_string(year) + "-" + two_digits(month) + "-" + two_digits(day) + " " +
-           two_digits(minutes_of_day / 60) + ":" + two_digits(minutes_of_day % 60) + " UTC";
 }

@@ -33,6 +33,3 @@ struct OwnBackup {
 // The user's noted backups that are still where a restore looks (the state's backup home),
 // newest first, each read and checked as a restore reads it.
 std::vector<OwnBackup> own_backups(const Context& context);
-
-// "2026-12-08 17:09 UTC" for a time in the system's 100-nanosecond ticks since 1601.
-std::string utc_text(std::uint64_t ticks);

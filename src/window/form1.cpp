@@ -351,11 +351,11 @@ std::unique_ptr<CleaningSession> Form1::claim_cleaning() {
 }
 
 bool Form1::clean_and_tell(const AllowedRun& run, std::string_view handler, ControlId panel) {
-    return work_and_tell(run, handler, panel, &Form1::tell_outcome);
+    return work_and_tell(run, handler, panel, kCleaningClosing);
 }
 
 bool Form1::work_and_tell(const AllowedRun& run, std::string_view handler, ControlId panel,
-                          void (Form1::*tell)(const RunReport&)) {
+                          const ClosingWords& words) {
     set_mouse_pointer(platform::kPointerHourglass);
     const RunReport report = run_showing_progress(run, panel);
     if (report.uncovered) {
@@ -365,7 +365,7 @@ bool Form1::work_and_tell(const AllowedRun& run, std::string_view handler, Contr
     }
     if (!report.stopped) {
         set_mouse_pointer(platform::kPointerDefault);
-        (this->*tell)(report);
+        tell_outcome(report, words);
     }
     context_.log.close();
     if (close_requested_) {
@@ -403,16 +403,22 @@ RunReport Form1::run_showing_progress(const AllowedRun& run, ControlId panel) {
     });
 }
 
-void Form1::tell_outcome(const RunReport& report) {
-    if (report.log != LogStatus::Open) {
-        ui_.message_box(std::string(kNoLogIn) + "\r\n" + context_.state.VeskPath + "\r\n\r\n" +
-                            std::string(kNothingCleaned),
+void Form1::tell_outcome(const RunReport& report, const ClosingWords& words) {
+    if (report.unusable) {
+        ui_.message_box("The backup cannot be restored: " + *report.unusable +
+                            "\r\n\r\nNothing was changed.",
                         platform::kMbWarning);
         return;
     }
-    std::string message = "Cleaning finished. Log file has been written to:\r\n" + report.log_path;
+    if (report.log != LogStatus::Open) {
+        ui_.message_box(std::string(words.no_log) + "\r\n" + context_.state.VeskPath + "\r\n\r\n" +
+                            std::string(words.nothing_done),
+                        platform::kMbWarning);
+        return;
+    }
+    std::string message = std::string(words.finished) + "\r\n" + report.log_path;
     if (report.refused > 0) {
-        message += "\r\n\r\nSome items could not be cleaned; the log lists them.";
+        message += "\r\n\r\n" + std::string(words.some_left);
     }
     ui_.message_box(message, platform::kMbInformation);
 }

@@ -38,6 +38,20 @@ inline constexpr std::string_view kGo = "Go!";
 inline constexpr std::string_view kShowAdvanced = "Advanced Options";
 inline constexpr std::string_view kHideAdvanced = "Hide Advanced Options";
 
+// What the closing message says of a run that changes things.
+struct ClosingWords {
+    std::string_view finished;     // followed by the log's path
+    std::string_view no_log;       // followed by the host folder
+    std::string_view nothing_done; // after that
+    std::string_view some_left;    // when an item was refused
+};
+inline constexpr ClosingWords kCleaningClosing = {
+    "Cleaning finished. Log file has been written to:", kNoLogIn, kNothingCleaned,
+    "Some items could not be cleaned; the log lists them."};
+inline constexpr ClosingWords kRestoreClosing = {
+    "Restore finished. Log file has been written to:", "No log could be created in:",
+    "Nothing was restored.", "Some items could not be restored; the log lists them."};
+
 class Form1 {
 public:
     // The runs are worked inline, on the caller's thread. The boxes and the pointer go to ui,
@@ -136,7 +150,6 @@ private:
     // The engine's answer to a restore of the cleaning: the run it allows, or nullopt once the
     // user has been told why not.
     std::optional<AllowedRun> allowed_restore(int number);
-    void tell_restore_outcome(const RunReport& report);
 
     // The standard run.
     void Command1_Click();
@@ -164,16 +177,17 @@ private:
     // or after the user closed the window during the run (then without the closing message if
     // the run was stopped); handler names a failure that claimed no procedure.
     bool clean_and_tell(const AllowedRun& run, std::string_view handler, ControlId panel);
-    // The same for any run the engine allowed, its outcome told by tell.
+    // The same for any run the engine allowed, its outcome told in words.
     bool work_and_tell(const AllowedRun& run, std::string_view handler, ControlId panel,
-                       void (Form1::*tell)(const RunReport&));
+                       const ClosingWords& words);
     // The executor's run, with its progress shown in the caption of panel, which gets its
     // stored caption back however the run ends.
     RunReport run_showing_progress(const AllowedRun& run, ControlId panel);
     // The lock that keeps a second cleaning (window or console) from running meanwhile; null,
     // and the user told, while another cleaning holds it.
     std::unique_ptr<CleaningSession> claim_cleaning();
-    void tell_outcome(const RunReport& report);
+    // The closing message; for a restore whose backup could not be used, why nothing changed.
+    void tell_outcome(const RunReport& report, const ClosingWords& words);
 
     Context context_;
     platform::UserInterface& ui_;

@@ -32,9 +32,9 @@ using ProgressShower = std::function<void(const RunProgress&)>;
 class RunExecutor {
 public:
     virtual ~RunExecutor() = default;
-    // Carries out the run (a cleaning the engine allowed) and returns the report. Called on the window's thread; show is
-    // called there whenever the progress has moved, and the context's observer hears the run's
-    // trapped failures there too.
+    // Carries out the run (one the engine allowed) and returns the report. Called on the
+    // window's thread; show is called there whenever the progress has moved, and the context's
+    // observer hears the run's trapped failures there too.
     virtual RunReport execute(Context& context, const AllowedRun& run,
                               const ProgressShower& show) = 0;
     // Asks the run under way to stop at its next item boundary. Called on the window's thread

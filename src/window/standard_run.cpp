@@ -10,8 +10,7 @@ void Form1::Command1_Click() {
     if (!run) {
         return;
     }
-    // Only a Yes is consent: a box that could not be shown answers 0.
-    if (ui_.message_box(ConfirmStandardRun(), platform::kMbQuestionYesNo) != platform::kIdYes) {
+    if (!confirmed(Panel::Standard)) {
         return;
     }
     const auto session = claim_cleaning();

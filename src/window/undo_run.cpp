@@ -1,6 +1,7 @@
 // "Undo...": the user's own cleanings that have a backup, and the restore of the one chosen,
 // through the same checks, log and marker as VeskClean /restore:N.
 #include "engine/own_backups.h"
+#include "platform/utc_time.h"
 #include "window/form1.h"
 
 namespace {
@@ -28,7 +29,9 @@ std::string holdings(const OwnBackup& backup) {
 }
 
 UndoRow undo_row(const OwnBackup& backup) {
-    return {backup.number, backup.made ? utc_text(*backup.made) : std::string("unknown"),
+    return {backup.number,
+            backup.made ? platform::shown_utc(platform::utc_time_of(*backup.made))
+                        : std::string("unknown"),
             holdings(backup)};
 }
 
@@ -58,8 +61,7 @@ void Form1::Command5_Click() {
     const auto run = allowed_restore(*chosen);
     const auto session = run ? claim_cleaning() : nullptr;
     if (session) {
-        work_and_tell(*run, "Command5_Click", frame_of(shown_panel()),
-                      &Form1::tell_restore_outcome);
+        work_and_tell(*run, "Command5_Click", frame_of(shown_panel()), kRestoreClosing);
     }
 }
 
@@ -72,24 +74,4 @@ std::optional<AllowedRun> Form1::allowed_restore(int number) {
         return std::nullopt;
     }
     return std::get<AllowedRun>(std::move(checked));
-}
-
-void Form1::tell_restore_outcome(const RunReport& report) {
-    if (report.unusable) {
-        ui_.message_box("The backup cannot be restored: " + *report.unusable +
-                            "\r\n\r\nNothing was changed.",
-                        platform::kMbWarning);
-        return;
-    }
-    if (report.log != LogStatus::Open) {
-        ui_.message_box("No log could be created in:\r\n" + context_.state.VeskPath +
-                            "\r\n\r\nNothing was restored.",
-                        platform::kMbWarning);
-        return;
-    }
-    std::string message = "Restore finished. Log file has been written to:\r\n" + report.log_path;
-    if (report.refused > 0) {
-        message += "\r\n\r\nSome items could not be restored; the log lists them.";
-    }
-    ui_.message_box(message, platform::kMbInformation);
 }

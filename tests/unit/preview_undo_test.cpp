@@ -5,6 +5,7 @@
 #include "engine/own_keep_list.h"
 #include "engine/policy.h"
 #include "platform/registry_values.h"
+#include "platform/utc_time.h"
 #include "world.h"
 
 #include <algorithm>
@@ -206,9 +207,11 @@ TEST(OwnBackupsTest, NumbersAreNotedOnceNewestLastAndTimesReadAsUtc) {
     EXPECT_EQ(numbers.back(), 5);
     EXPECT_EQ(std::ranges::count(numbers, 5), 1);
 
-    EXPECT_EQ(utc_text(0), "1601-01-01 00:00 UTC");
-    EXPECT_EQ(utc_text(134412233990000000), "2026-12-08 17:09 UTC");
-    EXPECT_EQ(utc_text(125963423990000000), "2000-02-29 23:59 UTC");
+    EXPECT_EQ(platform::shown_utc(platform::utc_time_of(0)), "1601-01-01 00:00 UTC");
+    EXPECT_EQ(platform::shown_utc(platform::utc_time_of(134412233990000000)),
+              "2026-12-08 17:09 UTC");
+    EXPECT_EQ(platform::shown_utc(platform::utc_time_of(125963423990000000)),
+              "2000-02-29 23:59 UTC");
 }
 
 } // namespace
