@@ -21,6 +21,15 @@ struct RegKeyBlock {
 // The file's first line, after its byte-order mark.
 inline constexpr std::u16string_view kRegFileHeaderLine = u"Windows Registry Editor Version 5.00";
 
+// The escapes of a quoted text: each character the file writes after a backslash, and the
+// character it stands for. The writer and the reader both go by this one table.
+struct RegEscape {
+    char16_t written;
+    char16_t meant;
+};
+inline constexpr RegEscape kRegEscapes[] = {
+    {u'\\', u'\\'}, {u'"', u'"'}, {u'r', u'\r'}, {u'n', u'\n'}};
+
 // The file's first line, byte-order mark included.
 std::u16string reg_file_header();
 // One key as "reg export" writes it: an empty line, "[path]", then a line for each value, data

@@ -2,6 +2,8 @@
 #include "platform/registry_values.h"
 #include "platform/text.h"
 
+#include <algorithm>
+#include <iterator>
 #include <set>
 #include <span>
 
@@ -113,22 +115,9 @@ private:
                 continue;
             }
             expect(column < text.size(), index, "a backslash ends the line");
-            switch (text[column++]) {
-            case u'\\':
-                out += u'\\';
-                break;
-            case u'"':
-                out += u'"';
-                break;
-            case u'r':
-                out += u'\r';
-                break;
-            case u'n':
-                out += u'\n';
-                break;
-            default:
-                expect(false, index, "an unknown escape after a backslash");
-            }
+            const auto escape = std::ranges::find(kRegEscapes, text[column++], &RegEscape::written);
+            expect(escape != std::end(kRegEscapes), index, "an unknown escape after a backslash");
+            out += escape->meant;
         }
     }
 

@@ -2,7 +2,9 @@
 #include "platform/registry_values.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 #include <optional>
 
 namespace {
@@ -16,21 +18,12 @@ constexpr std::u16string_view kCrLf = u"\r\n";
 std::u16string escaped(std::u16string_view text) {
     std::u16string out;
     for (const char16_t c : text) {
-        switch (c) {
-        case u'\\':
-            out += u"\\\\";
-            break;
-        case u'"':
-            out += u"\\\"";
-            break;
-        case u'\r':
-            out += u"\\r";
-            break;
-        case u'\n':
-            out += u"\\n";
-            break;
-        default:
+        const auto escape = std::ranges::find(kRegEscapes, c, &RegEscape::meant);
+        if (escape == std::end(kRegEscapes)) {
             out += c;
+        } else {
+            out += u'\\';
+            out += escape->written;
         }
     }
     return out;
